@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ornix/hardware_driver.h"
+#include "ornix/hw/ident.h"
+#include "ornix/hw_version.h"
+#include "ornix/tensor.h"
+
+namespace ornix {
+
+// A physical device, reached through its driver's registers. The device keeps its identity
+// (version, NP descriptors), counters, switches and learned memory in registers; programs are
+// kept as the bytes given to `program`.
+//
+// This engine's device does not compute NP arithmetic: fit, forward and predict return, per
+// frame, a zero-filled tensor of the output geometry that the device's output registers hold.
+class HardwareDevice {
+ public:
+  // Opens the device behind a driver; std::runtime_error when it cannot be opened. The driver
+  // must outlive the device.
+  static std::shared_ptr<HardwareDevice> create(HardwareDriver* driver);
+
+  virtual ~HardwareDevice() = default;
+
+  virtual HwVersion version() const = 0;
+  virtual std::string desc() const = 0;
+  virtual HardwareDriver* driver() const = 0;
+
+  // One NP descriptor word per identifier.
+  virtual void read_np_info(uint32_t* words, const hw::Ident* idents, size_t count) const = 0;
+
+  // Programs the device with a whole serialized program. The device may keep using `data`
+  // until it is unprogrammed or programmed again.
+  virtual void program(const uint8_t* data, size_t size) = 0;
+  // Programs from the program-info part; the program data already lie in device memory at
+  // `address` (as the device sees it).
+  virtual void program_external(const uint8_t* data, size_t size, uint32_t address) = 0;
+  virtual void unprogram() = 0;
+  struct ProgramView {
+    const uint8_t* data = nullptr;  // null when the device holds no program
+    size_t size = 0;
+  };
+  virtual ProgramView current_program() const = 0;
+  // Device clock cycles the last programming took.
+  virtual uint32_t program_clock_count() const = 0;
+
+  // Declares the next run: its frame count.
+  virtual void prepare_run(uint32_t input_count, bool reset) = 0;
+  virtual void set_busy(bool busy) = 0;
+  virtual bool busy() const = 0;
+  // Free-running 32-bit clock counter; it wraps.
+  virtual uint32_t clock_counter() const = 0;
+
+  virtual bool learn_enabled() const = 0;
+  virtual void set_learn_enabled(bool enabled) = 0;
+  // Learned memory of the programmed learning layer, in 32-bit words (0 without learning).
+  virtual uint32_t learn_mem_size() const = 0;
+  virtual void read_learn_mem(uint32_t* words) const = 0;
+  virtual void write_learn_mem(const uint32_t* words) = 0;
+
+  // Low 32 bits: memory usage; high 32 bits: top usage; both in bytes.
+  virtual uint64_t memory() const = 0;
+  virtual void reset_top_memory() = 0;
+
+  // One output tensor per frame, each separately owned.
+  using Frames = std::vector<std::shared_ptr<const Dense>>;
+  using Outputs = std::vector<std::unique_ptr<Tensor>>;
+  virtual Outputs fit(const Frames& frames, const std::vector<int32_t>& labels) = 0;
+  virtual Outputs forward(const Frames& frames) = 0;
+  virtual Outputs predict(const Frames& frames) = 0;
+};
+
+}  // namespace ornix

@@ -1,0 +1,130 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <typeinfo>
+#include <vector>
+
+#include "ornix/panic.h"
+#include "ornix/shape.h"
+
+namespace ornix {
+
+// Element types. int4, int2 and bit are stored one signed byte per value; uint4 and uint2 one
+// unsigned byte per value.
+enum class TensorType : uint32_t {
+  int32 = 0,
+  float32 = 1,
+  uint8 = 2,
+  int16 = 3,
+  int8 = 4,
+  int4 = 5,
+  int2 = 6,
+  uint4 = 7,
+  uint2 = 8,
+  bit = 9,
+};
+
+// "int32" ... "bit"; "unknown" for any other value.
+const char* tensor_type_name(TensorType type);
+// Bytes of one stored element; 0 for an unknown type.
+size_t tensor_element_size(TensorType type);
+
+// How the dimensions of a tensor are listed.
+enum class Layout : uint8_t {
+  RowMajor = 0,  // NumPy's order: the last dimension is contiguous
+  Reversed = 1,  // dimensions listed in reverse of NumPy's order: dimension 0 is contiguous
+};
+
+class Dense;
+
+// A tensor of the engine. Dense is the one kind this engine makes.
+class Tensor {
+ public:
+  virtual ~Tensor() = default;
+  virtual TensorType type() const = 0;
+  virtual const Shape& shape() const = 0;
+  virtual std::shared_ptr<Dense> ensure_dense() = 0;
+};
+
+// A tensor stored as one contiguous buffer with element strides.
+class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
+ public:
+  // Zero-filled. Panics on an unknown type and on more than Shape::kMaxElements elements.
+  static std::shared_ptr<Dense> create(TensorType type, const Shape& shape, Layout layout = Layout::RowMajor);
+  // Copies `bytes` bytes of `data`; they must be exactly the element count times the element
+  // size (std::invalid_argument otherwise).
+  static std::shared_ptr<Dense> copy(const void* data, size_t bytes, TensorType type, const Shape& shape,
+                                     Layout layout = Layout::RowMajor);
+  // Element strides of a shape in a layout: row-major, or dimension 0 contiguous when reversed.
+  static std::vector<uint32_t> eval_strides(const Shape& shape, Layout layout);
+
+  TensorType type() const override { return type_; }
+  const Shape& shape() const override { return shape_; }
+  std::shared_ptr<Dense> ensure_dense() override { return shared_from_this(); }
+
+  Layout layout() const { return layout_; }
+  const std::vector<uint32_t>& strides() const { return strides_; }  // elements
+  size_t size() const { return size_; }                              // elements
+  size_t byte_size() const { return buffer_.size(); }
+  const uint8_t* buffer() const { return buffer_.data(); }
+  uint8_t* buffer() { return buffer_.data(); }
+
+  // One tensor per index of dimension 0, holding the remaining dimensions (a one-dimensional
+  // tensor gives single-element frames of shape (1)).
+  std::vector<std::shared_ptr<Dense>> split() const;
+
+  // Typed access. Panics "Wrong requested type %s for a tensor of type %s." when T is not the
+  // storage element of the tensor's type.
+  template <typename T>
+  const T* data() const {
+    check_element<T>();
+    return reinterpret_cast<const T*>(buffer_.data());
+  }
+  template <typename T>
+  T* data() {
+    check_element<T>();
+    return reinterpret_cast<T*>(buffer_.data());
+  }
+
+  // Element at coordinates, through the strides. Panics "Coordinates are out-of-range" when
+  // the coordinate count differs from the shape's or a coordinate is past its dimension.
+  template <typename T>
+  T at(std::initializer_list<uint32_t> coords) const {
+    return data<T>()[offset_of(coords)];
+  }
+  size_t offset_of(std::initializer_list<uint32_t> coords) const;
+
+ private:
+  Dense(TensorType type, const Shape& shape, Layout layout);
+
+  template <typename T>
+  void check_element() const {
+    if (!stores<T>(type_)) panic("Wrong requested type %s for a tensor of type %s.", typeid(T).name(), tensor_type_name(type_));
+  }
+  template <typename T>
+  static bool stores(TensorType type);
+
+  TensorType type_;
+  Shape shape_;
+  Layout layout_;
+  std::vector<uint32_t> strides_;
+  size_t size_;
+  std::vector<uint8_t> buffer_;
+};
+
+template <> bool Dense::stores<int32_t>(TensorType type);
+template <> bool Dense::stores<float>(TensorType type);
+template <> bool Dense::stores<uint8_t>(TensorType type);
+template <> bool Dense::stores<int16_t>(TensorType type);
+template <> bool Dense::stores<int8_t>(TensorType type);
+
+// Bits the values of an integer tensor need: for signed types the smallest two's-complement
+// width that holds every value, for unsigned types the bit length of the largest value.
+int evaluate_bitwidth(const Dense& tensor);
+
+// Sixteen times each act_step value (float32 tensor), as one int32 per filter or neuron.
+std::shared_ptr<Dense> get_threshold_t16_from_act_steps(const Dense& act_steps);
+
+}  // namespace ornix

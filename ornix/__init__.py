@@ -1,0 +1,1 @@
+"""Maps quantized neural-network models onto neural-processor meshes and runs them."""

@@ -1,0 +1,21 @@
+#include <pybind11/pybind11.h>
+
+#include "ornix/version.h"
+#include "registration.h"
+
+namespace py = pybind11;
+using namespace ornix::python;
+
+// The module body. The order is observable: later registrations name earlier types in their
+// signatures, and a failure stops the sequence where it happens.
+PYBIND11_MODULE(core, m) {
+  m.doc() = "Ornix core library";
+  const char* engine_version = ornix::version();
+  m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());
+  register_backend_type(m);
+
+  py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
+  register_clock_mode(soc);
+
+  register_ip_version(m);
+}

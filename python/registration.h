@@ -1,0 +1,14 @@
+#pragma once
+
+#include <pybind11/pybind11.h>
+
+namespace ornix::python {
+
+namespace py = pybind11;
+
+// One function per bound family; module.cpp calls them in the module's registration order.
+void register_backend_type(py::module_& m);
+void register_clock_mode(py::module_& soc);
+void register_ip_version(py::module_& m);
+
+}  // namespace ornix::python
