@@ -56,6 +56,11 @@ std::vector<std::shared_ptr<Dense>> Dense::split() const {
   frames.reserve(shape_[0]);
   for (uint32_t index = 0; index < shape_[0]; ++index) {
     auto frame = create(type_, frame_shape, layout_);
+    if (layout_ == Layout::RowMajor) {  // frames are contiguous runs of the buffer
+      std::memcpy(frame->buffer(), buffer_.data() + size_t{index} * frame->byte_size(), frame->byte_size());
+      frames.push_back(std::move(frame));
+      continue;
+    }
     // Walk the frame's elements in its own storage order and fetch each through the strides.
     for (size_t k = 0; k < frame_size; ++k) {
       size_t source = size_t{index} * strides_[0];
