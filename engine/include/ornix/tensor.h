@@ -38,7 +38,7 @@ enum class Layout : uint8_t {
 
 class Dense;
 
-// A tensor of the engine. Dense is the one kind this engine makes.
+// A tensor of the engine: a Dense, or a device output that owns one.
 class Tensor {
  public:
   virtual ~Tensor() = default;
