@@ -6,7 +6,6 @@
 #include <typeinfo>
 #include <vector>
 
-#include "ornix/panic.h"
 #include "ornix/shape.h"
 
 namespace ornix {
@@ -53,11 +52,13 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
  public:
   // Zero-filled. Panics on an unknown type and on more than Shape::kMaxElements elements.
   static std::shared_ptr<Dense> create(TensorType type, const Shape& shape, Layout layout = Layout::RowMajor);
-  // Copies `bytes` bytes of `data`; they must be exactly the element count times the element
-  // size (std::invalid_argument otherwise).
+  // Copies `bytes` bytes of `data` (not kept); they must be exactly the element count times the
+  // element size, and `data` must not be null (std::invalid_argument otherwise).
   static std::shared_ptr<Dense> copy(const void* data, size_t bytes, TensorType type, const Shape& shape,
                                      Layout layout = Layout::RowMajor);
   // Element strides of a shape in a layout: row-major, or dimension 0 contiguous when reversed.
+  // Panics like Shape::checked_element_count on an oversized shape; an unknown layout throws
+  // std::invalid_argument.
   static std::vector<uint32_t> eval_strides(const Shape& shape, Layout layout);
 
   TensorType type() const override { return type_; }
@@ -72,7 +73,8 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
   uint8_t* buffer() { return buffer_.data(); }
 
   // One tensor per index of dimension 0, holding the remaining dimensions (a one-dimensional
-  // tensor gives single-element frames of shape (1)).
+  // tensor gives single-element frames of shape (1)). Frames keep the type and layout and own
+  // copies of their elements. A tensor without dimensions throws std::invalid_argument.
   std::vector<std::shared_ptr<Dense>> split() const;
 
   // Typed access. Panics "Wrong requested type %s for a tensor of type %s." when T is not the
@@ -101,8 +103,9 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
 
   template <typename T>
   void check_element() const {
-    if (!stores<T>(type_)) panic("Wrong requested type %s for a tensor of type %s.", typeid(T).name(), tensor_type_name(type_));
+    if (!stores<T>(type_)) refuse_element(typeid(T));
   }
+  [[noreturn]] void refuse_element(const std::type_info& requested) const;
   template <typename T>
   static bool stores(TensorType type);
 
@@ -120,11 +123,18 @@ template <> bool Dense::stores<uint8_t>(TensorType type);
 template <> bool Dense::stores<int16_t>(TensorType type);
 template <> bool Dense::stores<int8_t>(TensorType type);
 
-// Bits the values of an integer tensor need: for signed types the smallest two's-complement
-// width that holds every value, for unsigned types the bit length of the largest value.
+// Bits the values of an integer tensor need: for signed types (int32, int16, int8, int4, int2,
+// bit) the smallest two's-complement width that holds every value, so {-8..7} needs 4 and {8}
+// needs 5; for unsigned types (uint8, uint4, uint2) the bit length of the largest value, so
+// {0..31} needs 5 and {32} needs 6. All zeros need 1 bit when signed (the sign bit) and 0 bits
+// when unsigned. A float32 tensor throws std::invalid_argument.
 int evaluate_bitwidth(const Dense& tensor);
 
-// Sixteen times each act_step value (float32 tensor), as one int32 per filter or neuron.
+// Steps in sixteenths: for each act_step value s (float32 tensor, one per filter or neuron),
+// 16 x s rounded to the nearest integer, halves away from zero, so a whole step s gives exactly
+// 16s. The result is an int32 tensor of the same shape and layout. A value whose sixteenths are
+// not finite or fall outside the int32 range throws std::invalid_argument; negative steps are
+// kept (the formatters refuse them). Panics on a tensor that is not float32.
 std::shared_ptr<Dense> get_threshold_t16_from_act_steps(const Dense& act_steps);
 
 }  // namespace ornix

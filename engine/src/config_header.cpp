@@ -1,0 +1,70 @@
+#include "ornix/dma/config_header.h"
+
+#include <stdexcept>
+
+#include "format_text.h"
+
+namespace ornix::dma {
+
+namespace {
+
+constexpr const char* kPlainSizeTooLarge = "A configuration block of %u words needs the extra-large header (max %u words)";
+constexpr const char* kXlSizeTooLarge = "A configuration block of %u words exceeds the extra-large header (max %u words)";
+constexpr const char* kXlSizeNotAligned = "An extra-large configuration block of %u words is not a multiple of %u words";
+constexpr const char* kFieldOverflow = "Value %u does not fit the %u-bit header field at bit %u";
+
+struct Field {
+  uint32_t offset;  // lowest bit
+  uint32_t width;   // bits, 1 to 31
+};
+
+// Header fields, as laid out in config_header.h.
+constexpr Field kCol{0, 8};
+constexpr Field kRow{8, 8};
+constexpr Field kId{16, 8};
+constexpr Field kChannel{24, 8};
+constexpr Field kAddress{0, 16};
+constexpr Field kTarget{16, 4};
+constexpr Field kXl{20, 1};
+constexpr Field kSize{21, 11};
+
+void set_field(uint32_t& word, Field field, uint32_t value) {
+  const uint32_t mask = (1u << field.width) - 1;
+  if (value > mask) throw std::invalid_argument(format_text(kFieldOverflow, value, field.width, field.offset));
+  word = (word & ~(mask << field.offset)) | (value << field.offset);
+}
+
+// The size field's value: payload words, or sixteen-word units in the extra-large form.
+uint32_t size_field(uint32_t size, bool xl) {
+  if (!xl) {
+    if (size > kMaxPlainBlockWords) throw std::invalid_argument(format_text(kPlainSizeTooLarge, size, kMaxPlainBlockWords));
+    return size;
+  }
+  if (size % kXlUnitWords != 0) throw std::invalid_argument(format_text(kXlSizeNotAligned, size, kXlUnitWords));
+  if (size > kMaxXlBlockWords) throw std::invalid_argument(format_text(kXlSizeTooLarge, size, kMaxXlBlockWords));
+  return size / kXlUnitWords;
+}
+
+}  // namespace
+
+bool config_block_size_needs_xl(uint32_t words) { return words > kMaxPlainBlockWords; }
+
+void format_config_header(uint32_t* out, const hw::Ident& ident, Target target, uint32_t size, uint16_t address,
+                          bool xl) {
+  uint32_t word0 = 0;
+  set_field(word0, kCol, ident.col);
+  set_field(word0, kRow, ident.row);
+  set_field(word0, kId, ident.id);
+  set_field(word0, kChannel, ident.channel);
+
+  uint32_t word1 = 0;
+  set_field(word1, kAddress, address);
+  set_field(word1, kTarget, static_cast<uint32_t>(target));
+  set_field(word1, kXl, xl ? 1 : 0);
+  set_field(word1, kSize, size_field(size, xl));
+
+  out[0] = word0;
+  out[1] = word1;
+}
+
+}  // namespace ornix::dma

@@ -1,0 +1,59 @@
+#include <iterator>
+
+#include "ornix/panic.h"
+#include "ornix/tensor.h"
+#include "tensor_messages.h"
+
+namespace ornix {
+
+const char* tensor_type_name(TensorType type) {
+  const auto code = static_cast<size_t>(type);
+  return code < std::size(msg::kTensorTypeNames) ? msg::kTensorTypeNames[code] : msg::kUnknownTensorType;
+}
+
+size_t tensor_element_size(TensorType type) {
+  switch (type) {
+    case TensorType::int32:
+    case TensorType::float32:
+      return 4;
+    case TensorType::int16:
+      return 2;
+    case TensorType::uint8:
+    case TensorType::int8:
+    case TensorType::int4:
+    case TensorType::int2:
+    case TensorType::uint4:
+    case TensorType::uint2:
+    case TensorType::bit:
+      return 1;
+  }
+  return 0;
+}
+
+// The storage element of each type: the one element type a typed access may ask for.
+template <>
+bool Dense::stores<int32_t>(TensorType type) {
+  return type == TensorType::int32;
+}
+template <>
+bool Dense::stores<float>(TensorType type) {
+  return type == TensorType::float32;
+}
+template <>
+bool Dense::stores<uint8_t>(TensorType type) {
+  return type == TensorType::uint8 || type == TensorType::uint4 || type == TensorType::uint2;
+}
+template <>
+bool Dense::stores<int16_t>(TensorType type) {
+  return type == TensorType::int16;
+}
+template <>
+bool Dense::stores<int8_t>(TensorType type) {
+  return type == TensorType::int8 || type == TensorType::int4 || type == TensorType::int2 || type == TensorType::bit;
+}
+
+void Dense::refuse_element(const std::type_info& requested) const {
+  panic(msg::kWrongRequestedType, requested.name(), tensor_type_name(type_));
+}
+
+}  // namespace ornix

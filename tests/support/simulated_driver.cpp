@@ -1,0 +1,114 @@
+#include "support/simulated_driver.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <utility>
+
+namespace ornix {
+namespace {
+
+constexpr size_t kWordBytes = 4;
+
+void check_length(size_t length) {
+  if (length != kWordBytes) {
+    throw std::invalid_argument("SimulatedDriver: register accesses are 4 bytes long, not " + std::to_string(length));
+  }
+}
+
+}  // namespace
+
+SimulatedDriver::SimulatedDriver(std::string desc, uint32_t top_level_reg_base)
+    : desc_(std::move(desc)), top_level_reg_base_(top_level_reg_base) {}
+
+void SimulatedDriver::Failures::check(uint32_t address) const {
+  if (const auto found = at.find(address); found != at.end()) throw std::runtime_error(found->second);
+  if (every) throw std::runtime_error(*every);
+}
+
+void SimulatedDriver::read(uint32_t address, void* buffer, size_t length) {
+  check_length(length);
+  read_failures_.check(address);
+  const uint32_t value = load(address);
+  auto* bytes = static_cast<uint8_t*>(buffer);
+  for (size_t i = 0; i < kWordBytes; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  log_.push_back({address, value, AccessKind::Read});
+}
+
+void SimulatedDriver::write(uint32_t address, const void* buffer, size_t length) {
+  check_length(length);
+  write_failures_.check(address);
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  uint32_t value = 0;
+  for (size_t i = 0; i < kWordBytes; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
+  registers_[address] = value;
+  if (const auto pend = pend_bits_.find(address); pend != pend_bits_.end() && (value & pend->second.mask) != 0 &&
+                                                  pend->second.reads != kNever) {
+    changes_[address] = {pend->second.reads, ~pend->second.mask, 0};
+  }
+  log_.push_back({address, value, AccessKind::Write});
+}
+
+uint32_t SimulatedDriver::load(uint32_t address) {
+  if (const auto change = changes_.find(address); change != changes_.end()) {
+    if (change->second.reads_left == 0) {
+      registers_[address] = (peek(address) & change->second.keep) | change->second.value;
+      changes_.erase(change);
+    } else {
+      --change->second.reads_left;
+    }
+  }
+  return peek(address);
+}
+
+uint32_t SimulatedDriver::peek(uint32_t address) const {
+  const auto found = registers_.find(address);
+  return found == registers_.end() ? 0 : found->second;
+}
+
+void SimulatedDriver::poke(uint32_t address, uint32_t value) { registers_[address] = value; }
+
+std::vector<SimulatedDriver::Access> SimulatedDriver::writes() const {
+  std::vector<Access> result;
+  for (const Access& access : log_) {
+    if (access.kind == AccessKind::Write) result.push_back(access);
+  }
+  return result;
+}
+
+void SimulatedDriver::change_after_reads(uint32_t address, uint32_t reads, uint32_t value) {
+  changes_[address] = {reads, 0, value};
+}
+
+void SimulatedDriver::pend_after_write(uint32_t address, uint32_t mask, uint32_t reads) {
+  pend_bits_[address] = {mask, reads};
+}
+
+void SimulatedDriver::fail_reads(std::string what, std::optional<uint32_t> address) {
+  if (address) {
+    read_failures_.at[*address] = std::move(what);
+  } else {
+    read_failures_.every = std::move(what);
+  }
+}
+
+void SimulatedDriver::fail_writes(std::string what, std::optional<uint32_t> address) {
+  if (address) {
+    write_failures_.at[*address] = std::move(what);
+  } else {
+    write_failures_.every = std::move(what);
+  }
+}
+
+void SimulatedDriver::clear_failures() {
+  read_failures_ = {};
+  write_failures_ = {};
+}
+
+std::ostream& operator<<(std::ostream& out, const SimulatedDriver::Access& access) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%s 0x%08X = 0x%08X", access.kind == SimulatedDriver::AccessKind::Read ? "read" : "write",
+                access.address, access.value);
+  return out << text;
+}
+
+}  // namespace ornix

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ornix/hardware_driver.h"
+
+namespace ornix {
+
+// A fake driver for tests: no device behind it, only a map of 32-bit registers.
+//
+// Every register reads 0 until written. Accesses are 4 bytes long, little-endian words; any
+// other length throws std::invalid_argument and is neither logged nor applied. Completed
+// accesses are logged in order; failed ones (injected failures) are not logged and change
+// nothing. Hooks change what a register holds as it is read or written (see below).
+//
+// Not thread-safe: one thread drives it at a time.
+class SimulatedDriver final : public HardwareDriver {
+ public:
+  enum class AccessKind : uint8_t { Read, Write };
+  struct Access {
+    uint32_t address = 0;
+    uint32_t value = 0;  // the value read or written
+    AccessKind kind = AccessKind::Read;
+    bool operator==(const Access&) const = default;
+  };
+
+  // Read count meaning "the change never happens" in pend_after_write.
+  static constexpr uint32_t kNever = UINT32_MAX;
+
+  explicit SimulatedDriver(std::string desc = "simulated driver", uint32_t top_level_reg_base = 0);
+
+  void read(uint32_t address, void* buffer, size_t length) override;
+  void write(uint32_t address, const void* buffer, size_t length) override;
+  uint32_t top_level_reg_base() const override { return top_level_reg_base_; }
+  std::string desc() const override { return desc_; }
+
+  void set_top_level_reg_base(uint32_t base) { top_level_reg_base_ = base; }
+
+  // Register contents, bypassing the log, the hooks and the failures.
+  uint32_t peek(uint32_t address) const;
+  void poke(uint32_t address, uint32_t value);
+
+  // Accesses in the order they completed.
+  const std::vector<Access>& log() const { return log_; }
+  // The writes of the log, in order.
+  std::vector<Access> writes() const;
+  void clear_log() { log_.clear(); }
+
+  // The next `reads` reads of `address` return what it holds; the read after them finds
+  // `value` in it (reads 0: the very next read). Writes in between are stored as usual and
+  // do not cancel the change. Replaces any change pending on `address`.
+  void change_after_reads(uint32_t address, uint32_t reads, uint32_t value);
+  // Every write to `address` stores its value; when that value sets bits of `mask`, they
+  // read as set for the next `reads` reads and are cleared for the read after them (kNever:
+  // they stay set until written otherwise).
+  void pend_after_write(uint32_t address, uint32_t mask, uint32_t reads);
+
+  // Reads (writes) of `address`, or of every address when none is given, throw
+  // std::runtime_error with `what` until clear_failures(). A later call replaces the
+  // failure of the same address (or the one for every address).
+  void fail_reads(std::string what, std::optional<uint32_t> address = std::nullopt);
+  void fail_writes(std::string what, std::optional<uint32_t> address = std::nullopt);
+  void clear_failures();
+
+ private:
+  // Applied as register = (register & keep) | value.
+  struct PendingChange {
+    uint32_t reads_left;
+    uint32_t keep;
+    uint32_t value;
+  };
+  struct PendBits {
+    uint32_t mask;
+    uint32_t reads;
+  };
+  struct Failures {
+    std::optional<std::string> every;
+    std::map<uint32_t, std::string> at;
+    void check(uint32_t address) const;
+  };
+
+  uint32_t load(uint32_t address);
+
+  std::string desc_;
+  uint32_t top_level_reg_base_;
+  std::map<uint32_t, uint32_t> registers_;
+  std::vector<Access> log_;
+  std::map<uint32_t, PendingChange> changes_;
+  std::map<uint32_t, PendBits> pend_bits_;
+  Failures read_failures_;
+  Failures write_failures_;
+};
+
+// For readable test failures: "read 0x00000050 = 0x00000202".
+std::ostream& operator<<(std::ostream& out, const SimulatedDriver::Access& access);
+
+}  // namespace ornix
