@@ -1,8 +1,12 @@
 #include "support/simulated_driver.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <stdexcept>
 #include <utility>
+
+#include "device_registers.h"
 
 namespace ornix {
 namespace {
@@ -102,6 +106,36 @@ void SimulatedDriver::fail_writes(std::string what, std::optional<uint32_t> addr
 void SimulatedDriver::clear_failures() {
   read_failures_ = {};
   write_failures_ = {};
+}
+
+void SimulatedDriver::set_version(const HwVersion& version) {
+  // [31:24] vendor | [23:16] product | [15:8] major | [7:0] minor
+  poke(DeviceRegs::kVersion, uint32_t{version.vendor_id} << 24 | uint32_t{version.product_id} << 16 |
+                                 uint32_t{version.major_rev} << 8 | version.minor_rev);
+}
+
+void SimulatedDriver::set_np_descriptor(const hw::Ident& ident, uint32_t word) {
+  if (!DeviceRegs::in_np_table(ident)) throw std::invalid_argument("SimulatedDriver: not an NP identifier");
+  poke(DeviceRegs::np_descriptor(ident), word);
+}
+
+void SimulatedDriver::set_output(const Shape& shape, TensorType type) {
+  if (shape.size() != 3) throw std::invalid_argument("SimulatedDriver: the output shape is (width, height, channels)");
+  poke(DeviceRegs::kOutputWidth, shape[0]);
+  poke(DeviceRegs::kOutputHeight, shape[1]);
+  poke(DeviceRegs::kOutputChannels, shape[2]);
+  poke(DeviceRegs::kOutputType, static_cast<uint32_t>(type));
+}
+
+void SimulatedDriver::set_learned_memory(const std::vector<uint32_t>& words) {
+  poke(DeviceRegs::kLearnMemSize, static_cast<uint32_t>(words.size()));
+  for (uint32_t i = 0; i < words.size(); ++i) poke(DeviceRegs::learn_mem_word(i), words[i]);
+}
+
+size_t SimulatedDriver::open_count() const {
+  return static_cast<size_t>(std::ranges::count_if(log_, [](const Access& access) {
+    return access.kind == AccessKind::Read && access.address == DeviceRegs::kVersion;
+  }));
 }
 
 std::ostream& operator<<(std::ostream& out, const SimulatedDriver::Access& access) {

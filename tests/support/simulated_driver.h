@@ -9,10 +9,16 @@
 #include <vector>
 
 #include "ornix/hardware_driver.h"
+#include "ornix/hw/ident.h"
+#include "ornix/hw_version.h"
+#include "ornix/shape.h"
+#include "ornix/tensor.h"
 
 namespace ornix {
 
-// A fake driver for tests: no device behind it, only a map of 32-bit registers.
+// A fake driver for tests: no device behind it, only a map of 32-bit registers. The engine's
+// HardwareDevice opened on it finds its identity and state in those registers; the helpers
+// at the end set them.
 //
 // Every register reads 0 until written. Accesses are 4 bytes long, little-endian words; any
 // other length throws std::invalid_argument and is neither logged nor applied. Completed
@@ -67,6 +73,22 @@ class SimulatedDriver final : public HardwareDriver {
   void fail_reads(std::string what, std::optional<uint32_t> address = std::nullopt);
   void fail_writes(std::string what, std::optional<uint32_t> address = std::nullopt);
   void clear_failures();
+
+  // ---- The engine device's registers (poked: not logged)
+
+  // A version of 0.0.0.0 means no device: HardwareDevice::create refuses the driver.
+  void set_version(const HwVersion& version);
+  // The descriptor word of an NP identifier (id 0 to 7, channel 0; std::invalid_argument
+  // otherwise).
+  void set_np_descriptor(const hw::Ident& ident, uint32_t word);
+  // The output geometry of the programmed program: a (width, height, channels) shape
+  // (std::invalid_argument for another dimension count) and its element type.
+  void set_output(const Shape& shape, TensorType type);
+  // The learning layer's memory: its size and words.
+  void set_learned_memory(const std::vector<uint32_t>& words);
+  // Devices opened on this driver since the log was last cleared (HardwareDevice::create
+  // reads the version register once per opening).
+  size_t open_count() const;
 
  private:
   // Applied as register = (register & keep) | value.

@@ -5,8 +5,9 @@
 #include <array>
 #include <cstdint>
 #include <stdexcept>
-#include <string>
 #include <vector>
+
+#include "engine/error_text.h"
 
 namespace ornix {
 namespace {
@@ -22,15 +23,6 @@ uint32_t read_word(SimulatedDriver& driver, uint32_t address) {
 }
 
 void write_word(SimulatedDriver& driver, uint32_t address, uint32_t value) { driver.write(address, &value, sizeof value); }
-
-std::string error_text(auto&& access) {
-  try {
-    access();
-  } catch (const std::exception& error) {
-    return error.what();
-  }
-  return "no error";
-}
 
 TEST(SimulatedDriver, LogsLittleEndianAccessesInOrder) {
   SimulatedDriver driver("board 7", 0x40000000);
