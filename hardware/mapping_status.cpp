@@ -46,7 +46,9 @@ bool LayersMappingStatus::success() const {
 
 std::string LayersMappingStatus::to_string_impl() const {
   std::string text;
-  for (const LayerMappingStatus& status : statuses_) text += layer_status_line_message(status.layer_name(), status.message());
+  for (const LayerMappingStatus& status : statuses_) {
+    text += layer_status_line_message(status.layer_name(), status.message());
+  }
   return text;
 }
 

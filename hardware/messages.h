@@ -2,6 +2,7 @@
 
 // Every message text of the hardware model and device services.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,7 +24,8 @@ inline std::string layer_status_line_message(const std::string& layer_name, cons
   return "\n  * Layer '" + layer_name + "': " + message;
 }
 
-inline std::string not_enough_components_message(const std::string& type_name, std::size_t needed, std::size_t available) {
+inline std::string not_enough_components_message(const std::string& type_name, std::size_t needed,
+                                                 std::size_t available) {
   return "Not enough hardware component of type " + type_name + " available. " + std::to_string(needed) +
          " are needed but " + std::to_string(available) + " are available.";
 }
