@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "hardware/mapping_status.h"
+
+namespace ornix {
+namespace {
+
+TEST(MappingStatusText, RendersSuccessOrTheLayerPrefixAndMessage) {
+  EXPECT_EQ(MappingStatus(StatusCode::Success, "").to_string(), "Success.");
+  EXPECT_EQ(MappingError("No room.").to_string(), "No room.");
+  EXPECT_EQ(LayerMappingError("conv", "Too wide.").to_string(), "Cannot map layer 'conv'. Too wide.");
+  EXPECT_EQ(LayerMappingError("", "Too wide.").to_string(), " Too wide.");
+  EXPECT_EQ(LayerMappingStatus("conv").to_string(), "Success.");
+  EXPECT_EQ(LayerMappingStatus("conv").to_string_impl(), "Cannot map layer 'conv'.");
+  EXPECT_EQ(NpsMappingError("fc", "CNP1", 3, 0).message(),
+            "Not enough hardware component of type CNP1 available. 3 are needed but 0 are available.");
+  try {
+    MappingStatus(StatusCode::Success, "").throw_exception();
+  } catch (const std::runtime_error& error) {
+    EXPECT_STREQ(error.what(), "Success.");
+  }
+}
+
+TEST(LayersMappingStatus, RendersOneLinePerHeldStatusOrSuccess) {
+  LayersMappingStatus statuses;
+  EXPECT_EQ(statuses.to_string(), "Success.");
+  statuses.add_status(LayerMappingStatus("in"));
+  EXPECT_EQ(statuses.to_string(), "Success.");
+  statuses.add_status(LayerMappingError("conv", "Too wide."));
+  EXPECT_FALSE(statuses.success());
+  EXPECT_EQ(statuses.to_string(), "\n  * Layer 'in': \n  * Layer 'conv': Too wide.");
+
+  LayersMappingStatus one;
+  one.add_status(LayerMappingError("conv", "Too wide."));
+  EXPECT_EQ(one.to_string(), "\n  * Layer 'conv': Too wide.");
+}
+
+TEST(LayersMappingStatus, KeepsOneOfEqualStatusesOnly) {
+  LayersMappingStatus statuses;
+  statuses.add_status(LayerMappingError("conv", "Too wide."));
+  statuses.add_status(LayerMappingError("conv", "Too wide."));
+  statuses.add_status(LayerMappingError("conv", "Too high."));
+  statuses.add_status(LayerMappingError("pool", "Too wide."));
+  statuses.add_status(LayerMappingStatus("conv", StatusCode::Success, "Too wide."));
+  EXPECT_EQ(statuses.statuses().size(), 4u);
+}
+
+TEST(MergeMappingStatus, AccumulatesFailuresOnePerLineAndIgnoresSuccesses) {
+  LayerMappingStatus status("");
+  merge_mapping_status(status, LayerMappingStatus("other", StatusCode::Success, "ignored"));
+  EXPECT_EQ(status, LayerMappingStatus(""));
+  merge_mapping_status(status, LayerMappingError("conv", "a"));
+  merge_mapping_status(status, LayerMappingError("other", "b"));
+  merge_mapping_status(status, LayerMappingStatus("pool"));
+  merge_mapping_status(status, LayerMappingError("", "c"));
+  EXPECT_EQ(status, LayerMappingStatus("conv", StatusCode::Error, "a\nb\nc"));
+}
+
+}  // namespace
+}  // namespace ornix
