@@ -25,7 +25,9 @@ LayerBuild InputConvolutional::build(const LayerInputs& inputs) const {
   const Shape input{static_cast<uint32_t>(params.get("input_width", 1, kParamMax)),
                     static_cast<uint32_t>(params.get("input_height", 1, kParamMax)),
                     static_cast<uint32_t>(params.get("input_channels", 1, kParamMax))};
-  if (!inputs.shapes.empty() && !(inputs.shapes.front() == input)) throw std::invalid_argument(msg::input_mismatch(name()));
+  if (!inputs.shapes.empty() && !(inputs.shapes.front() == input)) {
+    throw std::invalid_argument(msg::input_mismatch(name()));
+  }
   PooledConvBuild conv = build_pooled_conv(*this, inputs, input, kV1ConvKeys, ConvForm::Standard);
   conv.build.variables = {
       {"weights", weights_type(*this), Shape{conv.kernel_y, conv.kernel_x, conv.channels, conv.filters}},

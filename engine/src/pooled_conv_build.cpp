@@ -16,8 +16,9 @@ PoolingCalculatedParams build_pooling(const ParamReader& params, const ConvKeys&
   pool.height = conv.output_height;
   if (params.get_or("pool_type", 0, 0, 2) == static_cast<int32_t>(PoolType::NoPooling)) return pool;
   pool.pool_flag = true;
+  // A global pooling may name its size along x only.
   const int32_t size_x = params.pool_size(keys.pool_x);
-  const int32_t size_y = params.pool_size(keys.pool_y);
+  const int32_t size_y = size_x == -1 ? -1 : params.pool_size(keys.pool_y);
   if (size_x == -1 || size_y == -1) {
     pool.width = std::min(pool.width, 1u);
     pool.height = std::min(pool.height, 1u);
@@ -25,8 +26,10 @@ PoolingCalculatedParams build_pooling(const ParamReader& params, const ConvKeys&
   }
   const int32_t stride_x = params.pool_stride(keys.pool_stride_x, size_x);
   const int32_t stride_y = params.pool_stride(keys.pool_stride_y, size_y);
-  const AxisWindow x = slide(conv.output_width, static_cast<uint32_t>(size_x), static_cast<uint32_t>(stride_x), padding);
-  const AxisWindow y = slide(conv.output_height, static_cast<uint32_t>(size_y), static_cast<uint32_t>(stride_y), padding);
+  const AxisWindow x =
+      slide(conv.output_width, static_cast<uint32_t>(size_x), static_cast<uint32_t>(stride_x), padding);
+  const AxisWindow y =
+      slide(conv.output_height, static_cast<uint32_t>(size_y), static_cast<uint32_t>(stride_y), padding);
   pool.stride_x = static_cast<int8_t>(stride_x);
   pool.stride_y = static_cast<int8_t>(stride_y);
   pool.width = x.out;

@@ -79,7 +79,8 @@ void VariablesImpl::declare(const std::vector<VariableSpec>& specs) {
   std::vector<std::pair<std::string, std::shared_ptr<const Dense>>> kept;
   for (const VariableSpec& spec : specs) {
     const auto found = tensors_.find(spec.name);
-    if (found != tensors_.end()) kept.emplace_back(spec.name, fit_or_refuse(spec.name, spec.shape, spec.layout, found->second));
+    if (found == tensors_.end()) continue;
+    kept.emplace_back(spec.name, fit_or_refuse(spec.name, spec.shape, spec.layout, found->second));
   }
   for (auto& [name, tensor] : kept) tensors_[name] = std::move(tensor);
   for (const VariableSpec& spec : specs) {
