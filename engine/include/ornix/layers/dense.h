@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ornix/layer_impl.h"
+#include "ornix/learning_params.h"
+
+namespace ornix {
+
+// Fully connected layers: every output neuron reads all width x height x channels inputs.
+// Output (1, 1, neurons).
+
+// Generation 1, on an FNP. Keys "units", "weights_bits" (1, 2, 4), "activation", "act_bits".
+// "weights" in reversed layout, dimensions (units, inputs): dimension 0 contiguous; element
+// (neuron, input). "threshold" (int32) and "act_step" (float32), one per unit.
+class FullyConnected : public LayerImpl {
+ public:
+  FullyConnected(const LayerParams& params, std::string name);
+
+  // The learning parameters the layer refers to, or null; the layer does not keep them alive.
+  virtual const LearningParams* learning() const;
+  // learning() is not null.
+  bool can_learn() const { return learning() != nullptr; }
+  bool is_learning() const override { return can_learn(); }
+  // Refers to `learning` (null: no learning) without owning it.
+  void set_learning(const std::shared_ptr<const LearningParams>& learning) { learning_ = learning; }
+
+ protected:
+  LayerBuild build(const LayerInputs& inputs) const override;
+
+ private:
+  std::weak_ptr<const LearningParams> learning_;
+};
+
+// Generation 2, on an FNP. Keys "units" (or "filters" when "units" is absent), "weights_bits"
+// (4: int4 weights, other int8), "activation", "output_bits". "weights" row-major (inputs,
+// neurons); "input_shift" (uint8, one per input channel); "bias" (int8), "bias_shift" (uint8),
+// "output_scales" (uint8), "output_shift" (int8), one per neuron.
+class Dense1D : public LayerImpl {
+ public:
+  Dense1D(const LayerParams& params, std::string name);
+
+ protected:
+  LayerBuild build(const LayerInputs& inputs) const override;
+};
+
+}  // namespace ornix

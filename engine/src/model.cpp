@@ -1,0 +1,134 @@
+#include "ornix/model.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "layer_catalogue.h"
+#include "layer_messages.h"
+#include "ornix/layer_impl.h"
+
+namespace ornix {
+
+namespace {
+
+std::string inbound_range(uint32_t min, uint32_t max) {
+  if (max == kAnyInboundCount) return "at least " + std::to_string(min);
+  if (min == max) return "exactly " + std::to_string(min);
+  return "between " + std::to_string(min) + " and " + std::to_string(max);
+}
+
+class ModelImpl final : public Model {
+ public:
+  ~ModelImpl() override {
+    for (const auto& layer : layers_) layer->release();
+  }
+
+  void add(std::shared_ptr<Layer> layer, const std::vector<std::shared_ptr<Layer>>& inbounds) override {
+    if (!layer) throw std::invalid_argument(msg::kNullLayer);
+    const auto impl = std::dynamic_pointer_cast<LayerImpl>(layer);
+    if (!impl) throw std::invalid_argument(msg::foreign_layer(layer->name()));
+    if (impl->in_model()) throw std::invalid_argument(msg::layer_in_other_model(impl->name()));
+    if (find(impl->name())) throw std::invalid_argument(msg::duplicate_layer_name(impl->name()));
+    if (layers_.empty() && !impl->is_input()) throw std::invalid_argument(msg::not_an_input_layer(impl->name()));
+    if (!layers_.empty() && impl->max_inbounds() == 0) {
+      throw std::invalid_argument(msg::input_layer_not_first(impl->name()));
+    }
+    const auto links = resolve(*impl, inbounds);
+    if (links.size() < impl->min_inbounds() || links.size() > impl->max_inbounds()) {
+      throw std::invalid_argument(
+          msg::inbound_count(impl->name(), inbound_range(impl->min_inbounds(), impl->max_inbounds()), links.size()));
+    }
+    impl->attach(links);
+    layers_.push_back(impl);
+  }
+
+  void pop_layer() override {
+    if (layers_.empty()) throw std::runtime_error(msg::kEmptyModel);
+    layers_.back()->detach();
+    layers_.pop_back();
+  }
+
+  std::vector<std::shared_ptr<Layer>> layers() const override { return {layers_.begin(), layers_.end()}; }
+  size_t layer_count() const override { return layers_.size(); }
+
+  std::shared_ptr<Layer> get_layer(int index) const override {
+    if (index < 0 || static_cast<size_t>(index) >= layers_.size()) {
+      throw std::out_of_range(msg::layer_index_out_of_range(index, layers_.size()));
+    }
+    return layers_[static_cast<size_t>(index)];
+  }
+
+  std::shared_ptr<Layer> get_layer(const std::string& name) const override {
+    auto layer = find(name);
+    if (!layer) throw std::invalid_argument(msg::no_layer_named(name));
+    return layer;
+  }
+
+  Shape input_shape() const override { return nonempty().front()->input_dimensions().front(); }
+  Shape output_shape() const override { return nonempty().back()->output_dimensions(); }
+
+  bool input_signed() const override {
+    return !layers_.empty() && layers_.front()->params()->layer_type() == LayerType::InputData &&
+           layers_.front()->output_signed();
+  }
+
+  IpVersion ip_version() const override {
+    IpVersion version = IpVersion::none;
+    for (const auto& layer : layers_) {
+      if (layer->ip_version() == IpVersion::v1) return IpVersion::v1;
+      if (layer->ip_version() == IpVersion::v2) version = IpVersion::v2;
+    }
+    return version;
+  }
+
+  uint64_t macs() const override {
+    uint64_t total = 0;
+    for (const auto& layer : layers_) {
+      if (__builtin_add_overflow(total, layer->macs(), &total)) return UINT64_MAX;
+    }
+    return total;
+  }
+
+  std::shared_ptr<Device> device() const override { return device_; }
+  std::vector<std::shared_ptr<Sequence>> sequences() const override { return sequences_; }
+
+ private:
+  std::shared_ptr<LayerImpl> find(const std::string& name) const {
+    const auto found = std::find_if(layers_.begin(), layers_.end(), [&](const auto& l) { return l->name() == name; });
+    return found == layers_.end() ? nullptr : *found;
+  }
+
+  const std::vector<std::shared_ptr<LayerImpl>>& nonempty() const {
+    if (layers_.empty()) throw std::runtime_error(msg::kEmptyModel);
+    return layers_;
+  }
+
+  // The model's own objects for the requested inbound layers; the last layer when none is given.
+  std::vector<std::shared_ptr<LayerImpl>> resolve(const LayerImpl& layer,
+                                                  const std::vector<std::shared_ptr<Layer>>& inbounds) const {
+    if (inbounds.empty()) {
+      if (layers_.empty()) return {};
+      return {layers_.back()};
+    }
+    std::vector<std::shared_ptr<LayerImpl>> links;
+    for (const auto& inbound : inbounds) {
+      if (!inbound) throw std::invalid_argument(msg::null_inbound(layer.name()));
+      const auto found = std::find_if(layers_.begin(), layers_.end(),
+                                      [&](const auto& candidate) { return candidate.get() == inbound.get(); });
+      if (found == layers_.end()) throw std::invalid_argument(msg::inbound_not_in_model(inbound->name(), layer.name()));
+      links.push_back(*found);
+    }
+    return links;
+  }
+
+  std::vector<std::shared_ptr<LayerImpl>> layers_;
+  // Set by mapping, which arrives with the back end's seam; empty until then.
+  std::shared_ptr<Device> device_;
+  std::vector<std::shared_ptr<Sequence>> sequences_;
+};
+
+}  // namespace
+
+std::unique_ptr<Model> Model::create() { return std::make_unique<ModelImpl>(); }
+
+}  // namespace ornix
