@@ -83,4 +83,20 @@ inline std::string layer_index_out_of_range(int index, size_t count) {
 }
 inline std::string no_layer_named(const std::string& layer) { return "The model has no layer named " + layer + "."; }
 
+// Mapping and inference.
+inline constexpr const char* kNoHardwareBackend = "No hardware back end is registered with the engine.";
+inline constexpr const char* kNullDevice = "A model can only be mapped onto a device.";
+inline constexpr const char* kNullInputs = "No inputs given to the model.";
+inline constexpr const char* kModelNotMapped = "The model is not mapped on a device: this engine runs no layer in software.";
+inline std::string layer_not_mapped(const std::string& layer) {
+  return "Layer " + layer + " is not mapped on the device: this engine runs no layer in software.";
+}
+inline std::string sequence_cannot_run(const std::string& sequence) { return "Sequence " + sequence + " cannot run samples."; }
+inline std::string sequence_output_count(const std::string& sequence, size_t inputs, size_t outputs) {
+  return "Sequence " + sequence + " returned " + std::to_string(outputs) + " outputs for " + std::to_string(inputs) +
+         " samples.";
+}
+inline constexpr const char* kOutputsDiffer = "The outputs of the samples differ in type or shape.";
+inline constexpr const char* kOutputTooManyDims = "The outputs of the samples have more than three dimensions.";
+
 }  // namespace ornix::msg

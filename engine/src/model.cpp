@@ -5,6 +5,7 @@
 
 #include "layer_catalogue.h"
 #include "layer_messages.h"
+#include "model_run.h"
 #include "ornix/layer_impl.h"
 
 namespace ornix {
@@ -89,6 +90,28 @@ class ModelImpl final : public Model {
     return total;
   }
 
+  void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) override {
+    const HardwareMapper mapper = registered_hardware_mapper();
+    if (!mapper) throw std::runtime_error(msg::kNoHardwareBackend);
+    if (!device) throw std::invalid_argument(msg::kNullDevice);
+    std::vector<std::shared_ptr<Layer>> layers;
+    for (const auto& layer : nonempty()) {
+      if (layer->params()->layer_type() != LayerType::InputData) layers.push_back(layer);
+    }
+    std::vector<std::shared_ptr<Sequence>> sequences;
+    mapper(layers, sequences, MapRequest{device, std::move(constraints), hw_only});
+    device_ = std::move(device);
+    sequences_ = std::move(sequences);
+    unmapped_ = std::move(layers);
+  }
+
+  std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) override {
+    if (!inputs) throw std::invalid_argument(msg::kNullInputs);
+    if (sequences_.empty()) throw std::runtime_error(msg::kModelNotMapped);
+    if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
+    return run_sequences(sequences_, *inputs, batch_size);
+  }
+
   std::shared_ptr<Device> device() const override { return device_; }
   std::vector<std::shared_ptr<Sequence>> sequences() const override { return sequences_; }
 
@@ -122,9 +145,10 @@ class ModelImpl final : public Model {
   }
 
   std::vector<std::shared_ptr<LayerImpl>> layers_;
-  // Set by mapping, which arrives with the back end's seam; empty until then.
+  // Set by mapping: the device, the sequences in model order, and the layers left unmapped.
   std::shared_ptr<Device> device_;
   std::vector<std::shared_ptr<Sequence>> sequences_;
+  std::vector<std::shared_ptr<Layer>> unmapped_;
 };
 
 }  // namespace

@@ -11,14 +11,18 @@
 #include "ornix/layer.h"
 #include "ornix/sequence.h"
 #include "ornix/shape.h"
+#include "ornix/tensor.h"
 
 namespace ornix {
+
+class MapConstraints;  // the hardware back end's mapping constraints
 
 // A neural network: layers in the order they were added, each linked to its inbound layers.
 // The first layer is an input layer (Layer::is_input); layer names are unique. Layers joining a
 // model are built (geometry, bit widths, variables) from their parameters and inputs.
 //
 // Mapping onto a device fills sequences() and device(); until a model is mapped they are empty.
+// This engine runs no layer in software: inference needs every layer mapped on the device.
 class Model {
  public:
   static std::unique_ptr<Model> create();
@@ -50,6 +54,16 @@ class Model {
   virtual IpVersion ip_version() const = 0;
   // Sum of the layers' multiply-accumulate counts.
   virtual uint64_t macs() const = 0;
+
+  // Maps the layers after the input data layer onto `device` through the hardware back end
+  // (hardware_mapping.h); null constraints select the back end's defaults for the device. On
+  // success the model keeps the new sequences and the device, replacing earlier ones; on
+  // failure it keeps what it had. std::runtime_error when no back end is registered.
+  virtual void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) = 0;
+  // Runs the samples of `inputs` (dimension 0 counts them) through every sequence in order,
+  // `batch_size` samples at a time (0: all at once), and stacks the outputs. std::runtime_error
+  // when a layer is not mapped on the device.
+  virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;
 
   virtual std::shared_ptr<Device> device() const = 0;
   virtual std::vector<std::shared_ptr<Sequence>> sequences() const = 0;

@@ -8,6 +8,7 @@
 
 #include "ornix/backend_type.h"
 #include "ornix/layer.h"
+#include "ornix/tensor.h"
 
 namespace ornix {
 
@@ -38,6 +39,14 @@ class Sequence {
   virtual Bytes program() const = 0;
   virtual ProgramParts program_parts() const = 0;
   virtual std::string name() const = 0;
+};
+
+// A sequence that runs samples: one input tensor per sample in, one output tensor per sample out.
+class ForwardableSequence : public Sequence {
+ public:
+  // `labels` is null for inference; with learning it holds one label, or one per sample.
+  virtual std::vector<std::shared_ptr<Tensor>> forward_samples(const std::vector<std::shared_ptr<const Tensor>>& inputs,
+                                                               std::vector<int32_t>* labels) = 0;
 };
 
 }  // namespace ornix

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "ornix/hardware_mapping.h"
+#include "ornix/sequence.h"
+#include "ornix/tensor.h"
+
+namespace ornix {
+
+// The mapper the back end registered; empty when none.
+HardwareMapper registered_hardware_mapper();
+
+// Runs the samples of `inputs` through `sequences` in order, `batch_size` samples at a time
+// (0: all at once), and stacks the outputs along a new first dimension.
+std::shared_ptr<Dense> run_sequences(const std::vector<std::shared_ptr<Sequence>>& sequences, const Dense& inputs,
+                                     uint32_t batch_size);
+
+}  // namespace ornix
