@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "hardware/host_device.h"
+#include "hardware/hrc_probe.h"
+#include "hardware/known_versions.h"
 #include "hardware/ip_version_text.h"
 #include "hardware/mesh.h"
 #include "hardware/messages.h"
@@ -33,7 +35,10 @@ std::vector<std::shared_ptr<Device>> populate_devices() {
   std::vector<std::shared_ptr<Device>> devices;
   for (HardwareDriver* driver : get_drivers()) {
     try {
-      devices.push_back(open_host_device(driver));
+      std::shared_ptr<HostDevice> device = open_host_device(driver);
+      // The probe's model shares the device; it is gone before the device is opened again.
+      if (device->version() == kVamoV2 && hrc_check_timeout(device)) device = open_host_device(driver);
+      devices.push_back(std::move(device));
     } catch (const std::runtime_error& error) {
       std::cout << error.what() << '\n' << std::flush;
     }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ornix/layer.h"
+
 namespace ornix {
 
 enum class StatusCode : uint32_t { Success = 0, Error = 1 };
@@ -43,6 +45,10 @@ class LayerMappingStatus : public MappingStatus {
   // A success.
   explicit LayerMappingStatus(std::string layer_name);
   LayerMappingStatus(std::string layer_name, StatusCode code, std::string message);
+  // The same, named by the layer's name.
+  explicit LayerMappingStatus(const Layer& layer) : LayerMappingStatus(layer.name()) {}
+  LayerMappingStatus(const Layer& layer, StatusCode code, std::string message)
+      : LayerMappingStatus(layer.name(), code, std::move(message)) {}
 
   // "Cannot map layer '<name>'." when named, then " <message>" when there is a message.
   std::string to_string_impl() const override;
@@ -60,6 +66,7 @@ class LayerMappingStatus : public MappingStatus {
 class LayerMappingError : public LayerMappingStatus {
  public:
   LayerMappingError(std::string layer_name, std::string message);
+  LayerMappingError(const Layer& layer, std::string message) : LayerMappingError(layer.name(), std::move(message)) {}
 };
 
 // A layer that needs more components of one kind than are free.

@@ -37,6 +37,11 @@ inline std::string incompatible_versions_message(const std::string& hw_version, 
          " with product id = " + std::to_string(product_id) + " while IP version is " + ip_version + ".";
 }
 
+// HRC probe inputs
+inline constexpr const char* kMsgZeroDimension = "Cannot have a shape with a dimension set to 0";
+// panic format: element count, the largest count.
+inline constexpr const char kMsgTensorTooLargeFormat[] = "Tensor shape size %lu exceeds maximum shape size (%u)";
+
 // SoC clock
 inline constexpr const char* kMsgInvalidClockMode = "Invalid clock mode";
 inline constexpr const char* kMsgClockModeAlreadyChanging = "Clock mode is already changing.";

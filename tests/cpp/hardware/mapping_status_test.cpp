@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "hardware/mapping_status.h"
+#include "ornix/layer_params.h"
 
 namespace ornix {
 namespace {
@@ -21,6 +22,14 @@ TEST(MappingStatusText, RendersSuccessOrTheLayerPrefixAndMessage) {
   } catch (const std::runtime_error& error) {
     EXPECT_STREQ(error.what(), "Success.");
   }
+}
+
+TEST(MappingStatusText, NamesTheLayerItWasMadeFrom) {
+  const auto params = LayerParams::create(LayerType::Dense1D, {{"units", 4}});
+  const auto layer = Layer::create(params.get(), "fc");
+  EXPECT_EQ(LayerMappingError(*layer, "Too many units.").to_string(), "Cannot map layer 'fc'. Too many units.");
+  EXPECT_EQ(LayerMappingStatus(*layer).layer_name(), "fc");
+  EXPECT_TRUE(LayerMappingStatus(*layer).success());
 }
 
 TEST(LayersMappingStatus, RendersOneLinePerHeldStatusOrSuccess) {
