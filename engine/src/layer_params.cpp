@@ -1,8 +1,10 @@
 #include "ornix/layer_params.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "layer_messages.h"
+#include "named_values.h"
 
 namespace ornix {
 
@@ -12,18 +14,9 @@ class LayerParamsImpl final : public LayerParams {
  public:
   LayerParamsImpl(LayerType type, Values values) : type_(type), values_(std::move(values)) {}
 
-  int32_t get(const std::string& key) const override {
-    const auto found = values_.find(key);
-    if (found == values_.end()) throw std::invalid_argument(msg::key_not_found(key));
-    return found->second;
-  }
+  int32_t get(const std::string& key) const override { return value_of(values_, key); }
   bool has(const std::string& key) const override { return values_.contains(key); }
-  std::vector<std::string> keys() const override {
-    std::vector<std::string> keys;
-    keys.reserve(values_.size());
-    for (const auto& entry : values_) keys.push_back(entry.first);
-    return keys;
-  }
+  std::vector<std::string> keys() const override { return names_of(values_); }
   LayerType layer_type() const override { return type_; }
 
  private:

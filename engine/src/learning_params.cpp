@@ -1,8 +1,10 @@
 #include "ornix/learning_params.h"
 
 #include <stdexcept>
+#include <utility>
 
 #include "layer_messages.h"
+#include "named_values.h"
 
 namespace ornix {
 
@@ -12,17 +14,8 @@ class LearningParamsImpl final : public LearningParams {
  public:
   LearningParamsImpl(LearningType type, Values values) : type_(type), values_(std::move(values)) {}
 
-  double get(const std::string& key) const override {
-    const auto found = values_.find(key);
-    if (found == values_.end()) throw std::invalid_argument(msg::key_not_found(key));
-    return found->second;
-  }
-  std::vector<std::string> keys() const override {
-    std::vector<std::string> keys;
-    keys.reserve(values_.size());
-    for (const auto& entry : values_) keys.push_back(entry.first);
-    return keys;
-  }
+  double get(const std::string& key) const override { return value_of(values_, key); }
+  std::vector<std::string> keys() const override { return names_of(values_); }
   LearningType learning_type() const override { return type_; }
 
  private:
