@@ -76,45 +76,45 @@ TEST(HrcProbe, ModelBuildingFailuresPropagate) {
   EXPECT_THROW(hrc_check_timeout(std::make_shared<test::FakeDevice>(kD3_00_00_02)), std::runtime_error);
 }
 
-TEST(HrcProbeDiscovery, OpensTheDeviceAgainWhenTheProbeFails) {
+// One simulated device of a version attached, and a back end whose sequences run `run`.
+struct ProbedDiscovery {
+  ProbedDiscovery(const HwVersion& version, test::FakeSequence::Run run) : mapper(std::move(run)) {
+    set_2x2_mesh(driver, version);
+  }
+
   SimulatedDriver driver;
-  set_2x2_mesh(driver, kD3_00_00_02);
-  const DriverAttachment attached(&driver);
-  OneSequenceMapper mapper{hang};
+  OneSequenceMapper mapper;
+  const DriverAttachment attached{&driver};
   const ScopedMapper registered{mapper.mapper()};
+};
+
+TEST(HrcProbeDiscovery, OpensTheDeviceAgainWhenTheProbeFails) {
+  ProbedDiscovery probed{kD3_00_00_02, hang};
 
   const auto devices = discover_quietly();
 
   ASSERT_EQ(devices.size(), 1u);
-  EXPECT_EQ(driver.open_count(), 2u);
-  EXPECT_EQ(devices[0]->hardware()->driver(), &driver);
-  EXPECT_NE(mapper.last_request.device, devices[0]);  // the probed device was replaced
+  EXPECT_EQ(probed.driver.open_count(), 2u);
+  EXPECT_EQ(devices[0]->hardware()->driver(), &probed.driver);
+  EXPECT_NE(probed.mapper.last_request.device, devices[0]);  // the probed device was replaced
 }
 
 TEST(HrcProbeDiscovery, KeepsTheDeviceWhenTheProbeRuns) {
-  SimulatedDriver driver;
-  set_2x2_mesh(driver, kD3_00_00_02);
-  const DriverAttachment attached(&driver);
-  OneSequenceMapper mapper{echo};
-  const ScopedMapper registered{mapper.mapper()};
+  ProbedDiscovery probed{kD3_00_00_02, echo};
 
   const auto devices = discover_quietly();
 
   ASSERT_EQ(devices.size(), 1u);
-  EXPECT_EQ(driver.open_count(), 1u);
-  EXPECT_EQ(mapper.last_request.device, devices[0]);
+  EXPECT_EQ(probed.driver.open_count(), 1u);
+  EXPECT_EQ(probed.mapper.last_request.device, devices[0]);
 }
 
 TEST(HrcProbeDiscovery, RunsOnlyOnThatRevision) {
-  SimulatedDriver driver;
-  set_2x2_mesh(driver, kD3_00_00_01);
-  const DriverAttachment attached(&driver);
-  OneSequenceMapper mapper{hang};
-  const ScopedMapper registered{mapper.mapper()};
+  ProbedDiscovery probed{kD3_00_00_01, hang};
 
   EXPECT_EQ(discover_quietly().size(), 1u);
-  EXPECT_EQ(mapper.last_sequence, nullptr);
-  EXPECT_EQ(driver.open_count(), 1u);
+  EXPECT_EQ(probed.mapper.last_sequence, nullptr);
+  EXPECT_EQ(probed.driver.open_count(), 1u);
 }
 
 }  // namespace
