@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "bit_field.h"
 #include "format_text.h"
 
 namespace ornix::dma {
@@ -11,28 +12,16 @@ namespace {
 constexpr const char* kPlainSizeTooLarge = "A configuration block of %u words needs the extra-large header (max %u words)";
 constexpr const char* kXlSizeTooLarge = "A configuration block of %u words exceeds the extra-large header (max %u words)";
 constexpr const char* kXlSizeNotAligned = "An extra-large configuration block of %u words is not a multiple of %u words";
-constexpr const char* kFieldOverflow = "Value %u does not fit the %u-bit header field at bit %u";
-
-struct Field {
-  uint32_t offset;  // lowest bit
-  uint32_t width;   // bits, 1 to 31
-};
 
 // Header fields, as laid out in config_header.h.
-constexpr Field kCol{0, 8};
-constexpr Field kRow{8, 8};
-constexpr Field kId{16, 8};
-constexpr Field kChannel{24, 8};
-constexpr Field kAddress{0, 16};
-constexpr Field kTarget{16, 4};
-constexpr Field kXl{20, 1};
-constexpr Field kSize{21, 11};
-
-void set_field(uint32_t& word, Field field, uint32_t value) {
-  const uint32_t mask = (1u << field.width) - 1;
-  if (value > mask) throw std::invalid_argument(format_text(kFieldOverflow, value, field.width, field.offset));
-  word = (word & ~(mask << field.offset)) | (value << field.offset);
-}
+constexpr BitField kCol{0, 8};
+constexpr BitField kRow{8, 8};
+constexpr BitField kId{16, 8};
+constexpr BitField kChannel{24, 8};
+constexpr BitField kAddress{0, 16};
+constexpr BitField kTarget{16, 4};
+constexpr BitField kXl{20, 1};
+constexpr BitField kSize{21, 11};
 
 // The size field's value: payload words, or sixteen-word units in the extra-large form.
 uint32_t size_field(uint32_t size, bool xl) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "bit_field.h"
 #include "ornix/hw/ident.h"
 
 namespace ornix {
@@ -11,24 +12,15 @@ namespace ornix {
 // 0xFF000000-0xFFFFFFFF: clear of the top register block (driver base + offsets below 0x100)
 // and of the SoC clock registers (0xF000xxxx). Every register reads 0 until set.
 struct DeviceRegs {
-  // A register field: its lowest bit and its width in bits (1 to 31).
-  struct Field {
-    uint8_t offset;
-    uint8_t width;
-  };
-  static constexpr uint32_t get_field(uint32_t word, Field field) {
-    return (word >> field.offset) & ((1u << field.width) - 1);
-  }
-
   // ---- Identity
 
   // [31:24] vendor | [23:16] product | [15:8] major | [7:0] minor. 0: no device behind the
   // driver. Read once, when the device is opened.
   static constexpr uint32_t kVersion = 0xFF000000;
-  static constexpr Field kVersionVendor{24, 8};
-  static constexpr Field kVersionProduct{16, 8};
-  static constexpr Field kVersionMajor{8, 8};
-  static constexpr Field kVersionMinor{0, 8};
+  static constexpr BitField kVersionVendor{24, 8};
+  static constexpr BitField kVersionProduct{16, 8};
+  static constexpr BitField kVersionMajor{8, 8};
+  static constexpr BitField kVersionMinor{0, 8};
 
   // NP descriptor table: one word per NP identifier (col, row, id) with id 0 to 7 (a mesh node
   // has at most 8 NPs) and channel 0; 256 x 256 x 8 words (2 MiB) from kNpDescriptors. The

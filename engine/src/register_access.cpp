@@ -1,4 +1,4 @@
-#include "register_access.h"
+#include "ornix/register_access.h"
 
 #include <array>
 

@@ -12,7 +12,7 @@
 #include "device_messages.h"
 #include "device_registers.h"
 #include "ornix/hardware_device.h"
-#include "register_access.h"
+#include "ornix/register_access.h"
 
 namespace ornix {
 namespace {
@@ -31,10 +31,10 @@ class FrameOutput final : public Tensor {
 
 HwVersion decode_version(uint32_t word) {
   using R = DeviceRegs;
-  return {static_cast<uint8_t>(R::get_field(word, R::kVersionVendor)),
-          static_cast<uint8_t>(R::get_field(word, R::kVersionProduct)),
-          static_cast<uint8_t>(R::get_field(word, R::kVersionMajor)),
-          static_cast<uint8_t>(R::get_field(word, R::kVersionMinor))};
+  return {static_cast<uint8_t>(get_field(word, R::kVersionVendor)),
+          static_cast<uint8_t>(get_field(word, R::kVersionProduct)),
+          static_cast<uint8_t>(get_field(word, R::kVersionMajor)),
+          static_cast<uint8_t>(get_field(word, R::kVersionMinor))};
 }
 
 class RegisterDevice final : public HardwareDevice {

@@ -109,9 +109,12 @@ void SimulatedDriver::clear_failures() {
 }
 
 void SimulatedDriver::set_version(const HwVersion& version) {
-  // [31:24] vendor | [23:16] product | [15:8] major | [7:0] minor
-  poke(DeviceRegs::kVersion, uint32_t{version.vendor_id} << 24 | uint32_t{version.product_id} << 16 |
-                                 uint32_t{version.major_rev} << 8 | version.minor_rev);
+  uint32_t word = 0;
+  set_field(word, DeviceRegs::kVersionVendor, version.vendor_id);
+  set_field(word, DeviceRegs::kVersionProduct, version.product_id);
+  set_field(word, DeviceRegs::kVersionMajor, version.major_rev);
+  set_field(word, DeviceRegs::kVersionMinor, version.minor_rev);
+  poke(DeviceRegs::kVersion, word);
 }
 
 void SimulatedDriver::set_np_descriptor(const hw::Ident& ident, uint32_t word) {

@@ -6,7 +6,8 @@
 
 namespace ornix {
 
-// One 32-bit register through a driver, as a little-endian word. Driver failures propagate.
+// One 32-bit register access through a driver: a little-endian word of 4 bytes. Driver
+// failures propagate.
 uint32_t read_register(HardwareDriver& driver, uint32_t address);
 void write_register(HardwareDriver& driver, uint32_t address, uint32_t value);
 
