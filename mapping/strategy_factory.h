@@ -24,6 +24,25 @@ class StrategyFactory {
                                                              const HardwareConstraints& constraints) const = 0;
 };
 
+// The factory of a generation whose implementations are constructed as the interfaces' callers
+// lend: checker (device, table), sizer (), I/O recorder (device), layer recorder (device, table).
+template <typename Checker, typename Sizer, typename Io, typename Recorder>
+class GenerationStrategyFactory final : public StrategyFactory {
+ public:
+  std::unique_ptr<CompatibilityChecker> make_checker(const Device& device,
+                                                     const HardwareConstraints& constraints) const override {
+    return std::make_unique<Checker>(&device, &constraints);
+  }
+  std::unique_ptr<MemorySizer> make_memory_sizer() const override { return std::make_unique<Sizer>(); }
+  std::unique_ptr<IoRecorder> make_io_recorder(const Device& device) const override {
+    return std::make_unique<Io>(&device);
+  }
+  std::unique_ptr<LayerRecorder> make_layer_recorder(const Device& device,
+                                                     const HardwareConstraints& constraints) const override {
+    return std::make_unique<Recorder>(&device, &constraints);
+  }
+};
+
 // The factory of each generation; neither is null, both outlive the mappings that use them.
 struct GenerationFactories {
   const StrategyFactory* v1;
