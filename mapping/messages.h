@@ -1,0 +1,26 @@
+#pragma once
+
+// Every message text of mesh mapping.
+
+#include <cstdint>
+#include <string>
+
+namespace ornix {
+
+// Back-end entry
+inline constexpr const char* kMsgMapConstraintsRequired = "Map constraints must be specified.";
+inline constexpr const char* kMsgMapListsRequired = "The layer and sequence lists must be given.";
+inline constexpr const char* kMsgDeviceHasNoMesh = "The device has no NP mesh.";
+inline constexpr const char* kMsgMappingAttemptUnavailable = "The mapping attempt is not available yet.";
+
+// Map constraints
+inline constexpr const char* kMsgInvalidConstraintsDevice = "Invalid device passed to MapConstraints.";
+inline constexpr const char* kMsgLoopItselfNotOnV1 = "HWPR NP loopitself feature is not supported for IP v1.";
+
+// `limit`: "width", "height" or "filters".
+inline std::string invalid_cnp_limit_message(const char* limit, uint32_t value, uint32_t default_value) {
+  return "Invalid cnp max " + std::string(limit) + ": " + std::to_string(value) + ". Expected value in range [1, " +
+         std::to_string(default_value) + "].";
+}
+
+}  // namespace ornix

@@ -1,0 +1,43 @@
+#include "program/record.h"
+
+#include <stdexcept>
+
+#include "program/limits.h"
+#include "program/messages.h"
+
+namespace ornix::program {
+
+bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t address,
+                     const std::vector<uint32_t>& payload, bool allow_xl) {
+  // Sizes in 64 bits: a payload too large for the track must not wrap into a small one.
+  const uint64_t n = payload.size();
+  const bool xl = n > UINT32_MAX || dma::config_block_size_needs_xl(static_cast<uint32_t>(n));
+  if (xl && !allow_xl) return false;
+  const uint64_t size = xl ? (n + dma::kXlUnitWords - 1) / dma::kXlUnitWords * dma::kXlUnitWords : n;
+  if (size > (xl ? dma::kMaxXlBlockWords : dma::kMaxPlainBlockWords)) return false;  // the header cannot size it
+  const uint64_t start = words.size();
+  if (start + dma::kHeaderWords + size > kMaxTrackWords) return false;
+
+  words.resize(start + dma::kHeaderWords);
+  dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
+  words.insert(words.end(), payload.begin(), payload.end());
+  words.resize(start + dma::kHeaderWords + size, 0);
+  return true;
+}
+
+void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
+                          const std::vector<uint32_t>& payload) {
+  if (tracks.empty()) tracks.emplace_back();
+  if (tracks.back().append(ident, target, address, payload, false)) return;
+  tracks.emplace_back();
+  if (tracks.back().append(ident, target, address, payload, true)) return;
+  throw std::runtime_error(kMsgNpProgramError);
+}
+
+void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
+  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, words});
+}
+
+std::unique_ptr<Record> new_record(const HwVersion& version) { return std::make_unique<Record>(version); }
+
+}  // namespace ornix::program
