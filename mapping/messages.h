@@ -11,7 +11,6 @@ namespace ornix {
 inline constexpr const char* kMsgMapConstraintsRequired = "Map constraints must be specified.";
 inline constexpr const char* kMsgMapListsRequired = "The layer and sequence lists must be given.";
 inline constexpr const char* kMsgDeviceHasNoMesh = "The device has no NP mesh.";
-inline constexpr const char* kMsgMappingAttemptUnavailable = "The mapping attempt is not available yet.";
 
 // Map constraints
 inline constexpr const char* kMsgInvalidConstraintsDevice = "Invalid device passed to MapConstraints.";

@@ -1,5 +1,6 @@
 #include <pybind11/pybind11.h>
 
+#include "mapping/hardware_backend_registration.h"
 #include "ornix/version.h"
 #include "registration.h"
 
@@ -9,6 +10,7 @@ using namespace ornix::python;
 // The module body. The order is observable: later registrations name earlier types in their
 // signatures, and a failure stops the sequence where it happens.
 PYBIND11_MODULE(core, m) {
+  ornix::register_hardware_backend();  // models map through this back end from now on
   m.doc() = "Ornix core library";
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());

@@ -15,12 +15,16 @@ constexpr hw::Ident kHrc{};
 std::vector<uint32_t> words_of(size_t count) { return std::vector<uint32_t>(count, 0xABCD0000u); }
 
 void expect_error(Record& record, const std::vector<uint32_t>& payload) {
-  try {
-    record.add_np_track(kNp, dma::Target::FnpRam, 0, payload);
-    FAIL() << "no error";
-  } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "Error generating NP program.");
-  }
+  EXPECT_THROW(
+      {
+        try {
+          record.add_np_track(kNp, dma::Target::FnpRam, 0, payload);
+        } catch (const std::runtime_error& error) {
+          EXPECT_STREQ(error.what(), "Error generating NP program.");
+          throw;
+        }
+      },
+      std::runtime_error);
 }
 
 TEST(Record, SmallBlocksShareTheFirstTrackEachWithItsHeader) {

@@ -1,0 +1,200 @@
+#pragma once
+
+// Fakes of one generation's four strategy objects and of the factory that makes them. Each fake
+// answers through functions the test may replace (by default: accept, fit, empty records) and
+// writes its creation and destruction to a shared event log, e.g. "v1 checker made".
+
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "mapping/compatibility_checker.h"
+#include "mapping/io_recorder.h"
+#include "mapping/layer_recorder.h"
+#include "mapping/memory_sizer.h"
+#include "mapping/strategy_factory.h"
+#include "program/record.h"
+
+namespace ornix::test {
+
+using EventLog = std::vector<std::string>;
+
+// Logs "<tag> <role> made" on construction and "<tag> <role> destroyed" on destruction.
+class LoggedLife {
+ public:
+  LoggedLife(std::shared_ptr<EventLog> log, std::string name) : log_(std::move(log)), name_(std::move(name)) {
+    log_->push_back(name_ + " made");
+  }
+  ~LoggedLife() { log_->push_back(name_ + " destroyed"); }
+  LoggedLife(const LoggedLife&) = delete;
+  LoggedLife& operator=(const LoggedLife&) = delete;
+
+ private:
+  std::shared_ptr<EventLog> log_;
+  std::string name_;
+};
+
+class FakeChecker final : public CompatibilityChecker {
+ public:
+  // The answers; the fit predicates see (type, window height, width, channels).
+  struct Behaviour {
+    std::function<LayerMappingStatus(const Layer&, const Layer*)> compatibility = [](const Layer& layer,
+                                                                                    const Layer*) {
+      return LayerMappingStatus(layer);
+    };
+    std::function<LayerMappingStatus(LayerIterator, LayerIterator)> sequence = [](LayerIterator, LayerIterator) {
+      return LayerMappingStatus("");
+    };
+    std::function<LayerMappingStatus(const Layer&, const std::vector<hw::Component>&)> mappings =
+        [](const Layer& layer, const std::vector<hw::Component>&) { return LayerMappingStatus(layer); };
+    std::function<bool(hw::Type, uint32_t, uint32_t, uint32_t)> single_buffer_fits =
+        [](hw::Type, uint32_t, uint32_t, uint32_t) { return true; };
+    std::function<bool(hw::Type, uint32_t, uint32_t, uint32_t)> dual_buffer_fits =
+        [](hw::Type, uint32_t, uint32_t, uint32_t) { return true; };
+    std::function<bool(const Layer&, uint32_t)> weights_fit = [](const Layer&, uint32_t) { return true; };
+    std::function<NpSplitParams(hw::Type, const LayerParams&)> split_params = [](hw::Type, const LayerParams&) {
+      return NpSplitParams{};
+    };
+    // Sees the table it is given, to tell the checker's own table from another.
+    std::function<bool(const HardwareConstraints&, const Layer&)> fnp3_fits = [](const HardwareConstraints&,
+                                                                                 const Layer&) { return true; };
+  };
+
+  FakeChecker(const Device& device, const HardwareConstraints& constraints, Behaviour behaviour,
+              std::shared_ptr<EventLog> log, const std::string& tag)
+      : CompatibilityChecker(&device, &constraints), behaviour(std::move(behaviour)), life_(log, tag + " checker") {}
+
+  LayerMappingStatus check_layer_compatibility(const Layer& layer, const Layer* inbound, HwVersion) const override {
+    return behaviour.compatibility(layer, inbound);
+  }
+  LayerMappingStatus check_layer_sequence(LayerIterator first, LayerIterator last, HwVersion) const override {
+    return behaviour.sequence(first, last);
+  }
+  LayerMappingStatus check_layer_mappings(const Layer& layer,
+                                          const std::vector<hw::Component>& components) const override {
+    return behaviour.mappings(layer, components);
+  }
+  bool is_sram_input_fit_single_buffer(hw::Type type, uint32_t height, uint32_t width, uint32_t channels, uint32_t,
+                                       uint8_t, uint32_t) const override {
+    return behaviour.single_buffer_fits(type, height, width, channels);
+  }
+  bool is_sram_input_fit_dual_buffer(hw::Type type, uint32_t height, uint32_t width, uint32_t channels, uint32_t,
+                                     uint8_t, uint32_t) const override {
+    return behaviour.dual_buffer_fits(type, height, width, channels);
+  }
+  bool is_weights_size_fit_np(const Layer& layer, uint32_t filters) const override {
+    return behaviour.weights_fit(layer, filters);
+  }
+  NpSplitParams np_split_params(hw::Type type, const LayerParams& params) const override {
+    return behaviour.split_params(type, params);
+  }
+  bool check_fnp3_sram_size(const HardwareConstraints& table, const Layer& layer) const override {
+    return behaviour.fnp3_fits(table, layer);
+  }
+
+  const Device* device_given() const { return device; }
+  const HardwareConstraints* table_given() const { return constraints; }
+
+  Behaviour behaviour;
+
+ private:
+  LoggedLife life_;
+};
+
+class FakeMemorySizer final : public MemorySizer {
+ public:
+  // Every figure is `bytes`.
+  FakeMemorySizer(uint32_t bytes, std::shared_ptr<EventLog> log, const std::string& tag)
+      : bytes(bytes), life_(std::move(log), tag + " memory sizer") {}
+
+  uint32_t get_input_memory_size(const std::shared_ptr<Layer>&, const hw::Component&,
+                                 const std::shared_ptr<Layer>&) const override {
+    return bytes;
+  }
+  uint32_t get_weight_memory_size(const std::shared_ptr<Layer>&, const hw::Component&) const override { return bytes; }
+  uint32_t get_external_memory_size(const std::shared_ptr<Layer>&, const hw::Component&, bool, bool) const override {
+    return bytes;
+  }
+
+  uint32_t bytes;
+
+ private:
+  LoggedLife life_;
+};
+
+// Records are empty, for the device's version; the I/O type codes are 0.
+class FakeIoRecorder final : public IoRecorder {
+ public:
+  FakeIoRecorder(const Device& device, std::shared_ptr<EventLog> log, const std::string& tag)
+      : IoRecorder(&device), life_(std::move(log), tag + " I/O recorder") {}
+
+  std::unique_ptr<program::Record> record_scc(bool, bool, bool, bool, bool, Shape, Shape) const override {
+    return program::new_record(device->version());
+  }
+  std::unique_ptr<RegisterWrites> record_epg(const Layer&, uint8_t, uint8_t, uint8_t, bool, bool,
+                                             bool) const override {
+    return std::make_unique<RegisterWrites>();
+  }
+  int8_t get_input_type(const Layer&) const override { return 0; }
+  int8_t get_output_type(const Layer&, int8_t) const override { return 0; }
+
+ private:
+  LoggedLife life_;
+};
+
+// Records are empty, for the device's version; sync_learning_vars logs "sync <layer name>".
+class FakeLayerRecorder final : public LayerRecorder {
+ public:
+  FakeLayerRecorder(const Device& device, const HardwareConstraints& constraints, std::shared_ptr<EventLog> log,
+                    const std::string& tag)
+      : LayerRecorder(&device, &constraints), log_(log), life_(std::move(log), tag + " layer recorder") {}
+
+  std::unique_ptr<program::Record> record_layer(const Layer&, const Layer&, std::shared_ptr<Layer>, bool, bool,
+                                                const std::vector<hw::Ident>&, bool, bool) const override {
+    return program::new_record(device->version());
+  }
+  program::LearnRecordsPtr record_learning_layer(const Layer&, bool) const override {
+    return {program::new_record(device->version()), program::new_record(device->version()),
+            program::new_record(device->version()), 0};
+  }
+  void sync_learning_vars(std::shared_ptr<Layer> layer) const override { log_->push_back("sync " + layer->name()); }
+
+ private:
+  std::shared_ptr<EventLog> log_;
+  LoggedLife life_;
+};
+
+// Makes the four fakes, tagged with the generation's name, all logging to `log`. Each factory
+// step may be made to throw (to follow clean-up on a failed construction).
+class FakeGeneration final : public StrategyFactory {
+ public:
+  explicit FakeGeneration(std::string tag, std::shared_ptr<EventLog> shared_log = std::make_shared<EventLog>())
+      : tag(std::move(tag)), log(std::move(shared_log)) {}
+
+  std::unique_ptr<CompatibilityChecker> make_checker(const Device& device,
+                                                     const HardwareConstraints& constraints) const override {
+    return std::make_unique<FakeChecker>(device, constraints, checker, log, tag);
+  }
+  std::unique_ptr<MemorySizer> make_memory_sizer() const override {
+    return std::make_unique<FakeMemorySizer>(memory_bytes, log, tag);
+  }
+  std::unique_ptr<IoRecorder> make_io_recorder(const Device& device) const override {
+    if (io_recorder_fails) throw std::runtime_error("no I/O recorder");
+    return std::make_unique<FakeIoRecorder>(device, log, tag);
+  }
+  std::unique_ptr<LayerRecorder> make_layer_recorder(const Device& device,
+                                                     const HardwareConstraints& constraints) const override {
+    return std::make_unique<FakeLayerRecorder>(device, constraints, log, tag);
+  }
+
+  std::string tag;
+  std::shared_ptr<EventLog> log;
+  FakeChecker::Behaviour checker;  // given to each checker made
+  uint32_t memory_bytes = 0;
+  bool io_recorder_fails = false;
+};
+
+}  // namespace ornix::test
