@@ -7,4 +7,19 @@ namespace ornix::program {
 // Words a DMA track may hold, headers and padding included.
 inline constexpr uint32_t kMaxTrackWords = 65535;
 
+// HRC weight memory: three SRAMs; weights travel in groups of up to nine 8-bit weights (72
+// bits) in three consecutive words.
+inline constexpr uint32_t kHrcWeightSrams = 3;
+inline constexpr uint32_t kHrcGroupWords = 3;
+inline constexpr uint32_t kHrcGroupWeights = 9;
+inline constexpr uint32_t kHrcWeightBits = 8;
+// A group in SRAM 1 of a single-channel 4x4 kernel holds at most this many weights.
+inline constexpr uint32_t kHrcToggleGroupWeights = 7;
+// Words of one SRAM that a single-channel 3x3 kernel fills (192 filters) before the next SRAM.
+inline constexpr uint32_t kHrcRowWords = 576;
+// Filters a single-channel 3x3 kernel may have: one group each, kHrcRowWords / 3 per SRAM.
+inline constexpr uint32_t kHrcMaxFilters3x3 = kHrcWeightSrams * kHrcRowWords / kHrcGroupWords;
+// Position-embedding elements packed into one word.
+inline constexpr uint32_t kHrcEmbeddingsPerWord = 4;
+
 }  // namespace ornix::program
