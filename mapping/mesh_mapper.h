@@ -1,10 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
+#include <tuple>
 #include <vector>
 
+#include "hardware/component.h"
 #include "hardware/hw_type.h"
+#include "hardware/mapping_status.h"
 #include "ornix/hw/ident.h"
 
 namespace ornix {
@@ -22,6 +27,10 @@ struct NpSlot {
 
   bool operator==(const NpSlot&) const = default;
 };
+
+// What placing a layer gives: its components, in the state they had when the placement stopped
+// (also on failure), and the outcome. A success carries no layer name; a failure names the layer.
+using PlacementResult = std::tuple<std::vector<hw::Component>, LayerMappingStatus>;
 
 // The NP pool of one mapping attempt: every NP and skip-DMA channel of the device's mesh,
 // grouped by type, with what the layer being placed may not use and what the current pass has
@@ -62,7 +71,43 @@ class MeshMapper {
   // (FNP3 first again); hw::Type::None when neither holds.
   hw::Type get_compatible_fnp_type(const Layer& layer);
 
+  // Places one layer (not null) of the model `layers`: splits a convolution over NPs (within
+  // the constraints' CNP limits, read after next_layer_handler announced the layer), or gives a
+  // fully connected layer one NP of the compatible FNP type; adds the skip-DMA stores and loads
+  // it needs; lets the constraints' select_nps choose among the free entries; writes the chosen
+  // idents into the components in order and allocates them (an NP in every list, a skip-DMA
+  // channel in its own direction). `reserved_nps` replace the pool's reservation. `dual_only`
+  // goes to the splitting. `*new_pass` (not null) is cleared on entry and set when the layer
+  // had to free the pool, which happens only with `allow_new_pass`: when the layer's need
+  // exceeds the free entries of a type, or when a single TNP-B successor would not fit beside
+  // it (the selection is then redone once in the fresh pass). Without `allow_new_pass` the
+  // layer must fit the entries still free. A TNP-B layer never opens a pass, and one spread
+  // over several NPs whose windows do not all hold every input channel cuts its filters in
+  // multiples of 4. A layer no component serves (also a convolution that runs on neither a CNP
+  // nor a TNP-B) gets no component.
+  // Failures come back in the status (see the placement texts of mapping/messages.h and the
+  // splitting's own); exceptions of the layer, the splitting and the constraints' hooks pass
+  // through. A failure may leave reservations, allocations and a set new-pass flag behind.
+  PlacementResult map_layer(const std::shared_ptr<Layer>& layer, const std::vector<hw::Ident>& reserved_nps,
+                            bool dual_only, bool* new_pass, bool allow_new_pass,
+                            const std::vector<std::shared_ptr<Layer>>& layers);
+
+  // Whether the single TNP-B successor of a non-TNP-B layer still fits the current pass, after
+  // that layer took its entries: a free skip-DMA store and load, and TNP_B NPs, free or
+  // reserved but not allocated, for as many NPs as its split takes. A success without layer
+  // name when it fits or does not apply; otherwise an error naming `layer` and the successor,
+  // having opened a new pass (freed the pool, set `*new_pass`, not null) when `allow_new_pass`
+  // and no pass was opened yet.
+  LayerMappingStatus sanitize_tnp_b(const Layer& layer, bool* new_pass, bool allow_new_pass);
+
  private:
+  // Has the constraints' select_nps choose, for each type of `types` in order, needed[type]
+  // free entries, writes them in order into the components of that type and allocates them.
+  // Stops at the first type whose choice has another size, with an NpsMappingError naming the
+  // layer; a success carries no name.
+  LayerMappingStatus assign_nps(const Layer& layer, const std::vector<hw::Type>& types,
+                                const std::map<hw::Type, size_t>& needed, std::vector<hw::Component>* components);
+
   std::map<hw::Type, std::vector<NpSlot>> slots_;
   const CompatibilityChecker& checker_;
   const MapConstraints& constraints_;

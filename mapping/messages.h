@@ -22,4 +22,17 @@ inline std::string invalid_cnp_limit_message(const char* limit, uint32_t value, 
          std::to_string(default_value) + "].";
 }
 
+// Layer placement (the layer without any component kind reports split_messages.h's
+// kMsgNoHardwareComponent)
+inline constexpr const char* kMsgTwoSkipDmaStores =
+    "A layer which outputs directly to one skip dma and another skipdma via dual outputs is not supported.";
+inline constexpr const char* kMsgTnpBFirstInPass = "A TNP-B layer cannot be the first layer of a pass.";
+inline constexpr const char* kMsgTnpBChannelSplit =
+    "The number of channels must be a multiple of 4 to be split by filter.";
+
+// `successor`: the name of the TNP-B layer that follows (also for a depthwise one).
+inline std::string next_tnp_b_does_not_fit_message(const std::string& successor) {
+  return "The next BufferTempConv " + successor + " can't be mapped in the current pass.";
+}
+
 }  // namespace ornix
