@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace ornix::program {
@@ -21,5 +22,11 @@ inline constexpr uint32_t kHrcRowWords = 576;
 inline constexpr uint32_t kHrcMaxFilters3x3 = kHrcWeightSrams * kHrcRowWords / kHrcGroupWords;
 // Position-embedding elements packed into one word.
 inline constexpr uint32_t kHrcEmbeddingsPerWord = 4;
+// Settings of both flatbuffers builders of the device program; they fix its bytes.
+inline constexpr size_t kBuilderInitialSize = 1024;  // bytes
+inline constexpr size_t kBuilderAlignment = 8;       // bytes
+
+// Words of the dummy descriptor header (one DMA configuration header).
+inline constexpr uint32_t kDummyHeaderWords = 2;
 
 }  // namespace ornix::program

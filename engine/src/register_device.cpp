@@ -12,6 +12,7 @@
 #include "device_messages.h"
 #include "device_registers.h"
 #include "ornix/hardware_device.h"
+#include "ornix/program_info.h"
 #include "ornix/register_access.h"
 
 namespace ornix {
@@ -55,6 +56,7 @@ class RegisterDevice final : public HardwareDevice {
   void program(const uint8_t* data, size_t size) override {
     write(DeviceRegs::kProgramSize, checked_program_size(data, size));
     hold(data, size);
+    load_output_geometry(data, size);
   }
   void program_external(const uint8_t* data, size_t size, uint32_t address) override {
     const uint32_t checked_size = checked_program_size(data, size);
@@ -117,6 +119,22 @@ class RegisterDevice final : public HardwareDevice {
     if (data == nullptr && size != 0) throw std::invalid_argument(DeviceMessages::kNullProgram);
     if (size > std::numeric_limits<uint32_t>::max()) throw std::invalid_argument(DeviceMessages::kProgramTooLarge);
     return static_cast<uint32_t>(size);
+  }
+  // As the device's loader does: a whole program whose info part reads and whose output shape is
+  // (width, height, channels) sets the output registers. Other bytes leave them as they are.
+  void load_output_geometry(const uint8_t* data, size_t size) {
+    std::optional<ProgramInfo> info;
+    try {
+      info.emplace(data, size);
+    } catch (const std::runtime_error&) {
+      return;
+    }
+    const std::vector<uint32_t>& shape = info->output_shape();
+    if (shape.size() != 3) return;
+    write(DeviceRegs::kOutputWidth, shape[0]);
+    write(DeviceRegs::kOutputHeight, shape[1]);
+    write(DeviceRegs::kOutputChannels, shape[2]);
+    write(DeviceRegs::kOutputType, static_cast<uint32_t>(info->output_tensor_type()));
   }
   // An empty program leaves the device holding none.
   void hold(const uint8_t* data, size_t size) { program_ = size == 0 ? ProgramView{} : ProgramView{data, size}; }

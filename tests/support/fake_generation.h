@@ -125,42 +125,67 @@ class FakeMemorySizer final : public MemorySizer {
   LoggedLife life_;
 };
 
-// Records are empty, for the device's version; the I/O type codes are 0.
+// Records are empty, for the device's version, and there are no EPG values, unless the test
+// sets the hooks; the I/O type codes are 0.
 class FakeIoRecorder final : public IoRecorder {
  public:
   FakeIoRecorder(const Device& device, std::shared_ptr<EventLog> log, const std::string& tag)
       : IoRecorder(&device), life_(std::move(log), tag + " I/O recorder") {}
 
   std::unique_ptr<program::Record> record_scc(bool, bool, bool, bool, bool, Shape, Shape) const override {
-    return program::new_record(device->version());
+    return scc_program ? scc_program() : program::new_record(device->version());
   }
   std::unique_ptr<RegisterWrites> record_epg(const Layer&, uint8_t, uint8_t, uint8_t, bool, bool,
                                              bool) const override {
-    return std::make_unique<RegisterWrites>();
+    return std::make_unique<RegisterWrites>(epg_values);
   }
   int8_t get_input_type(const Layer&) const override { return 0; }
   int8_t get_output_type(const Layer&, int8_t) const override { return 0; }
+
+  std::function<std::unique_ptr<program::Record>()> scc_program;
+  RegisterWrites epg_values;
 
  private:
   LoggedLife life_;
 };
 
-// Records are empty, for the device's version; sync_learning_vars logs "sync <layer name>".
+// What record_layer was given.
+struct RecordLayerCall {
+  const Layer* layer;
+  const Layer* first_layer;
+  std::shared_ptr<Layer> next_pass_layer;
+  bool opens_pass;
+  bool ends_pass;
+  std::vector<hw::Ident> idle_nps;
+  bool registers_only;
+  bool fnp_padding;
+};
+
+// Records are empty, for the device's version, unless the test sets the hooks;
+// sync_learning_vars logs "sync <layer name>".
 class FakeLayerRecorder final : public LayerRecorder {
  public:
   FakeLayerRecorder(const Device& device, const HardwareConstraints& constraints, std::shared_ptr<EventLog> log,
                     const std::string& tag)
       : LayerRecorder(&device, &constraints), log_(log), life_(std::move(log), tag + " layer recorder") {}
 
-  std::unique_ptr<program::Record> record_layer(const Layer&, const Layer&, std::shared_ptr<Layer>, bool, bool,
-                                                const std::vector<hw::Ident>&, bool, bool) const override {
-    return program::new_record(device->version());
+  std::unique_ptr<program::Record> record_layer(const Layer& layer, const Layer& first_layer,
+                                                std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
+                                                bool ends_pass, const std::vector<hw::Ident>& idle_nps,
+                                                bool registers_only, bool fnp_padding) const override {
+    if (!layer_program) return program::new_record(device->version());
+    return layer_program({&layer, &first_layer, std::move(next_pass_layer), opens_pass, ends_pass, idle_nps,
+                          registers_only, fnp_padding});
   }
-  program::LearnRecordsPtr record_learning_layer(const Layer&, bool) const override {
+  program::LearnRecordsPtr record_learning_layer(const Layer& layer, bool ib_spikes) const override {
+    if (learning_program) return learning_program(layer, ib_spikes);
     return {program::new_record(device->version()), program::new_record(device->version()),
             program::new_record(device->version()), 0};
   }
   void sync_learning_vars(std::shared_ptr<Layer> layer) const override { log_->push_back("sync " + layer->name()); }
+
+  std::function<std::unique_ptr<program::Record>(const RecordLayerCall&)> layer_program;
+  std::function<program::LearnRecordsPtr(const Layer&, bool)> learning_program;
 
  private:
   std::shared_ptr<EventLog> log_;

@@ -35,7 +35,9 @@ class HardwareDevice {
   virtual void read_np_info(uint32_t* words, const hw::Ident* idents, size_t count) const = 0;
 
   // Programs the device with a whole serialized program. The device may keep using `data`
-  // until it is unprogrammed or programmed again.
+  // until it is unprogrammed or programmed again. A program that ProgramInfo reads and whose
+  // output shape has three dimensions also sets the output geometry (ProgramInfo::output_shape
+  // and output_tensor_type); other bytes leave it as it was.
   virtual void program(const uint8_t* data, size_t size) = 0;
   // Programs from the program-info part; the program data already lie in device memory at
   // `address` (as the device sees it).

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "ornix/tensor.h"
+
+namespace ornix {
+
+// What the engine reads of a serialized device program: a size-prefixed program-info buffer
+// followed by a size-prefixed program-data buffer, nothing before, between or after.
+class ProgramInfo {
+ public:
+  // Reads the `size` bytes at `data`; they are not kept. std::runtime_error when they are not
+  // one whole program: too short for either size prefix or for the buffer it announces, bytes
+  // after the data part, a buffer that does not verify, a pass count that differs between the
+  // parts, or a track located outside the data part.
+  ProgramInfo(const uint8_t* data, size_t size);
+
+  const std::vector<uint32_t>& input_shape() const { return input_shape_; }    // as the program lists it
+  const std::vector<uint32_t>& output_shape() const { return output_shape_; }  // (width, height, channels)
+  int8_t output_type() const { return output_type_; }  // the generation's output type code
+  uint8_t output_bits() const { return output_bits_; }
+  // The element type of one output value: uint8 for output type code 0 with at most 8 output
+  // bits (values as the last layer emits them), int32 otherwise.
+  TensorType output_tensor_type() const;
+
+  uint32_t pass_count() const { return pass_count_; }
+  uint8_t descriptors_per_pass() const { return descriptors_per_pass_; }
+  uint64_t data_part_size() const { return data_part_size_; }  // bytes, its size prefix included
+  uint64_t filters_words() const { return filters_words_; }    // FNP2 filters, passes and learning layer
+  uint64_t skipdma_store_words() const { return skipdma_store_words_; }  // one transfer per store, all passes
+
+ private:
+  std::vector<uint32_t> input_shape_;
+  std::vector<uint32_t> output_shape_;
+  int8_t output_type_ = 0;
+  uint8_t output_bits_ = 0;
+  uint32_t pass_count_ = 0;
+  uint8_t descriptors_per_pass_ = 0;
+  uint64_t data_part_size_ = 0;
+  uint64_t filters_words_ = 0;
+  uint64_t skipdma_store_words_ = 0;
+};
+
+// Memory a program needs on the device, in bytes. A descriptor is one two-word DMA header.
+//
+// One input: one byte per input element (inputs are at most 8 bits wide), rounded up to
+// whole 32-bit words.
+uint64_t input_memory_required(const ProgramInfo& info);
+// One input descriptor: one descriptor.
+uint64_t input_descriptor_memory_required(const ProgramInfo& info);
+// One output: the output elements times the size of output_tensor_type(), rounded up to
+// whole 32-bit words.
+uint64_t output_memory_required(const ProgramInfo& info);
+// The program data: the whole data part, its size prefix included.
+uint64_t program_data_memory_required(const ProgramInfo& info);
+// Memory outside the mesh: the FNP2 filters words and one transfer of every skip-DMA store,
+// 4 bytes each.
+uint64_t extra_program_memory_required(const ProgramInfo& info);
+// The program descriptors: descriptors per pass times the number of passes, one descriptor each.
+uint64_t program_descriptors_memory_required(const ProgramInfo& info);
+
+}  // namespace ornix

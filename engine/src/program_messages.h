@@ -1,0 +1,15 @@
+#pragma once
+
+// Texts of the engine's program reader, in one place.
+
+namespace ornix::msg {
+
+inline constexpr const char* kProgramTruncated = "The device program is truncated.";
+inline constexpr const char* kProgramTrailingBytes = "The device program has bytes after its data part.";
+inline constexpr const char* kProgramInfoUnreadable = "The device program's info part cannot be read.";
+inline constexpr const char* kProgramDataUnreadable = "The device program's data part cannot be read.";
+inline constexpr const char* kProgramPassCountsDiffer =
+    "The device program's info part and data part have different pass counts.";
+inline constexpr const char* kProgramSpanOutside = "The device program locates words outside its data part.";
+
+}  // namespace ornix::msg
