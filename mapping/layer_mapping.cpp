@@ -1,5 +1,9 @@
 #include "mapping/layer_mapping.h"
 
+#include <stdexcept>
+
+#include "mapping/layer_mapping_messages.h"
+
 namespace ornix {
 
 namespace {
@@ -51,6 +55,12 @@ hw::Component* LayerMapping::skipdma_store_dual_output() {
 
 std::shared_ptr<LayerMapping> layer_mapping_of(const Layer& layer) {
   return std::dynamic_pointer_cast<LayerMapping>(layer.mapping());
+}
+
+LayerMapping& record_of(const Layer& layer) {
+  const std::shared_ptr<LayerMapping> record = layer_mapping_of(layer);
+  if (record == nullptr) throw std::logic_error(missing_layer_mapping_message(layer.name()));
+  return *record;
 }
 
 }  // namespace ornix

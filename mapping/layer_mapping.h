@@ -134,4 +134,7 @@ class LayerMapping final : public Layer::Mapping {
 // another kind.
 std::shared_ptr<LayerMapping> layer_mapping_of(const Layer& layer);
 
+// The layer's LayerMapping, which the layer keeps alive; std::logic_error when it holds none.
+LayerMapping& record_of(const Layer& layer);
+
 }  // namespace ornix

@@ -4,9 +4,11 @@
 #include <memory>
 #include <vector>
 
+#include "hardware/component.h"
 #include "hardware/mapping_status.h"
 #include "mapping/hardware_constraints.h"
 #include "mapping/map_constraints.h"
+#include "ornix/hw/ident.h"
 #include "ornix/layer.h"
 #include "ornix/sequence.h"
 
@@ -24,11 +26,31 @@ using MappingAttempt = std::function<MappingStatus(
     const IpVersionSpecificHardwareBackend& backend, std::vector<std::shared_ptr<Layer>>* layers,
     std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model)>;
 
-// The attempt of this library.
+// The attempt of this library. It walks `layers` from the front: checks each layer's
+// compatibility (the first layer with no inbound layer), gives an HRC layer the HRC (failing at
+// once, with nothing changed, when the mesh has none), a Dequantizer or merge layer no component
+// and any other layer the NPs the mesh mapper places it on, then checks the placement. A whole-
+// model attempt cuts a pass where the mapper had to free the NPs and stops at the first failure
+// without building; a prefix attempt holds back a layer whose run from the front breaks the
+// sequence rules until a later layer mends the run, and builds the run accepted before the
+// first failure. The status of held-back layers names the first of them and lists every held
+// reason. A failed build returns the builder's status unrendered and changes nothing; after a
+// successful build the layers are erased, their components' memory figures filled, and the
+// sequence appended, in that order: an error of the memory sizer leaves the layers erased and
+// no sequence appended. Exceptions of the checker, mapper, builder, recorders and constraints'
+// hooks pass out.
 MappingStatus map_layers_to_sequences(const HardwareConstraints& table,
                                       const std::shared_ptr<MapConstraints>& constraints,
                                       const IpVersionSpecificHardwareBackend& backend,
                                       std::vector<std::shared_ptr<Layer>>* layers,
                                       std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model);
+
+// The identifiers a layer may not be placed on: for an FNP layer every FNP2 used so far in the
+// attempt (`used_fnp2`, in order); then, when `reserve_previous` and not `loop_itself`, the
+// components of the last non-empty list of `placed` (the current pass's layers), skip-DMA
+// channels excepted.
+std::vector<hw::Ident> layer_reserved_nps(const std::vector<hw::Ident>& used_fnp2, const std::shared_ptr<Layer>& layer,
+                                          const std::vector<std::vector<hw::Component>>& placed,
+                                          bool reserve_previous, bool loop_itself);
 
 }  // namespace ornix

@@ -22,6 +22,10 @@ inline std::string invalid_cnp_limit_message(const char* limit, uint32_t value, 
          std::to_string(default_value) + "].";
 }
 
+// Mapping attempt
+inline constexpr const char* kMsgNoHrcOnDevice =
+    "Layer should be mapped on HRC but the device does not have this hardware component.";
+
 // Layer placement (the layer without any component kind reports split_messages.h's
 // kMsgNoHardwareComponent)
 inline constexpr const char* kMsgTwoSkipDmaStores =

@@ -92,12 +92,6 @@ std::size_t stored_branch_index(const std::shared_ptr<Layer>& merge, const Layer
 
 }  // namespace
 
-LayerMapping& record_of(const Layer& layer) {
-  const std::shared_ptr<LayerMapping> record = layer_mapping_of(layer);
-  if (record == nullptr) throw std::logic_error(missing_layer_mapping_message(layer.name()));
-  return *record;  // the layer keeps it alive
-}
-
 void load_shift_variables(const std::shared_ptr<Layer>& layer, const Layers& layers, const Layers& model_layers,
                           LayerDepthMap* depths) {
   LayerMapping& record = record_of(*layer);

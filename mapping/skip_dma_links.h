@@ -13,9 +13,6 @@
 
 namespace ornix {
 
-// The layer's record; std::logic_error when the layer holds none.
-LayerMapping& record_of(const Layer& layer);
-
 // The layer follows a merge layer: a fresh merge_info with the merge kind, the second DMA
 // channel number, the pass position and, for an Add, its shifts (a_shift from the deeper side).
 void load_shift_variables(const std::shared_ptr<Layer>& layer, const std::vector<std::shared_ptr<Layer>>& layers,

@@ -29,4 +29,18 @@ inline constexpr size_t kBuilderAlignment = 8;       // bytes
 // Words of the dummy descriptor header (one DMA configuration header).
 inline constexpr uint32_t kDummyHeaderWords = 2;
 
+// Descriptors of a device program: each pass takes 1 + its largest track count, an 8-bit
+// figure, and all passes together at most kMaxProgramDescriptors.
+inline constexpr uint32_t kMaxDescriptorsPerPass = 255;
+inline constexpr uint64_t kMaxProgramDescriptors = 256;
+
+// The EPG registers are not recorded for a sequence of this output type code.
+inline constexpr int8_t kOutputTypeWithoutEpg = 3;
+// The EPG byte the sequence builder hands the I/O recorder.
+inline constexpr uint8_t kEpgByte = 1;
+// Bits of an output that the device delivers as bytes.
+inline constexpr uint8_t kByteOutputBits = 8;
+// A CNP output of this width reaches a following FNP in padded rows.
+inline constexpr uint8_t kRowPaddedCnpOutputBits = 4;
+
 }  // namespace ornix::program

@@ -59,6 +59,25 @@ inline std::string pass_count_mismatch(size_t given, size_t serialized) {
          " were serialized.";
 }
 
+// Building a hardware sequence.
+inline constexpr const char* kMsgTooManyDescriptors = "The maximum number of descriptors is more than allowed.";
+inline constexpr const char* kMsgNoPreviousPass = "A later pass needs the pass before it.";
+inline constexpr const char* kMsgEmptyPass = "A pass needs a layer besides a merge layer that ends it.";
+inline std::string previous_pass_without_dma(const std::string& layer) {
+  return "The previous pass ends with layer '" + layer + "', whose output goes to no DMA.";
+}
+inline std::string hrc_input_without_conv_params(const std::string& layer) {
+  return "The HRC input layer '" + layer + "' has no convolution parameters.";
+}
+// The output scaling of a last layer: variable names and the refusal of a short "act_step".
+inline constexpr const char* kVarScales = "scales";
+inline constexpr const char* kVarThreshold = "threshold";
+inline constexpr const char* kVarActStep = "act_step";
+inline std::string act_step_too_short(const std::string& layer, size_t held, size_t needed) {
+  return "Layer '" + layer + "' has " + std::to_string(held) + " \"act_step\" values for " + std::to_string(needed) +
+         " thresholds.";
+}
+
 // Running a hardware sequence.
 inline constexpr const char* kMsgHardwareRequired = "An actual hardware device is required.";
 inline constexpr const char* kMsgLearningOnSeveralNps = "Learning is not supported for layers mapped on more than 1 NP.";

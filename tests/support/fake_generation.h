@@ -16,6 +16,7 @@
 #include "mapping/layer_recorder.h"
 #include "mapping/memory_sizer.h"
 #include "mapping/strategy_factory.h"
+#include "ornix/shape.h"
 #include "program/record.h"
 
 namespace ornix::test {
@@ -104,46 +105,91 @@ class FakeChecker final : public CompatibilityChecker {
   LoggedLife life_;
 };
 
+// Input figures are `bytes`, weight figures 2 x `bytes`, external figures 3 x `bytes` plus 1
+// for a dual-output store and plus 2 in a sequence of several passes. With `fails` every query
+// throws std::runtime_error("sizer failed"). The input layer of each input query is kept.
 class FakeMemorySizer final : public MemorySizer {
  public:
-  // Every figure is `bytes`.
-  FakeMemorySizer(uint32_t bytes, std::shared_ptr<EventLog> log, const std::string& tag)
-      : bytes(bytes), life_(std::move(log), tag + " memory sizer") {}
+  FakeMemorySizer(uint32_t bytes, bool fails, std::shared_ptr<EventLog> log, const std::string& tag)
+      : bytes(bytes), fails(fails), life_(std::move(log), tag + " memory sizer") {}
 
   uint32_t get_input_memory_size(const std::shared_ptr<Layer>&, const hw::Component&,
-                                 const std::shared_ptr<Layer>&) const override {
+                                 const std::shared_ptr<Layer>& input) const override {
+    check();
+    inputs_seen.push_back(input.get());
     return bytes;
   }
-  uint32_t get_weight_memory_size(const std::shared_ptr<Layer>&, const hw::Component&) const override { return bytes; }
-  uint32_t get_external_memory_size(const std::shared_ptr<Layer>&, const hw::Component&, bool, bool) const override {
-    return bytes;
+  uint32_t get_weight_memory_size(const std::shared_ptr<Layer>&, const hw::Component&) const override {
+    check();
+    return 2 * bytes;
+  }
+  uint32_t get_external_memory_size(const std::shared_ptr<Layer>&, const hw::Component&, bool dual_output,
+                                    bool several_passes) const override {
+    check();
+    return 3 * bytes + (dual_output ? 1 : 0) + (several_passes ? 2 : 0);
   }
 
   uint32_t bytes;
+  bool fails;
+  mutable std::vector<const Layer*> inputs_seen;
 
  private:
+  void check() const {
+    if (fails) throw std::runtime_error("sizer failed");
+  }
   LoggedLife life_;
 };
 
+// What record_scc and record_epg were given.
+struct SccCall {
+  bool input_on_hrc;
+  bool input_type_is_0;
+  bool hrc_only;
+  bool output_type_is_0;
+  bool output_bits;
+  Shape input_shape;
+  Shape output_shape;
+};
+struct EpgCall {
+  const Layer* layer;
+  uint8_t col_low;
+  uint8_t col_high;
+  uint8_t epg_byte;
+  bool hrc_only;
+  bool several_passes;
+  bool input_type_is_0;
+};
+
 // Records are empty, for the device's version, and there are no EPG values, unless the test
-// sets the hooks; the I/O type codes are 0.
+// sets the hooks; the I/O type codes are the fields below (0 unless set). Calls of record_scc
+// and record_epg are kept in order.
 class FakeIoRecorder final : public IoRecorder {
  public:
   FakeIoRecorder(const Device& device, std::shared_ptr<EventLog> log, const std::string& tag)
       : IoRecorder(&device), life_(std::move(log), tag + " I/O recorder") {}
 
-  std::unique_ptr<program::Record> record_scc(bool, bool, bool, bool, bool, Shape, Shape) const override {
+  std::unique_ptr<program::Record> record_scc(bool input_on_hrc, bool input_type_is_0, bool hrc_only,
+                                              bool output_type_is_0, bool output_bits, Shape input_shape,
+                                              Shape output_shape) const override {
+    scc_calls.push_back(
+        {input_on_hrc, input_type_is_0, hrc_only, output_type_is_0, output_bits, input_shape, output_shape});
     return scc_program ? scc_program() : program::new_record(device->version());
   }
-  std::unique_ptr<RegisterWrites> record_epg(const Layer&, uint8_t, uint8_t, uint8_t, bool, bool,
-                                             bool) const override {
+  std::unique_ptr<RegisterWrites> record_epg(const Layer& layer, uint8_t col_low, uint8_t col_high, uint8_t epg_byte,
+                                             bool hrc_only, bool several_passes,
+                                             bool input_type_is_0) const override {
+    epg_calls.push_back({&layer, col_low, col_high, epg_byte, hrc_only, several_passes, input_type_is_0});
     return std::make_unique<RegisterWrites>(epg_values);
   }
-  int8_t get_input_type(const Layer&) const override { return 0; }
-  int8_t get_output_type(const Layer&, int8_t) const override { return 0; }
+  int8_t get_input_type(const Layer&) const override { return input_type; }
+  int8_t get_output_type(const Layer&, int8_t) const override { return output_type; }
 
   std::function<std::unique_ptr<program::Record>()> scc_program;
   RegisterWrites epg_values;
+  int8_t input_type = 0;
+  int8_t output_type = 0;
+  mutable std::vector<SccCall> scc_calls;
+  mutable std::vector<EpgCall> epg_calls;
 
  private:
   LoggedLife life_;
@@ -204,21 +250,29 @@ class FakeGeneration final : public StrategyFactory {
     return std::make_unique<FakeChecker>(device, constraints, checker, log, tag);
   }
   std::unique_ptr<MemorySizer> make_memory_sizer() const override {
-    return std::make_unique<FakeMemorySizer>(memory_bytes, log, tag);
+    return std::make_unique<FakeMemorySizer>(memory_bytes, memory_sizer_fails, log, tag);
   }
   std::unique_ptr<IoRecorder> make_io_recorder(const Device& device) const override {
     if (io_recorder_fails) throw std::runtime_error("no I/O recorder");
-    return std::make_unique<FakeIoRecorder>(device, log, tag);
+    auto recorder = std::make_unique<FakeIoRecorder>(device, log, tag);
+    recorder->scc_program = scc_program;
+    return recorder;
   }
   std::unique_ptr<LayerRecorder> make_layer_recorder(const Device& device,
                                                      const HardwareConstraints& constraints) const override {
-    return std::make_unique<FakeLayerRecorder>(device, constraints, log, tag);
+    auto recorder = std::make_unique<FakeLayerRecorder>(device, constraints, log, tag);
+    recorder->layer_program = layer_program;
+    return recorder;
   }
 
   std::string tag;
   std::shared_ptr<EventLog> log;
   FakeChecker::Behaviour checker;  // given to each checker made
   uint32_t memory_bytes = 0;
+  bool memory_sizer_fails = false;
+  // Given to each recorder made.
+  std::function<std::unique_ptr<program::Record>()> scc_program;
+  std::function<std::unique_ptr<program::Record>(const RecordLayerCall&)> layer_program;
   bool io_recorder_fails = false;
 };
 

@@ -37,6 +37,13 @@ class FakeSequence final : public ForwardableSequence {
     passes_.push_back(std::move(pass));
   }
 
+  // Appends a pass of these layers.
+  void add_pass(std::vector<std::shared_ptr<Layer>> layers) {
+    auto pass = std::make_shared<Pass>();
+    pass->layers = std::move(layers);
+    passes_.push_back(std::move(pass));
+  }
+
   const std::vector<std::shared_ptr<Pass>>& passes() const override { return passes_; }
   BackendType backend() const override { return BackendType::Hardware; }
   Bytes program() const override { return {}; }

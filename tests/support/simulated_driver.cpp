@@ -141,6 +141,12 @@ size_t SimulatedDriver::open_count() const {
   }));
 }
 
+size_t SimulatedDriver::program_count() const {
+  return static_cast<size_t>(std::ranges::count_if(log_, [](const Access& access) {
+    return access.kind == AccessKind::Write && access.address == DeviceRegs::kProgramSize && access.value != 0;
+  }));
+}
+
 std::ostream& operator<<(std::ostream& out, const SimulatedDriver::Access& access) {
   char text[40];
   std::snprintf(text, sizeof text, "%s 0x%08X = 0x%08X", access.kind == SimulatedDriver::AccessKind::Read ? "read" : "write",

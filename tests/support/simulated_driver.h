@@ -89,6 +89,9 @@ class SimulatedDriver final : public HardwareDriver {
   // Devices opened on this driver since the log was last cleared (HardwareDevice::create
   // reads the version register once per opening).
   size_t open_count() const;
+  // Programs given to the device (bytes written, not unprogramming) since the log was last
+  // cleared.
+  size_t program_count() const;
 
  private:
   // Applied as register = (register & keep) | value.

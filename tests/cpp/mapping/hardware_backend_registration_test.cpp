@@ -95,7 +95,7 @@ TEST(RegisterHardwareBackend, ModelsMapThroughTheBuiltInBackEnd) {
 
   auto model = two_dense_model();
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_00_00_02), true, nullptr); }),
-            "The mapping attempt is not available yet.");
+            "Generation-1 compatibility checks are not available yet.");
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_A2_01_00), true, nullptr); }),
             "Generation-2 compatibility checks are not available yet.");
 }
