@@ -16,6 +16,9 @@ inline constexpr uint32_t kFourWordForm = 4;   // transfer words per 100-bit wor
 inline constexpr uint32_t kWordsPerHalf = 2;   // four-word form
 inline constexpr uint32_t kBytesPerFourWordGroup = kFourWordForm * 4;  // one 100-bit word
 
+inline constexpr uint32_t kByteBits = 8;
+inline constexpr uint32_t kNibbleBits = 4;
+
 // 4-bit layouts use 48 bits of each half for kernels 1 and 3, all 50 for kernels 5 and 7.
 inline constexpr uint32_t kShortHalfBits = 48;
 // Conv2D 4-bit kernel 7 opens a new 100-bit word after this many filters of a row.
@@ -30,7 +33,7 @@ inline constexpr uint32_t kFilterBlock1x1 = 24;
 struct Conv2dWeightLayout {
   uint32_t group;              // bytes written between two gaps; 0 = no gaps
   uint32_t skip;               // bytes left empty at each gap
-  uint32_t filters_per_block;  //
+  uint32_t filters_per_block;
   uint32_t words_per_block;    // transfer words
   uint32_t row_stride;         // bytes between the starts of two kernel rows of a block
   uint32_t words_per_cnp_word; // kThreeWordForm or kFourWordForm
