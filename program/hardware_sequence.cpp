@@ -51,10 +51,21 @@ HardwareSequence::HardwareSequence(std::shared_ptr<Device> device, const Hardwar
       passes_(std::move(passes)),
       program_(std::move(program)),
       generations_(generations) {
+  if (!device_) throw std::invalid_argument(program::kMsgSequenceWithoutDevice);
   if (layers_.empty()) throw std::invalid_argument(program::kMsgSequenceWithoutLayers);
   if (passes_.empty()) throw std::invalid_argument(program::kMsgSequenceWithoutPasses);
   const size_t info_size = info_part_size(program_);
   if (info_size == 0 || info_size > program_.size()) throw std::invalid_argument(program::kMsgProgramTooShort);
+}
+
+HardwareSequence::~HardwareSequence() {
+  HardwareDevice* hardware = device_->hardware();
+  if (!hardware) return;
+  try {
+    if (hardware->current_program().data == program_.data()) hardware->unprogram();
+  } catch (const std::exception&) {
+    // Nothing can be reported from here; the device keeps the program it held.
+  }
 }
 
 Sequence::ProgramParts HardwareSequence::program_parts() const {

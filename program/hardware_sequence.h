@@ -24,12 +24,18 @@ class HardwareSequence final : public ForwardableSequence {
  public:
   // `device`: the device the program was built for (shared). `constraints`: the mapping's
   // table, copied (the mapping's own table ends with the mapping). `layers`: every layer of the
-  // sequence in order, not empty. `passes`: the passes in order, not empty. `program`: the
-  // serialized program (std::invalid_argument when it is shorter than its size-prefixed
-  // program-info part). `generations`: the back ends that read learned variables back.
+  // sequence in order. `passes`: the passes in order. `program`: the serialized program.
+  // `generations`: the back ends that read learned variables back. std::invalid_argument for a
+  // null device, no layer, no pass, or a program shorter than its size-prefixed info part.
   HardwareSequence(std::shared_ptr<Device> device, const HardwareConstraints& constraints,
                    std::vector<std::shared_ptr<Layer>> layers, std::vector<std::shared_ptr<Pass>> passes,
                    std::vector<uint8_t> program, GenerationFactories generations = built_in_generations());
+  // A device keeps using the program bytes it was given, so a sequence whose program the device
+  // still holds unprograms it before the bytes go (an error doing so cannot leave a destructor
+  // and is dropped). The bytes' address is what the device holds: not copied, not moved.
+  ~HardwareSequence() override;
+  HardwareSequence(const HardwareSequence&) = delete;
+  HardwareSequence& operator=(const HardwareSequence&) = delete;
 
   const std::vector<std::shared_ptr<Pass>>& passes() const override { return passes_; }
   BackendType backend() const override { return BackendType::Hardware; }

@@ -80,8 +80,10 @@ inline std::string act_step_too_short(const std::string& layer, size_t held, siz
 
 // Running a hardware sequence.
 inline constexpr const char* kMsgHardwareRequired = "An actual hardware device is required.";
-inline constexpr const char* kMsgLearningOnSeveralNps = "Learning is not supported for layers mapped on more than 1 NP.";
+inline constexpr const char* kMsgLearningOnSeveralNps =
+    "Learning is not supported for layers mapped on more than 1 NP.";
 // A hardware sequence's own refusals of what it is made from.
+inline constexpr const char* kMsgSequenceWithoutDevice = "A hardware sequence needs a device.";
 inline constexpr const char* kMsgSequenceWithoutLayers = "A hardware sequence needs at least one layer.";
 inline constexpr const char* kMsgSequenceWithoutPasses = "A hardware sequence needs at least one pass.";
 inline constexpr const char* kMsgProgramTooShort =

@@ -2,22 +2,40 @@
 
 #include <stdexcept>
 
+#include "backend/v2/recorder_messages.h"
+
 namespace ornix::v2 {
 
-namespace {
-
-[[noreturn]] void refuse() { throw std::runtime_error("Generation-2 layer recording is not available yet."); }
-
-}  // namespace
-
-std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer&, const Layer&, std::shared_ptr<Layer>,
-                                                                 bool, bool, const std::vector<hw::Ident>&, bool,
-                                                                 bool) const {
-  refuse();
+std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& layer, const Layer&,
+                                                                 std::shared_ptr<Layer>, bool, bool,
+                                                                 const std::vector<hw::Ident>&, bool, bool) const {
+  const LayerType type = layer.params()->layer_type();
+  const auto number = static_cast<uint32_t>(type);
+  switch (type) {
+    case LayerType::Add:
+    case LayerType::Concatenate:
+    case LayerType::Dequantizer:
+      return program::new_record(device->version());
+    case LayerType::Conv2D:
+    case LayerType::InputConv2D:
+    case LayerType::DepthwiseConv2D:
+    case LayerType::Conv2DTranspose:
+    case LayerType::DepthwiseConv2DTranspose:
+    case LayerType::BufferTempConv:
+    case LayerType::DepthwiseBufferTempConv:
+    case LayerType::Dense1D:
+      throw std::runtime_error(recording_not_available(number));
+    default:
+      throw std::runtime_error(unsupported_layer_type(number));
+  }
 }
 
-program::LearnRecordsPtr LayerRecorderImpl::record_learning_layer(const Layer&, bool) const { refuse(); }
+program::LearnRecordsPtr LayerRecorderImpl::record_learning_layer(const Layer&, bool) const {
+  throw std::runtime_error(kMsgLearningNotImplemented);
+}
 
-void LayerRecorderImpl::sync_learning_vars(std::shared_ptr<Layer>) const { refuse(); }
+void LayerRecorderImpl::sync_learning_vars(std::shared_ptr<Layer>) const {
+  throw std::runtime_error(kMsgLearningNotImplemented);
+}
 
 }  // namespace ornix::v2

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 #include "program_format/program_generated.h"
@@ -64,6 +65,8 @@ uint64_t checked_filters_words(const fb::RecordSpans* record, uint64_t data_size
 
 ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
   if (data == nullptr || size < kPrefixBytes) throw std::runtime_error(msg::kProgramTruncated);
+  // Both size prefixes are u32, so no readable program is larger.
+  if (size > std::numeric_limits<uint32_t>::max()) throw std::runtime_error(msg::kProgramTooLarge);
   // The flatbuffers readers load words in place: work on a copy aligned for them.
   std::vector<uint64_t> aligned((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
   std::memcpy(aligned.data(), data, size);

@@ -5,6 +5,7 @@
 namespace ornix::msg {
 
 inline constexpr const char* kProgramTruncated = "The device program is truncated.";
+inline constexpr const char* kProgramTooLarge = "A device program cannot exceed 4294967295 bytes.";
 inline constexpr const char* kProgramTrailingBytes = "The device program has bytes after its data part.";
 inline constexpr const char* kProgramInfoUnreadable = "The device program's info part cannot be read.";
 inline constexpr const char* kProgramDataUnreadable = "The device program's data part cannot be read.";

@@ -87,7 +87,7 @@ TEST(IpVersionSpecificHardwareBackend, BuiltInGenerationsRefuseEveryOperationFor
   const IpVersionSpecificHardwareBackend v2(*none_device);
   EXPECT_NE(dynamic_cast<const v2::CompatibilityCheckerImpl*>(v2.checker.get()), nullptr);
   EXPECT_EQ(error_text([&] { v2.layer_recorder->sync_learning_vars(layer); }),
-            "Generation-2 layer recording is not available yet.");
+            "Learning not implemented on v2.");
   // FNP2 needs no check of the generation.
   EXPECT_TRUE(v2.checker->is_fnp_type_compatible(*layer, hw::Type::FNP2));
 }

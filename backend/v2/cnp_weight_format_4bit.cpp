@@ -1,0 +1,105 @@
+#include <stdexcept>
+
+#include "backend/v2/cnp_weight_format.h"  // the 4-bit packers
+#include "backend/v2/cnp_weight_layout.h"
+#include "backend/v2/cnp_weight_sizes.h"
+#include "backend/v2/cnp_weight_stream.h"
+#include "backend/v2/cnp_weight_tensor.h"
+#include "backend/v2/weight_format_messages.h"
+#include "program/register_field.h"
+
+namespace ornix::v2 {
+
+namespace {
+
+uint32_t conv2d_half_bits(uint32_t kernel) {
+  switch (kernel) {
+    case 1:
+    case 3:
+      return kShortHalfBits;
+    case 5:
+    case 7:
+      return kCnpHalfBits;
+    default:
+      throw std::runtime_error(kMsgConv2d4bitKernel);
+  }
+}
+
+// Transfer words of one depthwise channel: one 50-bit half (two words) per row group.
+uint32_t depthwise_channel_words(uint32_t kernel) {
+  switch (kernel) {
+    case 3:
+      return 2;
+    case 5:
+      return 6;
+    case 7:
+      return 14;
+    default:
+      throw std::runtime_error(kMsgDepthwise4bitKernel);
+  }
+}
+
+// The nibble a Conv2D weight is stored as: its low four bits.
+uint32_t low_nibble(int8_t value) { return static_cast<uint8_t>(value); }
+
+// Kernel 7 opens the next 100-bit word after filter slots 3, 6 and 8 of a row.
+bool ends_hundred_bit_word(uint32_t kernel, uint32_t slot) {
+  constexpr uint32_t kSplitKernel = 7;
+  return kernel == kSplitKernel && ((slot + 1) % kConv7x7FiltersPerWord4bit == 0 || slot + 1 == kFilterBlock);
+}
+
+}  // namespace
+
+std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+  // Per channel, nibbles in 48/50-bit halves: K 1 one per filter; else 8-slot blocks, row by row, K per slot.
+  const CnpWeightsView view(weights, first, count);
+  const uint32_t kernel = view.kernel();
+  CnpWeightStream stream(conv2d_cnp_formatted_4bit_weight_32b_size(kernel, count, view.channels()),
+                         conv2d_half_bits(kernel));
+  const size_t channel_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, count)} * kFourWordForm;
+  const size_t block_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, kFilterBlock)} * kFourWordForm;
+
+  for (uint32_t channel = 0; channel < view.channels(); ++channel) {
+    if (kernel == 1) {
+      stream.seek(channel * channel_words);
+      for (uint32_t filter = 0; filter < count; ++filter) {
+        stream.put(low_nibble(view.at(0, 0, channel, filter)), kNibbleBits);
+      }
+      continue;
+    }
+    for (uint32_t start = 0, block = 0; start < count; start += kFilterBlock, ++block) {
+      stream.seek(channel * channel_words + block * block_words);
+      for (uint32_t row = 0; row < kernel; ++row) {
+        for (uint32_t slot = 0; slot < kFilterBlock; ++slot) {
+          const uint32_t filter = start + slot;
+          for (uint32_t column = 0; column < kernel; ++column) {
+            stream.put(filter < count ? low_nibble(view.at(column, row, channel, filter)) : 0, kNibbleBits);
+          }
+          if (ends_hundred_bit_word(kernel, slot)) stream.next_word();
+        }
+      }
+    }
+  }
+  return std::move(stream).take();
+}
+
+std::vector<uint32_t> format_depthwise_conv_cnp_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+  // Nibbles in 50-bit halves: each kernel row whole inside one half, each channel opening a new half.
+  const CnpWeightsView view(weights, first, count);
+  const uint32_t kernel = view.kernel();
+  CnpWeightStream stream(size_t{depthwise_channel_words(kernel)} * count);
+  const uint32_t row_bits = kernel * kNibbleBits;
+
+  for (uint32_t index = 0; index < count; ++index) {
+    for (uint32_t row = 0; row < kernel; ++row) {
+      if (stream.bit() + row_bits > kCnpHalfBits) stream.next_half();
+      for (uint32_t column = 0; column < kernel; ++column) {
+        stream.put(int32_to_intN<kNibbleBits>(view.at(column, row, 0, index)), kNibbleBits);
+      }
+    }
+    if (stream.bit() + kernel * row_bits > kCnpHalfBits) stream.next_half();
+  }
+  return std::move(stream).take();
+}
+
+}  // namespace ornix::v2

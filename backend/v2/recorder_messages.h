@@ -1,0 +1,31 @@
+#pragma once
+
+// Every message text of the generation-2 recorders and memory sizer. (A register field that
+// would overflow panics with hardware's kMsgFieldOverflowFormat, the one text for that fault in
+// the back end.)
+
+#include <cstdint>
+#include <string>
+
+namespace ornix::v2 {
+
+inline constexpr const char* kMsgLearningNotImplemented = "Learning not implemented on v2.";
+inline constexpr const char* kMsgInvalidLayerType = "Invalid v2 layer type.";
+
+inline std::string unsupported_layer_type(uint32_t type) {
+  return "Unsupported layer type: " + std::to_string(type) + ".";
+}
+
+// panic format: the overflow text for a value computed beyond 32 bits (value, field width).
+inline constexpr const char kMsgWideFieldOverflowFormat[] =
+    "Attempted to write value %llu into a %u-bit field, which will cause an overflow.";
+
+// Layer kinds whose recorder or sizes come with later work.
+inline std::string recording_not_available(uint32_t type) {
+  return "Recording layers of type " + std::to_string(type) + " on v2 is not available yet.";
+}
+inline constexpr const char* kMsgTnpBWeightSizesNotAvailable = "TNP-B weight sizes on v2 are not available yet.";
+inline constexpr const char* kMsgHrcSramSizeNotAvailable = "The HRC SRAM size on v2 is not available yet.";
+inline constexpr const char* kMsgFnpSizesNotAvailable = "FNP memory sizes on v2 are not available yet.";
+
+}  // namespace ornix::v2
