@@ -1,11 +1,12 @@
 #include "backend/v2/layer_type_checks.h"
 
+#include "backend/v2/conv_constraints.h"
 #include "backend/v2/not_available.h"
 
 namespace ornix::v2 {
 
-std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints&, const Layer& layer,
-                                                               const Layer*) {
+std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints& constraints,
+                                                               const Layer& layer, const Layer*) {
   switch (layer.params()->layer_type()) {
     case LayerType::Concatenate:
     case LayerType::Dequantizer:
@@ -13,10 +14,13 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::Add:
       throw_not_available("The Add layer check");
     case LayerType::Conv2D:
+      return check_conv2d_constraints(constraints, layer);
     case LayerType::DepthwiseConv2D:
+      return check_dwconv2d_constraints(constraints, layer);
     case LayerType::Conv2DTranspose:
+      return check_conv2dtranspose_constraints(constraints, layer);
     case LayerType::DepthwiseConv2DTranspose:
-      throw_not_available("The convolution layer check");
+      return check_dwconv2dtranspose_constraints(constraints, layer);
     case LayerType::InputConv2D:
       throw_not_available("The InputConv2D layer check");
     case LayerType::BufferTempConv:

@@ -49,9 +49,9 @@ TEST(V2CompatibilityChecker, DispatchByLayerType) {
   const auto dequantizer = add_layer(*model, LayerType::Dequantizer, {}, "dequantizer");
   EXPECT_EQ(v2.checker.check_layer_compatibility(*dequantizer, token.get(), {}), LayerMappingStatus("dequantizer"));
   // Types whose own check is not part of this build refuse to answer.
-  const auto conv = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 2}}, "conv");
-  EXPECT_THAT([&] { v2.checker.check_layer_compatibility(*conv, nullptr, {}); },
-              throws_text<std::runtime_error>("The convolution layer check is not available yet."));
+  const auto temporal = add_layer(*model, LayerType::BufferTempConv, {{"fifo_size", 2}, {"filters", 2}}, "temporal");
+  EXPECT_THAT([&] { v2.checker.check_layer_compatibility(*temporal, nullptr, {}); },
+              throws_text<std::runtime_error>("The buffered temporal convolution check is not available yet."));
 }
 
 TEST(V2CompatibilityChecker, FindingsFoldInCheckOrderOnePerLine) {
