@@ -1,17 +1,19 @@
 #include "backend/v2/layer_type_checks.h"
 
+#include "backend/v2/add_constraints.h"
 #include "backend/v2/not_available.h"
+#include "backend/v2/tnp_b_constraints.h"
 
 namespace ornix::v2 {
 
-std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints&, const Layer& layer,
-                                                               const Layer*) {
+std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints& constraints,
+                                                               const Layer& layer, const Layer*) {
   switch (layer.params()->layer_type()) {
     case LayerType::Concatenate:
     case LayerType::Dequantizer:
       return LayerMappingStatus(layer);
     case LayerType::Add:
-      throw_not_available("The Add layer check");
+      return check_add_constraints(layer);
     case LayerType::Conv2D:
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
@@ -20,8 +22,9 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::InputConv2D:
       throw_not_available("The InputConv2D layer check");
     case LayerType::BufferTempConv:
+      return check_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::DepthwiseBufferTempConv:
-      throw_not_available("The buffered temporal convolution check");
+      return check_depthwise_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::Dense1D:
       throw_not_available("The Dense1D layer check");
     default:
