@@ -1,7 +1,9 @@
 #include "backend/v2/layer_type_checks.h"
 
+#include "backend/v2/add_constraints.h"
 #include "backend/v2/conv_constraints.h"
 #include "backend/v2/not_available.h"
+#include "backend/v2/tnp_b_constraints.h"
 
 namespace ornix::v2 {
 
@@ -12,7 +14,7 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::Dequantizer:
       return LayerMappingStatus(layer);
     case LayerType::Add:
-      throw_not_available("The Add layer check");
+      return check_add_constraints(layer);
     case LayerType::Conv2D:
       return check_conv2d_constraints(constraints, layer);
     case LayerType::DepthwiseConv2D:
@@ -24,8 +26,9 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::InputConv2D:
       throw_not_available("The InputConv2D layer check");
     case LayerType::BufferTempConv:
+      return check_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::DepthwiseBufferTempConv:
-      throw_not_available("The buffered temporal convolution check");
+      return check_depthwise_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::Dense1D:
       throw_not_available("The Dense1D layer check");
     default:

@@ -6,6 +6,7 @@
 #include "backend/v2/cnp_weight_sizes.h"
 #include "backend/v2/memory_sizer_limits.h"
 #include "backend/v2/recorder_messages.h"
+#include "backend/v2/tnp_b_sizes.h"
 #include "mapping/layer_graph.h"
 
 namespace ornix::v2 {
@@ -69,6 +70,15 @@ uint32_t cnp_weight_bytes(const Layer& layer, const NpAllocation& np, bool depth
   if (depthwise) return cnp_words_to_bytes(dwc_ch_cont_100b_size(kernel, np.filters, bits));
   const uint32_t channels = layer.input_dimensions().front()[2];
   return cnp_words_to_bytes(conv2d_cnp_formatted_weight_100b_size(kernel, np.filters, channels, bits));
+}
+
+// The formatted weights of the NP's filters (BufferTempConv) or channels (depthwise), fifo_size
+// + 1 taps of them.
+uint32_t tnp_b_weight_bytes(const Layer& layer, const NpAllocation& np, bool depthwise) {
+  const auto fifo = static_cast<uint32_t>(layer.params()->get("fifo_size"));
+  if (depthwise) return cnp_words_to_bytes(depthwise_buffer_temp_conv_tnp_formatted_weight_100b_size(fifo, np.filters));
+  const uint32_t channels = layer.input_dimensions().front()[2];
+  return cnp_words_to_bytes(buffer_temp_conv_tnp_formatted_weight_100b_size(fifo, np.filters, channels));
 }
 
 // The largest depth distance from the layer to one of its outbound layers; 0 without any.
@@ -148,7 +158,8 @@ uint32_t MemorySizerImpl::get_weight_memory_size(const std::shared_ptr<Layer>& l
     case LayerType::BufferTempConv:
     case LayerType::DepthwiseBufferTempConv:
       if (component.type != hw::Type::TNP_B) return 0;
-      throw std::runtime_error(kMsgTnpBWeightSizesNotAvailable);
+      return tnp_b_weight_bytes(*layer, hw::np_share_or_default(component),
+                                type_of(*layer) == LayerType::DepthwiseBufferTempConv);
     case LayerType::InputConv2D:
       throw std::runtime_error(kMsgHrcSramSizeNotAvailable);
     case LayerType::Dense1D:

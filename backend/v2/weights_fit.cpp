@@ -6,7 +6,7 @@
 #include "backend/v2/checker_messages.h"
 #include "backend/v2/cnp_weight_sizes.h"
 #include "backend/v2/compatibility_checker.h"
-#include "backend/v2/not_available.h"
+#include "backend/v2/tnp_b_sizes.h"
 
 namespace ornix::v2 {
 
@@ -14,6 +14,7 @@ namespace {
 
 uint32_t kernel_size(const Layer& layer) { return static_cast<uint32_t>(layer.params()->get("kernel_size")); }
 uint8_t weights_bits(const Layer& layer) { return static_cast<uint8_t>(layer.params()->get("weights_bits")); }
+uint32_t fifo_size(const Layer& layer) { return static_cast<uint32_t>(layer.params()->get("fifo_size")); }
 
 // Whether the channel container of `filters` filters fits its register field; `weights_size` is
 // the layer's get_weights_100b_size. A depthwise buffered temporal convolution has no such limit.
@@ -26,7 +27,7 @@ bool channel_container_fits(const Layer& layer, uint32_t filters, uint32_t weigh
     case LayerType::DepthwiseConv2DTranspose:
       return weights_size < kChannelContainerLimit;
     case LayerType::BufferTempConv:
-      throw_not_available("The TNP-B weight size");
+      return buffer_temp_conv_ch_cont_100b_size(filters) < kChannelContainerLimit;
     default:
       return true;
   }
@@ -44,8 +45,9 @@ uint32_t get_weights_100b_size(const Layer& layer, uint32_t filters) {
     case LayerType::DepthwiseConv2DTranspose:
       return dwc_ch_cont_100b_size(kernel_size(layer), filters, weights_bits(layer));
     case LayerType::BufferTempConv:
+      return buffer_temp_conv_tnp_formatted_weight_100b_size(fifo_size(layer), filters, channels);
     case LayerType::DepthwiseBufferTempConv:
-      throw_not_available("The TNP-B weight size");
+      return depthwise_buffer_temp_conv_tnp_formatted_weight_100b_size(fifo_size(layer), filters);
     default:
       throw std::invalid_argument(kMsgUnexpectedWeightLayerType);
   }

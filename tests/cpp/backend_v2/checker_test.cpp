@@ -49,9 +49,9 @@ TEST(V2CompatibilityChecker, DispatchByLayerType) {
   const auto dequantizer = add_layer(*model, LayerType::Dequantizer, {}, "dequantizer");
   EXPECT_EQ(v2.checker.check_layer_compatibility(*dequantizer, token.get(), {}), LayerMappingStatus("dequantizer"));
   // Types whose own check is not part of this build refuse to answer.
-  const auto temporal = add_layer(*model, LayerType::BufferTempConv, {{"fifo_size", 2}, {"filters", 2}}, "temporal");
-  EXPECT_THAT([&] { v2.checker.check_layer_compatibility(*temporal, nullptr, {}); },
-              throws_text<std::runtime_error>("The buffered temporal convolution check is not available yet."));
+  const auto dense = add_layer(*model, LayerType::Dense1D, {{"units", 2}}, "dense");
+  EXPECT_THAT([&] { v2.checker.check_layer_compatibility(*dense, nullptr, {}); },
+              throws_text<std::runtime_error>("The Dense1D layer check is not available yet."));
 }
 
 TEST(V2CompatibilityChecker, FindingsFoldInCheckOrderOnePerLine) {

@@ -149,9 +149,16 @@ TEST_F(MemorySizerTest, SkipStoreKeepsFramesForTheDeepestConsumerAndNothingElseI
   EXPECT_EQ(sizer.get_external_memory_size(extract, component(hw::Type::TNP_B), false, false), 0u);
 }
 
+TEST_F(MemorySizerTest, TnpBWeightsHoldFifoSizePlusOneTaps) {
+  // 4 filters: one chunk of 2 words per tap and input channel; 3 taps x 3 channels x 2 words:
+  // (1800 + 7) / 8. Depthwise: one word per tap and channel, 3 x 4 words: (1200 + 7) / 8.
+  EXPECT_EQ(weight(temporal, component(hw::Type::TNP_B)), 225u);
+  const auto depthwise = make_layer(LayerType::DepthwiseBufferTempConv, {{"fifo_size", 2}}, "dw");
+  EXPECT_EQ(weight(depthwise, component(hw::Type::TNP_B)), 150u);
+  EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 0u);
+}
+
 TEST_F(MemorySizerTest, SizesStillToComeFailLoudly) {
-  EXPECT_THAT([&] { weight(temporal, component(hw::Type::TNP_B)); },
-              throws_text<std::runtime_error>("TNP-B weight sizes on v2 are not available yet."));
   EXPECT_THAT([&] { weight(make_layer(LayerType::InputConv2D, {}, "hrc"), component(hw::Type::HRC)); },
               throws_text<std::runtime_error>("The HRC SRAM size on v2 is not available yet."));
   EXPECT_THAT([&] { input(make_layer(LayerType::Dense1D, {}, "dense"), component(hw::Type::CNP1)); },
