@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "backend/v2/cnp_registers.h"
+#include "backend/v2/mesh_idents.h"
 #include "backend/v2/register_format_limits.h"
 #include "backend/v2/register_format_messages.h"
 #include "mapping/layer_mapping.h"
@@ -22,7 +23,6 @@ uint32_t count_value(std::size_t count) {
 }
 
 // The one-hot code of an ident id; ids beyond 31 give a value no field takes.
-uint32_t one_hot(uint8_t id) { return id < 32 ? uint32_t{1} << id : std::numeric_limits<uint32_t>::max(); }
 
 void put(NpRegisterBlock regs, std::size_t word, const RegDetail& field, uint32_t value) {
   set_field(&regs[word], field, value);
@@ -98,21 +98,12 @@ void write_neurons(NpRegisterBlock regs, uint32_t first_neuron, uint32_t neurons
   put(regs, kWordNeurons, REG26_NEURONS, neurons);
 }
 
-// Smallest and largest mesh column of the components, or (1, 1) for the input NP alone.
-std::pair<uint8_t, uint8_t> column_range(const std::vector<hw::Component>& components) {
-  if (components.size() == 1 && components.front().type == hw::Type::HRC) return {kHrcOnlyColumn, kHrcOnlyColumn};
-  const auto [low, high] = std::minmax_element(
-      components.begin(), components.end(),
-      [](const hw::Component& a, const hw::Component& b) { return a.ident.col < b.ident.col; });
-  return {low->ident.col, high->ident.col};
-}
-
 void write_skipdma_load(NpRegisterBlock regs, const hw::Component& load) {
   put(regs, kWordSkipDmaLoad, REG53_LOAD_ENABLE, 1);
   put(regs, kWordSkipDmaLoad, REG53_BITS1_7, 0);
   put(regs, kWordSkipDmaLoad, REG53_LOAD_COL, load.ident.col);
   put(regs, kWordSkipDmaLoad, REG53_BIT19, 0);
-  put(regs, kWordSkipDmaLoad, REG53_LOAD_ID, one_hot(load.ident.id));
+  put(regs, kWordSkipDmaLoad, REG53_LOAD_ID, one_hot_id(load.ident.id));
   put(regs, kWordSkipDmaLoad, REG53_BIT31, 1);
 }
 
@@ -121,14 +112,14 @@ void write_dual_store(NpRegisterBlock regs, const std::vector<hw::Component>& la
   put(regs, kWordControl, REG1_DUAL_OUTPUT, 1);
   std::vector<hw::Component> reach = layer_nps;
   reach.push_back(store);
-  const auto [low, high] = column_range(reach);
+  const auto [low, high] = mesh_column_range(reach);
   put(regs, kWordColumnRange, REG47_DUAL_COL_MIN, low);
   put(regs, kWordColumnRange, REG47_DUAL_COL_MAX, high);
 
   put(regs, kWordDualStore, REG48_DUAL_ROW, store.ident.row);
   put(regs, kWordDualStore, REG48_DUAL_COL, store.ident.col);
   put(regs, kWordDualStore, REG48_DUAL_ENABLE, 1);
-  put(regs, kWordDualStore, REG48_DUAL_ID, one_hot(store.ident.id));
+  put(regs, kWordDualStore, REG48_DUAL_ID, one_hot_id(store.ident.id));
   put(regs, kWordDualStore, REG48_DUAL_STREAM, stream_id);
 }
 

@@ -17,7 +17,6 @@ namespace {
 constexpr uint32_t bit(bool value) { return value ? 1 : 0; }
 
 // The one-hot code of an ident id; ids beyond 31 give a value no field takes.
-uint32_t one_hot(uint8_t id) { return id < 32 ? uint32_t{1} << id : std::numeric_limits<uint32_t>::max(); }
 
 void put(NpRegisterBlock regs, std::size_t word, const RegDetail& field, uint32_t value) {
   set_field(&regs[word], field, value);
@@ -41,7 +40,7 @@ void write_destinations(NpRegisterBlock regs, const std::vector<hw::Component>& 
     const hw::Ident& to = destinations.front().ident;
     put(regs, kWordDestinations, REG45_DEST_LOW, to.row);
     put(regs, kWordDestinations, REG45_DEST_HIGH, to.col);
-    put(regs, kWordDestinations, REG45_DEST_ID, one_hot(to.id));
+    put(regs, kWordDestinations, REG45_DEST_ID, one_hot_id(to.id));
   } else {
     const auto [low, high] = mesh_column_range(destinations);
     put(regs, kWordDestinations, REG45_DEST_LOW, low);
@@ -59,7 +58,7 @@ void write_sources(NpRegisterBlock regs, const std::vector<hw::Component>& sourc
     const hw::Ident& from = sources.front().ident;
     put(regs, kWordSources, REG46_SRC_LOW, from.row);
     put(regs, kWordSources, REG46_SRC_HIGH, from.col);
-    put(regs, kWordSources, REG46_SRC_ID, one_hot(from.id));
+    put(regs, kWordSources, REG46_SRC_ID, one_hot_id(from.id));
   } else {
     const auto [low, high] = mesh_column_range(sources);
     put(regs, kWordSources, REG46_SRC_LOW, low);
@@ -100,15 +99,6 @@ std::vector<uint32_t> default_np_regs(const hw::Component& np, uint32_t value, b
   return block;
 }
 
-std::pair<uint8_t, uint8_t> mesh_column_range(const std::vector<hw::Component>& components) {
-  if (components.empty()) throw std::invalid_argument(kMsgEmptyRoutingList);
-  if (components.size() == 1 && components.front().type == hw::Type::HRC) return {kHrcOnlyColumn, kHrcOnlyColumn};
-  const auto [low, high] = std::minmax_element(
-      components.begin(), components.end(),
-      [](const hw::Component& a, const hw::Component& b) { return a.ident.col < b.ident.col; });
-  return {low->ident.col, high->ident.col};
-}
-
 void format_mesh_registers_set_output_to_NPs(NpRegisterBlock regs, const std::vector<hw::Component>& sources,
                                              const std::vector<hw::Component>& own,
                                              const std::vector<hw::Component>& destinations,
@@ -127,7 +117,7 @@ void set_ib_spikes(NpRegisterBlock regs) { put(regs, kWordInputControl, REG2_IB_
 void format_mesh_cfg_dma_reg(NpRegisterBlock regs, const hw::Ident& ident) {
   put(regs, kWordConfigDma, REG49_CFG_DMA_ROW, ident.row);
   put(regs, kWordConfigDma, REG49_CFG_DMA_COL, ident.col);
-  put(regs, kWordConfigDma, REG49_CFG_DMA_ID, one_hot(ident.id));
+  put(regs, kWordConfigDma, REG49_CFG_DMA_ID, one_hot_id(ident.id));
 }
 
 }  // namespace ornix::v2

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "backend/v2/mesh_idents.h"
 #include "backend/v2/np_register_block.h"
 #include "hardware/component.h"
 #include "ornix/hw/ident.h"
@@ -28,11 +29,6 @@ namespace ornix::v2 {
 // layer id `value` in word 3 (at most 255; 0xFE instead, unchecked, with `registers_only`),
 // and word 56: the merge bit and, for ident ids of 2 and above, bits 8 and 24.
 std::vector<uint32_t> default_np_regs(const hw::Component& np, uint32_t value, bool registers_only, bool merge);
-
-// Smallest and largest mesh column of the components, or (1, 1) for a list holding only the
-// input NP (HRC). std::invalid_argument "A mesh routing list needs at least one component."
-// for an empty list.
-std::pair<uint8_t, uint8_t> mesh_column_range(const std::vector<hw::Component>& components);
 
 // Mesh routing, words 44 to 47 and, with `alt`, word 52: where the NP's input comes from
 // (`sources`), where its output goes (`destinations`) under the routing value `value`, and

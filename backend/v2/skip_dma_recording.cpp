@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "backend/v2/mesh_idents.h"
 #include "backend/v2/recorder_messages.h"
 #include "backend/v2/register_format_messages.h"
 #include "backend/v2/skip_dma_messages.h"
@@ -25,7 +26,6 @@ constexpr uint32_t kBitsPerWord = 32;
 constexpr uint32_t bit(bool value) { return value ? 1 : 0; }
 
 // The one-hot code of an ident id; ids beyond 31 give a value no field takes.
-uint32_t one_hot(uint8_t id) { return id < 32 ? uint32_t{1} << id : std::numeric_limits<uint32_t>::max(); }
 
 // Register `offset` of `channel`, in 16-bit address arithmetic.
 uint16_t channel_address(uint8_t channel, uint16_t offset) {
@@ -156,7 +156,7 @@ uint32_t format_skipdma_target_word(const std::vector<hw::Component>& components
   if (components.size() == 1) {
     const hw::Ident& ident = components.front().ident;
     set_field(&word, SKIPDMA_TARGET_MODE, kSkipDmaTargetOneNp);
-    set_field(&word, SKIPDMA_TARGET_NP_SELECT, one_hot(ident.id));
+    set_field(&word, SKIPDMA_TARGET_NP_SELECT, one_hot_id(ident.id));
     set_field(&word, SKIPDMA_TARGET_ROW, ident.row);
     set_field(&word, SKIPDMA_TARGET_COL, ident.col);
     return word;
