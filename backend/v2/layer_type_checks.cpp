@@ -1,5 +1,6 @@
 #include "backend/v2/layer_type_checks.h"
 
+#include "backend/v2/hrc_constraints.h"
 #include "backend/v2/not_available.h"
 
 namespace ornix::v2 {
@@ -18,7 +19,7 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::DepthwiseConv2DTranspose:
       throw_not_available("The convolution layer check");
     case LayerType::InputConv2D:
-      throw_not_available("The InputConv2D layer check");
+      return check_input_conv2d_constraints(layer);
     case LayerType::BufferTempConv:
     case LayerType::DepthwiseBufferTempConv:
       throw_not_available("The buffered temporal convolution check");

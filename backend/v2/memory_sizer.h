@@ -9,7 +9,7 @@ namespace ornix::v2 {
 //
 // A layer type outside the input and weight tables throws std::invalid_argument "Invalid v2
 // layer type."; the external figure never fails on the type. Figures that need sizes still to
-// come (FNP, HRC SRAM and TNP-B weights) throw std::runtime_error "... is not available
+// come (FNP and TNP-B weights) throw std::runtime_error "... is not available
 // yet.".
 class MemorySizerImpl final : public MemorySizer {
  public:
