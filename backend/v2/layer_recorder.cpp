@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 
 namespace ornix::v2 {
@@ -16,8 +17,9 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
     case LayerType::Concatenate:
     case LayerType::Dequantizer:
       return program::new_record(device->version());
-    case LayerType::Conv2D:
     case LayerType::InputConv2D:
+      return record_program_input_conv2d_layer(*device, layer);
+    case LayerType::Conv2D:
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
     case LayerType::DepthwiseConv2DTranspose:

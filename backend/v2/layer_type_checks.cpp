@@ -2,6 +2,7 @@
 
 #include "backend/v2/add_constraints.h"
 #include "backend/v2/conv_constraints.h"
+#include "backend/v2/hrc_constraints.h"
 #include "backend/v2/not_available.h"
 #include "backend/v2/tnp_b_constraints.h"
 
@@ -24,7 +25,7 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::DepthwiseConv2DTranspose:
       return check_dwconv2dtranspose_constraints(constraints, layer);
     case LayerType::InputConv2D:
-      throw_not_available("The InputConv2D layer check");
+      return check_input_conv2d_constraints(layer);
     case LayerType::BufferTempConv:
       return check_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::DepthwiseBufferTempConv:

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "backend/v2/cnp_weight_sizes.h"
+#include "backend/v2/hrc_constraints.h"
 #include "backend/v2/memory_sizer_limits.h"
 #include "backend/v2/recorder_messages.h"
 #include "backend/v2/tnp_b_sizes.h"
@@ -161,7 +162,7 @@ uint32_t MemorySizerImpl::get_weight_memory_size(const std::shared_ptr<Layer>& l
       return tnp_b_weight_bytes(*layer, hw::np_share_or_default(component),
                                 type_of(*layer) == LayerType::DepthwiseBufferTempConv);
     case LayerType::InputConv2D:
-      throw std::runtime_error(kMsgHrcSramSizeNotAvailable);
+      return kWordBytes * get_hrc_sram_size(*layer);
     case LayerType::Dense1D:
       if (component.type != hw::Type::FNP3) return 0;
       throw std::runtime_error(kMsgFnpSizesNotAvailable);

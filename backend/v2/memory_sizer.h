@@ -9,7 +9,7 @@ namespace ornix::v2 {
 //
 // A layer type outside the input and weight tables throws std::invalid_argument "Invalid v2
 // layer type."; the external figure never fails on the type. Figures that need sizes still to
-// come (FNP and HRC SRAM) throw std::runtime_error "... is not available yet.".
+// come (FNP) throw std::runtime_error "... is not available yet.".
 class MemorySizerImpl final : public MemorySizer {
  public:
   // CNP layers on a CNP: their padded input window (plus 512 words after an Add); TNP-B layers

@@ -1,0 +1,55 @@
+#include "backend/v2/hrc_sram_words.h"
+
+#include <memory>
+#include <string>
+
+#include "backend/v2/shift_lut_format.h"
+
+namespace ornix::v2 {
+
+namespace {
+
+using DensePtr = std::shared_ptr<const Dense>;
+
+// The variable, or null when the layer has none.
+DensePtr optional_variable(const Layer& layer, const std::string& name) {
+  return layer.variables().has(name) ? layer.variables().get(name) : nullptr;
+}
+
+}  // namespace
+
+HrcWeightWords hrc_weight_words(const Layer& layer) {
+  const DensePtr weights = layer.variables().get("weights");
+  return format_hrc_weights(*weights);
+}
+
+std::vector<uint32_t> hrc_activation_words(const Layer& layer) {
+  const Variables& vars = layer.variables();
+  const DensePtr output_shift = vars.get("output_shift");
+  const DensePtr output_scales = vars.get("output_scales");
+  const DensePtr max_value_shift = optional_variable(layer, "max_value_shift");
+  const DensePtr max_value = optional_variable(layer, "max_value");
+  const DensePtr bias_shift = vars.get("bias_shift");
+  const DensePtr bias = vars.get("bias");
+  return format_hrc_activations(*output_shift, *output_scales, max_value_shift.get(), max_value.get(), *bias_shift,
+                                *bias);
+}
+
+std::vector<uint32_t> hrc_lut_activation_words(const Layer& layer) {
+  const Variables& vars = layer.variables();
+  const DensePtr output_scales = vars.get("output_scales");
+  const DensePtr bias = vars.get("bias");
+  const DensePtr bias_shift = vars.get("bias_shift");
+  const DensePtr output_shift = vars.get("output_shift");
+  const DensePtr activation_shift = vars.get("activation_shift");
+  const DensePtr activation_scales = vars.get("activation_scales");
+  return format_hrc_lut_variables(*output_scales, *bias, *bias_shift, *output_shift, *activation_shift,
+                                  *activation_scales);
+}
+
+std::vector<uint32_t> hrc_lut_words(const Layer& layer) {
+  const DensePtr lut = layer.variables().get("lut_values");
+  return format_lut_values_for_hrc(lut.get());
+}
+
+}  // namespace ornix::v2
