@@ -1,12 +1,13 @@
 #include "backend/v2/layer_type_checks.h"
 
 #include "backend/v2/conv_constraints.h"
+#include "backend/v2/fnp_constraints.h"
 #include "backend/v2/not_available.h"
 
 namespace ornix::v2 {
 
 std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints& constraints,
-                                                               const Layer& layer, const Layer*) {
+                                                               const Layer& layer, const Layer* inbound) {
   switch (layer.params()->layer_type()) {
     case LayerType::Concatenate:
     case LayerType::Dequantizer:
@@ -27,7 +28,7 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::DepthwiseBufferTempConv:
       throw_not_available("The buffered temporal convolution check");
     case LayerType::Dense1D:
-      throw_not_available("The Dense1D layer check");
+      return check_fnp_constraints(constraints, layer, inbound);
     default:
       return std::nullopt;
   }

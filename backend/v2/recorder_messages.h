@@ -26,6 +26,5 @@ inline std::string recording_not_available(uint32_t type) {
 }
 inline constexpr const char* kMsgTnpBWeightSizesNotAvailable = "TNP-B weight sizes on v2 are not available yet.";
 inline constexpr const char* kMsgHrcSramSizeNotAvailable = "The HRC SRAM size on v2 is not available yet.";
-inline constexpr const char* kMsgFnpSizesNotAvailable = "FNP memory sizes on v2 are not available yet.";
 
 }  // namespace ornix::v2

@@ -154,8 +154,6 @@ TEST_F(MemorySizerTest, SizesStillToComeFailLoudly) {
               throws_text<std::runtime_error>("TNP-B weight sizes on v2 are not available yet."));
   EXPECT_THAT([&] { weight(make_layer(LayerType::InputConv2D, {}, "hrc"), component(hw::Type::HRC)); },
               throws_text<std::runtime_error>("The HRC SRAM size on v2 is not available yet."));
-  EXPECT_THAT([&] { input(make_layer(LayerType::Dense1D, {}, "dense"), component(hw::Type::CNP1)); },
-              throws_text<std::runtime_error>("FNP memory sizes on v2 are not available yet."));
 }
 
 TEST_F(MemorySizerTest, LayerTypesOutsideTheTablesAreInvalid) {
