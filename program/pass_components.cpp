@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "backend/v2/fnp_input_padding.h"
+#include "backend/v2/fnp_input_layout.h"
 #include "hardware/component.h"
 #include "mapping/layer_graph.h"
 #include "mapping/layer_mapping.h"

@@ -71,6 +71,5 @@ inline std::string too_many_outbounds_message(std::size_t count, uint32_t max_co
 }
 
 // A step whose implementation is not part of this build yet (`what`: e.g. "The Add layer check").
-inline std::string not_available_message(const std::string& what) { return what + " is not available yet."; }
 
 }  // namespace ornix::v2

@@ -5,8 +5,8 @@
 
 #include "backend/v2/checker_limits.h"
 #include "backend/v2/checker_messages.h"
+#include "backend/v2/fnp_sizes.h"
 #include "backend/v2/layer_type_checks.h"
-#include "backend/v2/not_available.h"
 #include "backend/v2/sequence_rules.h"
 #include "hardware/mesh.h"
 #include "ornix/tensor.h"
@@ -104,8 +104,8 @@ NpSplitParams CompatibilityCheckerImpl::np_split_params(hw::Type type, const Lay
                        param_or_zero(params, "filters")};
 }
 
-bool CompatibilityCheckerImpl::check_fnp3_sram_size(const HardwareConstraints&, const Layer&) const {
-  throw_not_available("The FNP memory size");
+bool CompatibilityCheckerImpl::check_fnp3_sram_size(const HardwareConstraints& table, const Layer& layer) const {
+  return table.fnp3_sram_size >= get_fnp_sram_size(layer);
 }
 
 }  // namespace ornix::v2

@@ -2,14 +2,14 @@
 
 #include "backend/v2/add_constraints.h"
 #include "backend/v2/conv_constraints.h"
+#include "backend/v2/fnp_constraints.h"
 #include "backend/v2/hrc_constraints.h"
-#include "backend/v2/not_available.h"
 #include "backend/v2/tnp_b_constraints.h"
 
 namespace ornix::v2 {
 
 std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareConstraints& constraints,
-                                                               const Layer& layer, const Layer*) {
+                                                               const Layer& layer, const Layer* inbound) {
   switch (layer.params()->layer_type()) {
     case LayerType::Concatenate:
     case LayerType::Dequantizer:
@@ -31,7 +31,7 @@ std::optional<LayerMappingStatus> check_layer_type_constraints(const HardwareCon
     case LayerType::DepthwiseBufferTempConv:
       return check_depthwise_buffer_temp_conv_constraints(constraints, layer);
     case LayerType::Dense1D:
-      throw_not_available("The Dense1D layer check");
+      return check_fnp_constraints(constraints, layer, inbound);
     default:
       return std::nullopt;
   }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "backend/v2/cnp_weight_sizes.h"
+#include "backend/v2/fnp_sizes.h"
 #include "backend/v2/hrc_constraints.h"
 #include "backend/v2/memory_sizer_limits.h"
 #include "backend/v2/recorder_messages.h"
@@ -119,7 +120,7 @@ uint32_t skip_store_bytes(const std::shared_ptr<Layer>& layer, bool dual_output,
 }  // namespace
 
 uint32_t MemorySizerImpl::get_input_memory_size(const std::shared_ptr<Layer>& layer, const hw::Component& component,
-                                                const std::shared_ptr<Layer>&) const {
+                                                const std::shared_ptr<Layer>& input) const {
   switch (type_of(*layer)) {
     case LayerType::Add:
     case LayerType::Concatenate:
@@ -128,7 +129,7 @@ uint32_t MemorySizerImpl::get_input_memory_size(const std::shared_ptr<Layer>& la
     case LayerType::StatefulRecurrent:
       return 0;
     case LayerType::Dense1D:
-      throw std::runtime_error(kMsgFnpSizesNotAvailable);
+      return kWordBytes * get_fnp_input_size(*layer, input == layer);
     case LayerType::Conv2D:
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
@@ -164,8 +165,7 @@ uint32_t MemorySizerImpl::get_weight_memory_size(const std::shared_ptr<Layer>& l
     case LayerType::InputConv2D:
       return kWordBytes * get_hrc_sram_size(*layer);
     case LayerType::Dense1D:
-      if (component.type != hw::Type::FNP3) return 0;
-      throw std::runtime_error(kMsgFnpSizesNotAvailable);
+      return component.type == hw::Type::FNP3 ? kWordBytes * get_fnp_sram_size(*layer) : 0;
     default:
       throw std::invalid_argument(kMsgInvalidLayerType);
   }
@@ -176,7 +176,7 @@ uint32_t MemorySizerImpl::get_external_memory_size(const std::shared_ptr<Layer>&
                                                    bool several_passes) const {
   switch (component.type) {
     case hw::Type::FNP2:
-      throw std::runtime_error(kMsgFnpSizesNotAvailable);
+      return kWordBytes * get_fnp_sram_size(*layer);
     case hw::Type::SKIP_DMA_STORE:
       return skip_store_bytes(layer, dual_output, several_passes);
     default:

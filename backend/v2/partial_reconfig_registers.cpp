@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "backend/v2/fnp_input_padding.h"
+#include "backend/v2/fnp_input_layout.h"
 #include "backend/v2/np_register_messages.h"
 #include "backend/v2/np_registers.h"
 #include "backend/v2/np_registers_format.h"

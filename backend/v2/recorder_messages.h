@@ -24,6 +24,5 @@ inline constexpr const char kMsgWideFieldOverflowFormat[] =
 inline std::string recording_not_available(uint32_t type) {
   return "Recording layers of type " + std::to_string(type) + " on v2 is not available yet.";
 }
-inline constexpr const char* kMsgFnpSizesNotAvailable = "FNP memory sizes on v2 are not available yet.";
 
 }  // namespace ornix::v2

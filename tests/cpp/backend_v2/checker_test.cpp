@@ -48,10 +48,6 @@ TEST(V2CompatibilityChecker, DispatchByLayerType) {
             LayerMappingError("token", "Unsupported layer type on Ornix v2."));
   const auto dequantizer = add_layer(*model, LayerType::Dequantizer, {}, "dequantizer");
   EXPECT_EQ(v2.checker.check_layer_compatibility(*dequantizer, token.get(), {}), LayerMappingStatus("dequantizer"));
-  // Types whose own check is not part of this build refuse to answer.
-  const auto dense = add_layer(*model, LayerType::Dense1D, {{"units", 2}}, "dense");
-  EXPECT_THAT([&] { v2.checker.check_layer_compatibility(*dense, nullptr, {}); },
-              throws_text<std::runtime_error>("The Dense1D layer check is not available yet."));
 }
 
 TEST(V2CompatibilityChecker, FindingsFoldInCheckOrderOnePerLine) {

@@ -158,11 +158,6 @@ TEST_F(MemorySizerTest, TnpBWeightsHoldFifoSizePlusOneTaps) {
   EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 0u);
 }
 
-TEST_F(MemorySizerTest, SizesStillToComeFailLoudly) {
-  EXPECT_THAT([&] { input(make_layer(LayerType::Dense1D, {}, "dense"), component(hw::Type::CNP1)); },
-              throws_text<std::runtime_error>("FNP memory sizes on v2 are not available yet."));
-}
-
 TEST_F(MemorySizerTest, LayerTypesOutsideTheTablesAreInvalid) {
   for (const LayerType type : {LayerType::ExtractToken, LayerType::InputData}) {
     const auto layer = make_layer(type, {}, "layer");

@@ -97,9 +97,9 @@ TEST(RegisterHardwareBackend, ModelsMapThroughTheBuiltInBackEnd) {
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_00_00_02), true, nullptr); }),
             "Generation-1 compatibility checks are not available yet.");
   // The generation-2 sequence rules accept the two dense layers as one sequence; the attempt
-  // then checks the first layer.
+  // then places the first layer, which finds no FNP on the empty mesh.
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_A2_01_00), true, nullptr); }),
-            "The Dense1D layer check is not available yet.");
+            "Cannot map layer 'dense1'. No hardware component is available.");
 }
 
 }  // namespace
