@@ -44,8 +44,11 @@ bool is_dual_output_layer(const std::shared_ptr<Layer>& layer) {
 }
 
 bool is_skip_layer(const std::shared_ptr<Layer>& layer, const Layers& layers) {
-  for (const auto& candidate : layers) {
-    if (!is_merge_layer(*candidate)) continue;
+  // Only a merge layer fed by `layer` can have it as its shallowest inbound layer. Looking at the
+  // layer's own outbound layers spares a depth sort of every merge layer of the list on each call
+  // (callers ask it of every layer, which made mapping grow with the cube of the model's size).
+  for (const auto& candidate : layer->outbound_layers()) {
+    if (!is_merge_layer(*candidate) || !contains(layers, candidate)) continue;
     auto inbounds = candidate->inbound_layers();
     sort_by_depth(&inbounds);
     if (!inbounds.empty() && inbounds.front() == layer) return true;

@@ -1,15 +1,18 @@
 #include "backend/v2/layer_recorder.h"
 
 #include <stdexcept>
+#include <utility>
 
+#include "backend/v2/conv2d_recording.h"
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 
 namespace ornix::v2 {
 
 std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& layer, const Layer&,
-                                                                 std::shared_ptr<Layer>, bool, bool,
-                                                                 const std::vector<hw::Ident>&, bool, bool) const {
+                                                                 std::shared_ptr<Layer> alt_layer, bool ib_spikes,
+                                                                 bool pr_flag, const std::vector<hw::Ident>& excluded_nps,
+                                                                 bool registers_only, bool common_flag) const {
   const LayerType type = layer.params()->layer_type();
   const auto number = static_cast<uint32_t>(type);
   switch (type) {
@@ -20,6 +23,8 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
     case LayerType::InputConv2D:
       return record_program_input_conv2d_layer(*device, layer);
     case LayerType::Conv2D:
+      return record_program_conv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps,
+                                         registers_only, common_flag);
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
     case LayerType::DepthwiseConv2DTranspose:
