@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "backend/v2/cnp_register_format.h"
+#include "backend/v2/channel_variables.h"
 #include "backend/v2/cnp_weight_format.h"
 #include "backend/v2/cnp_weight_sizes.h"
 #include "backend/v2/conv2d_recording_messages.h"
@@ -16,34 +16,6 @@ namespace {
 
 using Words = std::vector<uint32_t>;
 using Tensor = std::shared_ptr<const Dense>;
-
-// The layer's variable of that name, or null when it has none.
-Tensor optional_variable(const Layer& layer, const char* name) {
-  const Variables& variables = layer.variables();
-  return variables.has(name) ? variables.get(name) : nullptr;
-}
-
-// The per-channel tensors of the variable block, in the formatter's order.
-struct ChannelVariables {
-  explicit ChannelVariables(const Layer& layer)
-      : max_value(optional_variable(layer, "max_value")),
-        max_value_shift(optional_variable(layer, "max_value_shift")),
-        activation_shift(optional_variable(layer, "activation_shift")),
-        activation_scales(optional_variable(layer, "activation_scales")),
-        output_shift(optional_variable(layer, "output_shift")),
-        bias_shift(optional_variable(layer, "bias_shift")),
-        bias(optional_variable(layer, "bias")),
-        output_scales(optional_variable(layer, "output_scales")) {}
-
-  Words format(uint32_t first, uint32_t count) const {
-    return format_cnp_tnp_variables(max_value.get(), max_value_shift.get(), activation_shift.get(),
-                                    activation_scales.get(), output_shift.get(), bias_shift.get(), bias.get(),
-                                    output_scales.get(), first, count);
-  }
-
-  Tensor max_value, max_value_shift, activation_shift, activation_scales, output_shift, bias_shift, bias,
-      output_scales;
-};
 
 // The merge-layer shift bytes of every channel of the Add the layer follows.
 Words merge_shift_words(const MergeLayerMapInfo& merge) {

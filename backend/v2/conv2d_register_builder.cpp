@@ -9,9 +9,9 @@
 #include "backend/v2/conv2d_recording_messages.h"
 #include "backend/v2/conv2d_registers.h"
 #include "backend/v2/conv_constraint_limits.h"
+#include "backend/v2/np_block_routing.h"
 #include "backend/v2/np_registers.h"
 #include "backend/v2/np_registers_format.h"
-#include "backend/v2/partial_reconfig_registers.h"
 #include "backend/v2/recorder_messages.h"
 #include "mapping/layer_mapping_messages.h"
 #include "ornix/layers/convolution_v2.h"
@@ -22,17 +22,14 @@
 namespace ornix::v2 {
 namespace {
 
-using Components = std::vector<hw::Component>;
-
 constexpr uint64_t kBitsPerByte = 8;
 constexpr uint64_t kBytesPerWord = 4;
 constexpr uint64_t kFiltersPerGroup = 8;
 
 // What every NP's block takes from the layer, read once.
 struct ConvFacts {
-  Components sources;       // where the NPs' input comes from
-  Components destinations;  // where their output goes
-  Shape input;              // the first input: width, height, channels
+  MeshRoutingLists routing;
+  Shape input;  // the first input: width, height, channels
   PaddingParams conv_padding;
   PoolingCalculatedParams pool;
   uint8_t pool_size = 1;
@@ -45,29 +42,6 @@ struct ConvFacts {
   const hw::Component* skipdma_load = nullptr;
   const hw::Component* skipdma_store_dual = nullptr;
 };
-
-// The flags the caller passes for every block.
-struct BlockFlags {
-  bool ib_spikes;
-  bool pr_flag;
-  bool registers_only;
-  bool common_flag;
-};
-
-void append(Components& to, const Components& from) { to.insert(to.end(), from.begin(), from.end()); }
-
-// Sources: every input list, the loads, and the stores of a layer that reloads its own FIFO.
-// Destinations: every output list, then the stores of any other layer.
-void routing_lists(const LayerMapping& mapping, ConvFacts& facts) {
-  for (const SharedComponents& list : mapping.inputs) {
-    if (list) append(facts.sources, *list);
-  }
-  append(facts.sources, mapping.skipdma_loads);
-  for (const SharedComponents& list : mapping.outputs) {
-    if (list) append(facts.destinations, *list);
-  }
-  append(mapping.tnp_b_fifo ? facts.sources : facts.destinations, mapping.skipdma_stores);
-}
 
 // Fills facts.pool (a copy of the built pooling) and returns the pool size the NPs program.
 uint8_t pool_size(const LayerParams& params, const ConvCalculatedParams& conv, PoolingCalculatedParams& pool) {
@@ -87,7 +61,7 @@ bool next_layer_max_pools(const Layer& layer) {
 
 ConvFacts read_facts(const Conv2D& layer, const LayerMapping& mapping) {
   ConvFacts facts;
-  routing_lists(mapping, facts);
+  facts.routing = mesh_routing_lists(mapping);
   const auto& conv = layer.conv_params();
   const auto& pool = layer.pool_params();
   if (!conv || !pool) throw std::runtime_error(layer_not_built_message(layer.name()));
@@ -131,17 +105,9 @@ void write_conv_containers(NpRegisterBlock regs, const NpSplit& split, uint8_t i
   put(regs, kWordContainerSizes, REG28_ROW_WORDS, row_words);
 }
 
-// The alternative layer's view of the NP at `ident`, when its mapping holds that NP.
-void write_alt_view(NpRegisterBlock regs, const Layer& alt_layer, const hw::Ident& ident, bool pr_flag) {
-  const LayerMapping& alt = cnp_layer_mapping(alt_layer);
-  const auto np = std::find_if(alt.nps->begin(), alt.nps->end(),
-                               [&](const hw::Component& component) { return component.ident == ident; });
-  if (np != alt.nps->end()) update_partial_reconfig_regs(regs, alt_layer, *np, pr_flag);
-}
-
 std::vector<uint32_t> np_block(const Conv2D& layer, const LayerMapping& mapping, const ConvFacts& facts,
                                const hw::Component& np, const std::shared_ptr<Layer>& alt_layer,
-                               const BlockFlags& flags) {
+                               const NpBlockFlags& flags) {
   if (!np.allocation) throw std::invalid_argument(np_without_allocation_message(layer.name()));
   const NpAllocation& share = *np.allocation;
   const MergeLayerMapInfo* merge = mapping.merge_info.get();
@@ -165,11 +131,7 @@ std::vector<uint32_t> np_block(const Conv2D& layer, const LayerMapping& mapping,
   write_conv_containers(regs, split, facts.input_bits, facts.kernel_size, share.filters, weights_bits);
   format_cnp_pooling_registers(regs, facts.input, share.spatial_partition, facts.pool_size, pool_stride,
                                facts.pool.pool_flag, facts.pool.padding, facts.next_max_pool);
-  format_mesh_registers_set_output_to_NPs(regs, facts.sources, *mapping.nps, facts.destinations,
-                                          mapping.alt_info.get(), mapping.output_id, mapping.p2p_input,
-                                          mapping.p2p_output, flags.pr_flag);
-  if (alt_layer) write_alt_view(regs, *alt_layer, np.ident, flags.pr_flag);
-  if (flags.ib_spikes) set_ib_spikes(regs);
+  close_np_block(regs, mapping, facts.routing, np.ident, alt_layer.get(), flags);
   return block;
 }
 
@@ -188,7 +150,7 @@ NpRegisterMap format_conv2d_registers(const Layer& layer, std::shared_ptr<Layer>
   if (conv == nullptr) throw std::runtime_error(kMsgInvalidCnpLayerType);
   const LayerMapping& mapping = cnp_layer_mapping(layer);
   const ConvFacts facts = read_facts(*conv, mapping);
-  const BlockFlags flags{ib_spikes, pr_flag, registers_only, common_flag};
+  const NpBlockFlags flags{ib_spikes, pr_flag, registers_only, common_flag};
 
   NpRegisterMap blocks;
   for (const hw::Component& np : *mapping.nps) {

@@ -6,6 +6,7 @@
 #include "backend/v2/conv2d_recording.h"
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
+#include "backend/v2/tnp_b_recording.h"
 
 namespace ornix::v2 {
 
@@ -25,11 +26,15 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
     case LayerType::Conv2D:
       return record_program_conv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps,
                                          registers_only, common_flag);
+    case LayerType::BufferTempConv:
+      return record_program_buffer_temp_conv_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                                                   excluded_nps, registers_only, common_flag);
+    case LayerType::DepthwiseBufferTempConv:
+      return record_program_depthwise_buffer_temp_conv_layer(*device, layer, std::move(alt_layer), ib_spikes,
+                                                             pr_flag, excluded_nps, registers_only, common_flag);
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
     case LayerType::DepthwiseConv2DTranspose:
-    case LayerType::BufferTempConv:
-    case LayerType::DepthwiseBufferTempConv:
     case LayerType::Dense1D:
       throw std::runtime_error(recording_not_available(number));
     default:

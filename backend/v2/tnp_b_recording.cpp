@@ -1,0 +1,92 @@
+#include "backend/v2/tnp_b_recording.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
+
+#include "backend/v2/channel_variables.h"
+#include "backend/v2/shift_lut_format.h"
+#include "backend/v2/skip_dma_recording.h"
+#include "backend/v2/tnp_b_recording_messages.h"
+#include "backend/v2/tnp_b_register_builder.h"
+#include "backend/v2/tnp_b_weight_format.h"
+
+namespace ornix::v2 {
+namespace {
+
+using Words = std::vector<uint32_t>;
+
+// The payloads every NP of the layer shares, read once.
+struct TemporalPayloads {
+  std::shared_ptr<const Dense> weights;
+  std::shared_ptr<const Dense> input_shift;
+  Words layer_shifts;  // BufferTempConv: the whole layer's input shifts
+  uint32_t fifo_size = 0;
+};
+
+std::unique_ptr<program::Record> record_tnp_b_layer(LayerType type, const Device& device, const Layer& layer,
+                                                    std::shared_ptr<Layer> alt_layer, bool ib_spikes, bool pr_flag,
+                                                    const std::vector<hw::Ident>& excluded_nps, bool registers_only,
+                                                    bool common_flag) {
+  if (layer.params()->layer_type() != type) throw std::runtime_error(kMsgInvalidTnpBLayerType);
+  const bool depthwise = type == LayerType::DepthwiseBufferTempConv;
+  const LayerMapping& mapping = cnp_layer_mapping(layer);
+  const auto builder = depthwise ? format_depthwise_buffer_temp_conv_registers : format_buffer_temp_conv_registers;
+  const NpRegisterMap blocks =
+      builder(layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps, registers_only, common_flag);
+  auto record = program::new_record(device.version());
+
+  TemporalPayloads payloads;
+  if (!registers_only) {
+    record_skipdma(record.get(), layer);
+    payloads.input_shift = layer.variables().get("input_shift");
+    if (!depthwise) payloads.layer_shifts = format_input_shift(*payloads.input_shift);
+    payloads.weights = layer.variables().get("weights");
+    payloads.fifo_size = static_cast<uint32_t>(layer.params()->get("fifo_size"));
+  }
+  const ChannelVariables variables(layer);
+
+  for (const hw::Component& np : *mapping.nps) {
+    const auto block = blocks.find(np.ident);
+    if (block == blocks.end()) continue;
+    record->add_np_track(np.ident, dma::Target::NpRegisters, 0, block->second);
+    if (registers_only) continue;
+    // The builder refused NPs without allocation.
+    const NpAllocation& share = *np.allocation;
+    if (depthwise) {
+      record->add_np_track(
+          np.ident, dma::Target::CnpWeights8bit, 0,
+          format_tnp_b_depthwise_buffer_temp_conv_weights(*payloads.weights, share.start_neuron, share.filters));
+      record->add_np_track(np.ident, dma::Target::InputShifts, 0,
+                           format_input_shift(*payloads.input_shift, share.start_neuron, share.filters));
+    } else {
+      record->add_np_track(np.ident, dma::Target::CnpWeights8bit, 0,
+                           format_tnp_b_buffer_temp_conv_weights(*payloads.weights, payloads.fifo_size,
+                                                                 share.start_neuron, share.filters));
+      record->add_np_track(np.ident, dma::Target::InputShifts, 0, payloads.layer_shifts);
+    }
+    record->add_np_track(np.ident, dma::Target::ChannelVariables, 0,
+                         variables.format(share.start_neuron, share.filters));
+  }
+  return record;
+}
+
+}  // namespace
+
+std::unique_ptr<program::Record> record_program_buffer_temp_conv_layer(const Device& device, const Layer& layer,
+                                                                       std::shared_ptr<Layer> alt_layer,
+                                                                       bool ib_spikes, bool pr_flag,
+                                                                       const std::vector<hw::Ident>& excluded_nps,
+                                                                       bool registers_only, bool common_flag) {
+  return record_tnp_b_layer(LayerType::BufferTempConv, device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                            excluded_nps, registers_only, common_flag);
+}
+
+std::unique_ptr<program::Record> record_program_depthwise_buffer_temp_conv_layer(
+    const Device& device, const Layer& layer, std::shared_ptr<Layer> alt_layer, bool ib_spikes, bool pr_flag,
+    const std::vector<hw::Ident>& excluded_nps, bool registers_only, bool common_flag) {
+  return record_tnp_b_layer(LayerType::DepthwiseBufferTempConv, device, layer, std::move(alt_layer), ib_spikes,
+                            pr_flag, excluded_nps, registers_only, common_flag);
+}
+
+}  // namespace ornix::v2

@@ -1,0 +1,362 @@
+#include "backend/v2/tnp_b_recording.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <numeric>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "backend/v2/tnp_b_weight_format.h"
+#include "backend_v2/register_format_fixtures.h"
+#include "engine/layer_fixtures.h"
+#include "hardware/host_device.h"
+#include "mapping/hardware_backend.h"
+#include "mapping/hardware_backend_registration.h"
+#include "mapping/layer_mapping_builder.h"
+#include "ornix/hardware_device.h"
+#include "program/hardware_sequence.h"
+#include "program/serializer_fixture.h"
+#include "program/thrown.h"
+#include "support/fake_mapping.h"
+#include "support/simulated_driver.h"
+
+// Golden words are worked out by hand in the comments. A TNP-B weight word is twelve bytes in
+// three transfer words; byte b of a block lies in word b / 4, bits 8 (b mod 4) and up.
+
+namespace ornix::v2 {
+namespace {
+
+using ornix::test::add_layer;
+using ornix::test::Blob;
+using ornix::test::FakeDevice;
+using ornix::test::make_layer;
+using ornix::test::model_with_input;
+using program::thrown;
+using Words = std::vector<uint32_t>;
+using Components = std::vector<hw::Component>;
+using Layers = std::vector<std::shared_ptr<Layer>>;
+
+std::string overflow(uint64_t value, uint32_t width) {
+  return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
+         "-bit field, which will cause an overflow.";
+}
+
+std::vector<int8_t> counting(size_t count) {
+  std::vector<int8_t> values(count);
+  std::iota(values.begin(), values.end(), int8_t{0});
+  return values;
+}
+
+// Rows t x 2 + c of a FIFO of 2 taps over 2 input channels, filters 0-2.
+const std::vector<int8_t> kTemporal2Taps2Channels3Filters{1, 2, 3, 4, 5, 6, -1, -2, -3, 7, 8, 9};
+
+TEST(TnpBWeightFormat, BufferTempConvContainersGoChannelByChannelThenTapByTap) {
+  const auto weights = test::s8(kTemporal2Taps2Channels3Filters, Shape{1, 1, 4, 3});
+  // Containers of 2 weight words (6 transfer words): (t, c) at word 6 (t + 2c), holding row 2t + c.
+  const Words kFilters0To2{0x00030201, 0, 0, 0, 0, 0,   // (0, 0): row 0
+                           0x00FDFEFF, 0, 0, 0, 0, 0,   // (1, 0): row 2, -1 -2 -3
+                           0x00060504, 0, 0, 0, 0, 0,   // (0, 1): row 1
+                           0x00090807, 0, 0, 0, 0, 0};  // (1, 1): row 3
+  EXPECT_EQ(format_tnp_b_buffer_temp_conv_weights(*weights, 2, 0, 3), kFilters0To2);
+  const Words kFilters1To2{0x00000302, 0, 0, 0, 0, 0, 0x0000FDFE, 0, 0, 0, 0, 0,
+                           0x00000605, 0, 0, 0, 0, 0, 0x00000908, 0, 0, 0, 0, 0};
+  EXPECT_EQ(format_tnp_b_buffer_temp_conv_weights(*weights, 2, 1, 2), kFilters1To2);
+  EXPECT_EQ(format_tnp_b_buffer_temp_conv_weights(*weights, 0, 0, 3), Words(24, 0));
+
+  // 25 filters: two chunks, filter 24 alone in byte 0 of the second.
+  const auto wide = test::s8(counting(25), Shape{1, 1, 1, 25});
+  const Words kOneTap25Filters{0x03020100, 0x07060504, 0x0B0A0908, 0x0F0E0D0C, 0x13121110, 0x17161514,
+                               0x00000018, 0,          0,          0,          0,          0};
+  EXPECT_EQ(format_tnp_b_buffer_temp_conv_weights(*wide, 1, 0, 25), kOneTap25Filters);
+}
+
+TEST(TnpBWeightFormat, DepthwiseChannelHoldsAtMostTwelveTaps) {
+  // Twelve taps fill the channel's word (3 x (12 + 1) words in all); a thirteenth would overwrite
+  // the next channel's. Channel 1 of the tensor: 1 3 5 ... 23, two's complement of -1 for tap 0.
+  std::vector<int8_t> values = counting(24);
+  values[1] = -1;
+  const auto twelve = test::s8(values, Shape{1, 1, 12, 2});
+  Words channel1(39, 0);
+  channel1[0] = 0x070503FF;
+  channel1[1] = 0x0F0D0B09;
+  channel1[2] = 0x17151311;
+  EXPECT_EQ(format_tnp_b_depthwise_buffer_temp_conv_weights(*twelve, 1, 1), channel1);
+  EXPECT_EQ(format_tnp_b_depthwise_buffer_temp_conv_weights(*twelve, 0, 0), Words{});
+  const auto thirteen = test::s8(counting(26), Shape{1, 1, 13, 2});
+  EXPECT_EQ(thrown<std::invalid_argument>([&] { format_tnp_b_depthwise_buffer_temp_conv_weights(*thirteen, 0, 1); }),
+            "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13).");
+}
+
+constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
+const hw::Component kStore{hw::Type::SKIP_DMA_STORE, {10, 1, 0, 1}, std::nullopt, {}};
+const hw::Component kLoad{hw::Type::SKIP_DMA_LOAD, {9, 1, 0, 2}, std::nullopt, {}};
+
+hw::Component cnp(uint8_t row) { return {hw::Type::CNP1, {1, row, 0, 0}, NpAllocation{}, {}}; }
+
+// A TNP-B at column `col` computing filters (or channels) [start, start + count) over the whole
+// 20x5 plane of `channels` input channels.
+hw::Component tnp_b(uint8_t col, uint32_t start, uint32_t count, uint32_t channels) {
+  const NpSpace window{0, 0, Shape{20, 5, channels}};
+  return {hw::Type::TNP_B, {col, 1, 0, 0}, NpAllocation{start, count, window, window, true}, {}};
+}
+
+struct Block {
+  hw::Ident ident;
+  uint32_t target;
+  Words words;
+};
+
+// Appends the blocks of one track (none here needs the extra-large form).
+void add_blocks(const Words& track, std::vector<Block>& out) {
+  for (auto at = track.begin(); at != track.end(); at += 2 + (at[1] >> 21)) {
+    const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
+    out.push_back({ident, (at[1] >> 16) & 0xF, Words(at + 2, at + 2 + (at[1] >> 21))});
+  }
+}
+
+std::vector<Block> blocks(const program::Record& record) {
+  std::vector<Block> out;
+  for (const auto& track : record.tracks) add_blocks(track.words, out);
+  return out;
+}
+
+std::vector<uint32_t> targets(const std::vector<Block>& list) {
+  std::vector<uint32_t> out;
+  for (const Block& block : list) out.push_back(block.target);
+  return out;
+}
+
+// input 20x5x6 (8 bits) -> C (Conv2D 1x1, id 1) -> T (ReLU, id 3) -> D (id 4). T loads its FIFO
+// on channel 2 and stores it on channel 1. T's weights count up from 0 in storage order.
+struct Temporal {
+  Temporal(LayerType type, int32_t fifo_size, Components nps) {
+    const auto c = make_layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 6}, {"output_bits", 8}}, "C");
+    model->add(c, {model->get_layer(0)});
+    LayerParams::Values values{{"fifo_size", fifo_size}, {"activation", 1}, {"weights_bits", 8}, {"output_bits", 8}};
+    if (type == LayerType::BufferTempConv) values["filters"] = 4;
+    t = make_layer(type, values, "T");
+    model->add(t, {c});
+    const auto d = make_layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 4}}, "D");
+    model->add(d, {t});
+    const auto& shape = t->variables().get("weights")->shape();
+    t->variables().set("weights", test::s8(counting(size_t{shape[2]} * shape[3]), shape));
+    t->variables().set("input_shift", test::u8({1, 2, 3, 4, 5, 6}));
+    t->variables().set("bias", test::s8({10, 11, 12, 13, 14, 15}));
+    nps.push_back(kStore);
+    nps.push_back(kLoad);
+    const Layers pass{c, t, d};
+    LayerMappingBuilder::build_layer_mapping(pass, pass, {{cnp(1)}, nps, {cnp(3)}}, {0, 0, 1, 0});
+  }
+  std::vector<Block> record(bool registers_only = false, const std::vector<hw::Ident>& excluded = {}) const {
+    const bool depthwise = t->params()->layer_type() == LayerType::DepthwiseBufferTempConv;
+    const auto recorder =
+        depthwise ? record_program_depthwise_buffer_temp_conv_layer : record_program_buffer_temp_conv_layer;
+    const auto program = recorder(device, *t, nullptr, false, false, excluded, registers_only, false);
+    EXPECT_EQ(program->version, kV2);
+    return blocks(*program);
+  }
+  template <typename Error = std::runtime_error>
+  std::string refusal() const {
+    return thrown<Error>([&] { record(); });
+  }
+
+  FakeDevice device{kV2};
+  std::unique_ptr<Model> model = model_with_input(20, 5, 6);
+  std::shared_ptr<Layer> t;
+};
+
+// The FIFO's skip-DMA blocks: two fixed ones, six of the store, four of the load.
+const std::vector<uint32_t> kSkipDma(12, 11);
+
+std::vector<uint32_t> then(std::vector<uint32_t> first, const std::vector<uint32_t>& rest) {
+  first.insert(first.end(), rest.begin(), rest.end());
+  return first;
+}
+
+TEST(TnpBRecording, BufferTempConvRecordsItsFifoFirstThenRegistersWeightsShiftsAndVariables) {
+  const Temporal f(LayerType::BufferTempConv, 2, {tnp_b(2, 0, 4, 6)});
+  const auto program = f.record();
+  ASSERT_EQ(targets(program), then(kSkipDma, {7, 1, 2, 5}));
+  EXPECT_EQ(program[0].ident, kLoad.ident);
+  for (size_t i = 12; i < program.size(); ++i) EXPECT_EQ(program[i].ident, (hw::Ident{2, 1, 0, 0}));
+
+  // 4 filters over 6 channels of a padded 20x5 window, fifo 2.
+  const Words& regs = program[12].words;
+  ASSERT_EQ(regs.size(), 64u);
+  EXPECT_EQ(regs[1], 0x10400020u);   // bit 28 | single buffer | default 0x20
+  EXPECT_EQ(regs[3], 0x0301B0B3u);   // id 3 | 1 NP | ReLU, 8-bit output | 8-bit weights | 8-bit input
+  EXPECT_EQ(regs[4], 0x80000002u);   // bit 31 | fifo 2
+  EXPECT_EQ(regs[11], 0x00002014u);  // container 2 x ceil(4 / 24) | input container 20
+  EXPECT_EQ(regs[20], 0x10000000u);  // kernel 1, no stride-2 bit
+  EXPECT_EQ(regs[21], 6u);           // channels of the window
+  EXPECT_EQ(regs[22], 0u);
+  EXPECT_EQ(regs[26], 0x00040000u);  // 4 filters from 0
+  EXPECT_EQ(regs[28], 0x00080028u);  // roundup4(6) = 8 | 8 x 20 / 4 = 40
+  EXPECT_EQ(regs[29], 0x00010000u);  // one group of eight filters
+  EXPECT_EQ(regs[30], 0x00030202u);  // fifo + 1 | fifo | bit 1
+  EXPECT_EQ(regs[56], 0x00040000u);  // 8 x 8 x 5 x 20 / 32 = 200 words: 4 units of 64, over default bit 23
+  EXPECT_EQ(regs[46], 0x00000A01u);  // sources: C (column 1) to the FIFO's store (column 10)
+  EXPECT_EQ(regs[52], 0u);           // no merge fields
+
+  // Weights (1, 1, 12, 4), value 4k + f: container (t, c) at word 6 (t + 2c) holds row 6t + c.
+  const Words& weights = program[13].words;
+  ASSERT_EQ(weights.size(), 72u);
+  EXPECT_EQ(weights[0], 0x03020100u);   // (0, 0): row 0
+  EXPECT_EQ(weights[6], 0x1B1A1918u);   // (1, 0): row 6
+  EXPECT_EQ(weights[12], 0x07060504u);  // (0, 1): row 1
+  EXPECT_EQ(weights[66], 0x2F2E2D2Cu);  // (1, 5): row 11
+  EXPECT_EQ(program[14].words, (Words{0x04030201, 0x00000605}));
+  ASSERT_EQ(program[15].words.size(), 8u);
+  EXPECT_EQ(program[15].words[0], 10u << 8);
+  EXPECT_EQ(program[15].words[6], 13u << 8);
+}
+
+TEST(TnpBRecording, DepthwiseNpsGetTheirOwnChannels) {
+  const Temporal f(LayerType::DepthwiseBufferTempConv, 3, {tnp_b(2, 0, 4, 4), tnp_b(3, 4, 2, 2)});
+  const auto program = f.record();
+  ASSERT_EQ(targets(program), then(kSkipDma, {7, 1, 2, 5, 7, 1, 2, 5}));
+  EXPECT_EQ(program[16].ident, (hw::Ident{3, 1, 0, 0}));
+
+  const Words& a = program[12].words;
+  EXPECT_EQ(a[3] & 0x404, 0x404u);   // channel group and bit 2
+  EXPECT_EQ(a[22], 0x00040000u);     // 4 channels from 0
+  const Words& b = program[16].words;
+  EXPECT_EQ(b[3], 0x0302B4B7u);      // id 3 | 2 NPs | ReLU, 8-bit output | group, 8-bit weights, bit 2, 8-bit input
+  EXPECT_EQ(b[4], 0x80000003u);      // fifo 3
+  EXPECT_EQ(b[11], 0x00001014u);     // one-word container | input container 20
+  EXPECT_EQ(b[21], 2u);
+  EXPECT_EQ(b[22], 0x00020004u);     // 2 channels from 4
+  EXPECT_EQ(b[26], 0x00020004u);
+  EXPECT_EQ(b[28], 0x00040014u);     // roundup4(2) = 4 | 4 x 20 / 4 = 20
+  EXPECT_EQ(b[29], 0x00010000u);
+  EXPECT_EQ(b[30], 0x00040302u);
+  EXPECT_EQ(b[56], 0x00020000u);     // 8 x 4 x 5 x 20 / 32 = 100 words: 2 units
+
+  // Weights (1, 1, 3, 6), value 6t + ch: channel 4 taps 4 10 16, channel 5 taps 5 11 17.
+  Words channels4And5(24, 0);
+  channels4And5[0] = 0x00100A04;
+  channels4And5[3] = 0x00110B05;
+  EXPECT_EQ(program[17].words, channels4And5);
+  EXPECT_EQ(program[13].words.size(), 48u);
+  EXPECT_EQ(program[14].words, (Words{0x04030201, 0}));
+  EXPECT_EQ(program[18].words, (Words{0x00000605, 0}));
+  EXPECT_EQ(program[19].words, (Words{14u << 8, 0, 15u << 8, 0}));
+
+  // One NP over all six channels: no channel group.
+  const auto whole = Temporal(LayerType::DepthwiseBufferTempConv, 3, {tnp_b(2, 0, 6, 6)}).record()[12].words;
+  EXPECT_EQ(whole[3] & 0x404, 0x004u);
+  EXPECT_EQ(whole[22], 0u);
+}
+
+TEST(TnpBRecording, RegistersOnlyAndExcludedNps) {
+  const Temporal f(LayerType::DepthwiseBufferTempConv, 3, {tnp_b(2, 0, 4, 4), tnp_b(3, 4, 2, 2)});
+  const auto parked = f.record(true);
+  ASSERT_EQ(targets(parked), (std::vector<uint32_t>{7, 7}));
+  EXPECT_EQ(parked[1].words[3] >> 24, 0xFEu);
+
+  const auto one = f.record(false, {hw::Ident{2, 1, 0, 0}});
+  ASSERT_EQ(targets(one), then(kSkipDma, {7, 1, 2, 5}));
+  EXPECT_EQ(one[12].ident, (hw::Ident{3, 1, 0, 0}));
+}
+
+TEST(TnpBRecording, FifoSizeIsBoundByItsRegisterFields) {
+  EXPECT_EQ(Temporal(LayerType::BufferTempConv, 14, {tnp_b(2, 0, 4, 6)}).record()[12].words[30], 0x000F0E02u);
+  EXPECT_EQ(Temporal(LayerType::BufferTempConv, 15, {tnp_b(2, 0, 4, 6)}).refusal(), overflow(16, 4));
+  EXPECT_EQ(Temporal(LayerType::BufferTempConv, 16, {tnp_b(2, 0, 4, 6)}).refusal(), overflow(16, 4));
+  EXPECT_EQ(Temporal(LayerType::DepthwiseBufferTempConv, 65536, {tnp_b(2, 0, 6, 6)}).refusal(), overflow(65536, 16));
+  // A depthwise layer records up to 12 taps per channel.
+  EXPECT_EQ(targets(Temporal(LayerType::DepthwiseBufferTempConv, 12, {tnp_b(2, 0, 6, 6)}).record()),
+            then(kSkipDma, {7, 1, 2, 5}));
+  EXPECT_EQ(Temporal(LayerType::DepthwiseBufferTempConv, 13, {tnp_b(2, 0, 6, 6)}).refusal<std::invalid_argument>(),
+            "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13).");
+}
+
+TEST(TnpBRecording, Refusals) {
+  const Temporal plain(LayerType::BufferTempConv, 2, {tnp_b(2, 0, 4, 6)});
+  const Temporal depthwise(LayerType::DepthwiseBufferTempConv, 2, {tnp_b(2, 0, 6, 6)});
+  const FakeDevice device{kV2};
+  const auto as_plain = [&](const Layer& layer) {
+    record_program_buffer_temp_conv_layer(device, layer, nullptr, false, false, {}, false, false);
+  };
+  const auto as_depthwise = [&](const Layer& layer) {
+    record_program_depthwise_buffer_temp_conv_layer(device, layer, nullptr, false, false, {}, false, false);
+  };
+  const std::string kWrongType = "Invalid layer type for TNP-B recording.";
+  EXPECT_EQ(thrown<std::runtime_error>([&] { as_plain(*depthwise.t); }), kWrongType);
+  EXPECT_EQ(thrown<std::runtime_error>([&] { as_depthwise(*plain.t); }), kWrongType);
+  const auto conv = make_layer(LayerType::Conv2D, {{"kernel_size", 1}}, "conv");
+  EXPECT_EQ(thrown<std::runtime_error>([&] { as_plain(*conv); }), kWrongType);
+
+  const auto unmapped = make_layer(LayerType::BufferTempConv, {{"fifo_size", 2}, {"filters", 4}}, "lone");
+  EXPECT_EQ(thrown<std::invalid_argument>([&] { as_plain(*unmapped); }), "Layer 'lone' has no layer mapping.");
+  layer_mapping_of(*plain.t)->nps->front().allocation.reset();
+  EXPECT_EQ(plain.refusal<std::invalid_argument>(), "Layer 'T' has an NP without allocation.");
+}
+
+// Four CNPs at column 2, four TNP-Bs at column 3, the DMA at column 1, two skip-DMA channels at
+// column 6.
+std::shared_ptr<HostDevice> simulated_device(SimulatedDriver& driver) {
+  driver.set_version(kV2);
+  std::vector<np::Info> nps;
+  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{2, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
+  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{3, 1, id, 0}, {hw::Type::TNP_B}, false});
+  std::vector<np::Info> skip_dmas;
+  for (const uint8_t channel : {4, 5}) {
+    skip_dmas.push_back({{6, 1, 0, channel}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false});
+  }
+  return std::make_shared<HostDevice>(HardwareDevice::create(&driver),
+                                      std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0},
+                                                             hw::Ident{1, 1, 1, 0}, std::nullopt, nps, skip_dmas));
+}
+
+// input 8x8x8 -> Conv2D (3x3, Same, 8 filters) -> BufferTempConv (fifo 2, 8 filters), through the
+// built-in back end with the real generation-2 checker, sizer and recorders.
+TEST(TnpBEndToEnd, ConvolutionIntoBufferTempConvIsProgrammedAndRuns) {
+  const ornix::test::ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
+  SimulatedDriver driver;
+  const auto device = simulated_device(driver);
+  auto model = model_with_input(8, 8, 8);
+  const LayerParams::Values common{{"filters", 8}, {"activation", 1}, {"weights_bits", 8}};
+  LayerParams::Values conv = common, fifo = common;
+  conv.insert({{"kernel_size", 3}, {"kernel_stride", 1}, {"padding", 1}, {"pool_type", 0}});
+  fifo.insert({"fifo_size", 2});
+  add_layer(*model, LayerType::Conv2D, conv, "conv");
+  const auto temporal = add_layer(*model, LayerType::BufferTempConv, fifo, "temporal");
+  temporal->variables().set("input_shift", test::u8({1, 2, 3, 4, 5, 6, 7, 0}));
+  model->map(device, true, nullptr);
+
+  ASSERT_EQ(model->sequences().size(), 1u);
+  const auto sequence = std::dynamic_pointer_cast<HardwareSequence>(model->sequences()[0]);
+  ASSERT_NE(sequence, nullptr);
+  const Sequence::Bytes program = sequence->program();
+  // Records: the SCC, conv, temporal. The TNP-B's blocks follow its FIFO's skip-DMA blocks:
+  // registers, 2 taps x 8 channels of 2-word containers (96 words), 8 shifts, 8 filters' variables.
+  const Blob blob(std::vector<uint8_t>(program.data, program.data + program.size));
+  const auto* records = blob.info->pass_spans()->Get(0)->records();
+  ASSERT_EQ(records->size(), 3u);
+  std::vector<Block> found;
+  for (const auto* track : *records->Get(2)->tracks()) add_blocks(blob.words_at(track), found);
+  const LayerMapping& mapping = *layer_mapping_of(*temporal);
+  ASSERT_EQ(mapping.nps->size(), 1u);
+  ASSERT_GT(found.size(), 4u);
+  const auto np = found.end() - 4;
+  for (auto block = found.begin(); block != np; ++block) EXPECT_EQ(block->target, 11u);
+  EXPECT_EQ(targets({np, found.end()}), (std::vector<uint32_t>{7, 1, 2, 5}));
+  EXPECT_EQ(np[0].ident, mapping.nps->front().ident);
+  EXPECT_EQ(np[0].words[3] >> 24, mapping.layer_id);
+  EXPECT_EQ(np[0].words[30], 0x00030202u);
+  EXPECT_EQ(np[1].words.size(), 96u);
+  EXPECT_EQ(np[2].words, (Words{0x04030201, 0x00070605}));
+  EXPECT_EQ(np[3].words.size(), 16u);
+
+  // The device is programmed once and runs the sequence.
+  const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{2, 8, 8, 8}), 0);
+  EXPECT_EQ(outputs->shape(), (Shape{2, 8, 8, 8}));
+  EXPECT_EQ(driver.program_count(), 1u);
+}
+
+}  // namespace
+}  // namespace ornix::v2
