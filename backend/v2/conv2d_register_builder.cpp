@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "backend/v2/cnp_register_format.h"
 #include "backend/v2/cnp_weight_sizes.h"
 #include "backend/v2/conv2d_recording_messages.h"
 #include "backend/v2/conv2d_registers.h"
 #include "backend/v2/conv_constraint_limits.h"
+#include "backend/v2/np_layer_routing.h"
 #include "backend/v2/np_registers.h"
 #include "backend/v2/np_registers_format.h"
-#include "backend/v2/partial_reconfig_registers.h"
 #include "backend/v2/recorder_messages.h"
 #include "mapping/layer_mapping_messages.h"
 #include "ornix/layers/convolution_v2.h"
@@ -54,21 +55,6 @@ struct BlockFlags {
   bool common_flag;
 };
 
-void append(Components& to, const Components& from) { to.insert(to.end(), from.begin(), from.end()); }
-
-// Sources: every input list, the loads, and the stores of a layer that reloads its own FIFO.
-// Destinations: every output list, then the stores of any other layer.
-void routing_lists(const LayerMapping& mapping, ConvFacts& facts) {
-  for (const SharedComponents& list : mapping.inputs) {
-    if (list) append(facts.sources, *list);
-  }
-  append(facts.sources, mapping.skipdma_loads);
-  for (const SharedComponents& list : mapping.outputs) {
-    if (list) append(facts.destinations, *list);
-  }
-  append(mapping.tnp_b_fifo ? facts.sources : facts.destinations, mapping.skipdma_stores);
-}
-
 // Fills facts.pool (a copy of the built pooling) and returns the pool size the NPs program.
 uint8_t pool_size(const LayerParams& params, const ConvCalculatedParams& conv, PoolingCalculatedParams& pool) {
   const auto type = static_cast<PoolType>(params.get("pool_type"));
@@ -87,7 +73,9 @@ bool next_layer_max_pools(const Layer& layer) {
 
 ConvFacts read_facts(const Conv2D& layer, const LayerMapping& mapping) {
   ConvFacts facts;
-  routing_lists(mapping, facts);
+  MeshRoutingLists routing = mesh_routing_lists(mapping);
+  facts.sources = std::move(routing.sources);
+  facts.destinations = std::move(routing.destinations);
   const auto& conv = layer.conv_params();
   const auto& pool = layer.pool_params();
   if (!conv || !pool) throw std::runtime_error(layer_not_built_message(layer.name()));
@@ -131,14 +119,6 @@ void write_conv_containers(NpRegisterBlock regs, const NpSplit& split, uint8_t i
   put(regs, kWordContainerSizes, REG28_ROW_WORDS, row_words);
 }
 
-// The alternative layer's view of the NP at `ident`, when its mapping holds that NP.
-void write_alt_view(NpRegisterBlock regs, const Layer& alt_layer, const hw::Ident& ident, bool pr_flag) {
-  const LayerMapping& alt = cnp_layer_mapping(alt_layer);
-  const auto np = std::find_if(alt.nps->begin(), alt.nps->end(),
-                               [&](const hw::Component& component) { return component.ident == ident; });
-  if (np != alt.nps->end()) update_partial_reconfig_regs(regs, alt_layer, *np, pr_flag);
-}
-
 std::vector<uint32_t> np_block(const Conv2D& layer, const LayerMapping& mapping, const ConvFacts& facts,
                                const hw::Component& np, const std::shared_ptr<Layer>& alt_layer,
                                const BlockFlags& flags) {
@@ -168,7 +148,7 @@ std::vector<uint32_t> np_block(const Conv2D& layer, const LayerMapping& mapping,
   format_mesh_registers_set_output_to_NPs(regs, facts.sources, *mapping.nps, facts.destinations,
                                           mapping.alt_info.get(), mapping.output_id, mapping.p2p_input,
                                           mapping.p2p_output, flags.pr_flag);
-  if (alt_layer) write_alt_view(regs, *alt_layer, np.ident, flags.pr_flag);
+  if (alt_layer) write_alt_layer_view(regs, *alt_layer, np.ident, flags.pr_flag);
   if (flags.ib_spikes) set_ib_spikes(regs);
   return block;
 }
