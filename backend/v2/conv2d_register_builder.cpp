@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "backend/v2/cnp_register_format.h"
 #include "backend/v2/cnp_weight_sizes.h"

@@ -4,13 +4,14 @@
 #include <utility>
 
 #include "backend/v2/conv2d_recording.h"
+#include "backend/v2/fnp_recording.h"
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 #include "backend/v2/tnp_b_recording.h"
 
 namespace ornix::v2 {
 
-std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& layer, const Layer&,
+std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& layer, const Layer& reference,
                                                                  std::shared_ptr<Layer> alt_layer, bool ib_spikes,
                                                                  bool pr_flag, const std::vector<hw::Ident>& excluded_nps,
                                                                  bool registers_only, bool common_flag) const {
@@ -35,8 +36,10 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
     case LayerType::DepthwiseConv2D:
     case LayerType::Conv2DTranspose:
     case LayerType::DepthwiseConv2DTranspose:
-    case LayerType::Dense1D:
       throw std::runtime_error(recording_not_available(number));
+    case LayerType::Dense1D:
+      return record_program_dense1d_layer(*device, *constraints, layer, reference, std::move(alt_layer), ib_spikes,
+                                          pr_flag, excluded_nps, registers_only);
     default:
       throw std::runtime_error(unsupported_layer_type(number));
   }

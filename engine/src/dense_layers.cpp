@@ -46,7 +46,8 @@ LayerBuild Dense1D::build(const LayerInputs& inputs) const {
   build.macs = product({per_neuron, units});
   build.variables = {
       {"weights", weights_type(*this), Shape{per_neuron, units}},
-      per_channel("input_shift", TensorType::uint8, inputs.shapes.at(0)[2]),
+      // One shift per input value: the FNP reads them in the order of its input slots.
+      per_channel("input_shift", TensorType::uint8, per_neuron),
       per_channel("bias", TensorType::int8, units),
       per_channel("bias_shift", TensorType::uint8, units),
       per_channel("output_scales", TensorType::uint8, units),
