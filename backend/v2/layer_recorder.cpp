@@ -4,8 +4,10 @@
 #include <utility>
 
 #include "backend/v2/conv2d_recording.h"
+#include "backend/v2/depthwise_recording.h"
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
+#include "backend/v2/transposed_recording.h"
 
 namespace ornix::v2 {
 
@@ -26,8 +28,14 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
       return record_program_conv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps,
                                          registers_only, common_flag);
     case LayerType::DepthwiseConv2D:
+      return record_program_dwconv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps,
+                                           registers_only, common_flag);
     case LayerType::Conv2DTranspose:
+      return record_program_transposed_conv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                                                    excluded_nps, registers_only, common_flag);
     case LayerType::DepthwiseConv2DTranspose:
+      return record_program_transposed_dwconv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                                                      excluded_nps, registers_only, common_flag);
     case LayerType::BufferTempConv:
     case LayerType::DepthwiseBufferTempConv:
     case LayerType::Dense1D:
