@@ -31,6 +31,7 @@ inline constexpr RegDetail REG2_NEXT_MAX_POOL{8, 1};  // the next layer max-pool
 // Word 3: data widths and the number of NPs of the layer.
 inline constexpr std::size_t kWordFormats = 3;
 inline constexpr RegDetail REG3_INPUT_CODE{0, 2};     // 2: input below 8 bits, 3: otherwise
+inline constexpr RegDetail REG3_BIT2{2, 1};           // set by the depthwise forms (CNP and TNP-B)
 inline constexpr RegDetail REG3_WEIGHTS_4BIT{3, 1};
 inline constexpr RegDetail REG3_WEIGHTS_CODE{4, 2};   // 3: 8-bit weights, 2: otherwise
 inline constexpr RegDetail REG3_WEIGHTS_8BIT{7, 1};

@@ -4,10 +4,12 @@
 #include <utility>
 
 #include "backend/v2/conv2d_recording.h"
+#include "backend/v2/depthwise_recording.h"
 #include "backend/v2/fnp_recording.h"
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 #include "backend/v2/tnp_b_recording.h"
+#include "backend/v2/transposed_recording.h"
 
 namespace ornix::v2 {
 
@@ -34,9 +36,14 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
       return record_program_depthwise_buffer_temp_conv_layer(*device, layer, std::move(alt_layer), ib_spikes,
                                                              pr_flag, excluded_nps, registers_only, common_flag);
     case LayerType::DepthwiseConv2D:
+      return record_program_dwconv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag, excluded_nps,
+                                           registers_only, common_flag);
     case LayerType::Conv2DTranspose:
+      return record_program_transposed_conv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                                                    excluded_nps, registers_only, common_flag);
     case LayerType::DepthwiseConv2DTranspose:
-      throw std::runtime_error(recording_not_available(number));
+      return record_program_transposed_dwconv2d_layer(*device, layer, std::move(alt_layer), ib_spikes, pr_flag,
+                                                      excluded_nps, registers_only, common_flag);
     case LayerType::Dense1D:
       return record_program_dense1d_layer(*device, *constraints, layer, reference, std::move(alt_layer), ib_spikes,
                                           pr_flag, excluded_nps, registers_only);

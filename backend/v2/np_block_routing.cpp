@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "backend/v2/conv2d_register_builder.h"
+#include "backend/v2/cnp_conv_register_builder.h"
 #include "backend/v2/np_registers_format.h"
 #include "backend/v2/partial_reconfig_registers.h"
 

@@ -20,9 +20,4 @@ inline std::string unsupported_layer_type(uint32_t type) {
 inline constexpr const char kMsgWideFieldOverflowFormat[] =
     "Attempted to write value %llu into a %u-bit field, which will cause an overflow.";
 
-// Layer kinds whose recorder or sizes come with later work.
-inline std::string recording_not_available(uint32_t type) {
-  return "Recording layers of type " + std::to_string(type) + " on v2 is not available yet.";
-}
-
 }  // namespace ornix::v2

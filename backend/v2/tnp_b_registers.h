@@ -19,9 +19,6 @@ namespace ornix::v2 {
 // Word 1 (kWordControl): set on every TNP-B.
 inline constexpr RegDetail REG1_BIT28{28, 1};
 
-// Word 3 (kWordFormats): set by the depthwise form, with REG4_IB_CH_GRP_EN.
-inline constexpr RegDetail REG3_BIT2{2, 1};
-
 // Word 4 (kWordInputContainer): the FIFO entries ("fifo_size").
 inline constexpr RegDetail REG4_FIFO_SIZE{0, 16};
 

@@ -5,17 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "backend_v2/dma_blocks.h"
+#include "backend_v2/simulated_v2_device.h"
 #include "engine/layer_fixtures.h"
-#include "hardware/host_device.h"
 #include "mapping/hardware_backend.h"
 #include "mapping/hardware_backend_registration.h"
 #include "mapping/layer_mapping.h"
-#include "ornix/hardware_device.h"
 #include "ornix/program_info.h"
 #include "program/hardware_sequence.h"
 #include "program/serializer_fixture.h"
 #include "support/fake_mapping.h"
-#include "support/simulated_driver.h"
 
 // A Conv2D model with an Add skip connection goes through the built-in back end, with the real
 // generation-2 checker, sizer and recorders, onto a simulated IP v2 device.
@@ -24,52 +23,19 @@ namespace ornix::test {
 namespace {
 
 using Words = std::vector<uint32_t>;
-
-constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
-
-// Sixteen CNPs in columns 2 to 5, the DMA at column 1, a skip-DMA engine at column 6.
-std::shared_ptr<HostDevice> simulated_device(SimulatedDriver& driver) {
-  driver.set_version(kV2);
-  std::vector<np::Info> nps;
-  for (uint8_t col = 2; col <= 5; ++col) {
-    for (uint8_t id = 0; id < 4; ++id) nps.push_back({{col, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
-  }
-  const std::vector<np::Info> skip_dmas{{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false}};
-  return std::make_shared<HostDevice>(HardwareDevice::create(&driver),
-                                      std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0},
-                                                             hw::Ident{1, 1, 1, 0}, std::nullopt, nps, skip_dmas));
-}
+using v2::test::block_shapes;
+using v2::test::BlockShape;
 
 LayerParams::Values conv(int32_t filters) {
   return {{"kernel_size", 3}, {"kernel_stride", 1}, {"filters", filters}, {"padding", 1},
           {"activation", 1},  {"pool_type", 0},     {"weights_bits", 8},  {"output_bits", 8}};
 }
 
-// One DMA block of a track: its header's ident and target, and its payload size.
-struct Block {
-  hw::Ident ident;
-  uint32_t target;
-  size_t size;
-  bool operator==(const Block&) const = default;
-};
-
-std::vector<Block> blocks_of(const Words& track) {
-  std::vector<Block> out;
-  for (size_t at = 0; at + 1 < track.size();) {
-    const uint32_t size = track[at + 1] >> 21;  // no block here needs the extra-large form
-    const hw::Ident ident{uint8_t(track[at]), uint8_t(track[at] >> 8), uint8_t(track[at] >> 16),
-                          uint8_t(track[at] >> 24)};
-    out.push_back({ident, track[at + 1] >> 16 & 0xF, size});
-    at += 2 + size;
-  }
-  return out;
-}
-
 // input 8x8x8 -> conv_a 8 -> conv_b 8 -> add(conv_a, conv_b) -> conv_c 16, 3x3 kernels, Same padding.
 TEST(Conv2DEndToEnd, SkipConnectedModelIsProgrammedAndRuns) {
   const ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
   SimulatedDriver driver;
-  const auto device = simulated_device(driver);
+  const auto device = simulated_v2_device(driver);
   auto model = model_with_input(8, 8, 8);
   const auto conv_a = add_layer(*model, LayerType::Conv2D, conv(8), "conv_a");
   const auto conv_b = add_layer(*model, LayerType::Conv2D, conv(8), "conv_b");
@@ -104,11 +70,11 @@ TEST(Conv2DEndToEnd, SkipConnectedModelIsProgrammedAndRuns) {
     ASSERT_EQ(mapping.nps->size(), 1u);
     const hw::Ident np = mapping.nps->front().ident;
     const size_t filters = i == 2 ? 16 : 8;
-    std::vector<Block> expected{{np, 7, 64}, {np, 1, 8 * 3 * filters * 6 / 8}, {np, 2, 2}, {np, 5, 2 * filters}};
+    std::vector<BlockShape> expected{{np, 7, 64}, {np, 1, 8 * 3 * filters * 6 / 8}, {np, 2, 2}, {np, 5, 2 * filters}};
     if (i == 2) expected.push_back({np, 10, 2});
-    const std::vector<Block> found = blocks_of(words);
+    const std::vector<BlockShape> found = block_shapes(words);
     ASSERT_GE(found.size(), expected.size()) << convs[i]->name();
-    EXPECT_EQ(std::vector<Block>(found.begin(), found.begin() + expected.size()), expected) << convs[i]->name();
+    EXPECT_EQ(std::vector<BlockShape>(found.begin(), found.begin() + expected.size()), expected) << convs[i]->name();
     for (auto rest = found.begin() + expected.size(); rest != found.end(); ++rest) EXPECT_EQ(rest->target, 11u);
     EXPECT_EQ(found.size() > expected.size(), i != 1) << convs[i]->name();  // conv_a stores, conv_c loads
 

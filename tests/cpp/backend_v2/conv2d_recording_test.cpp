@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "backend_v2/dma_blocks.h"
 #include "backend_v2/register_format_fixtures.h"
 #include "engine/layer_fixtures.h"
 #include "mapping/layer_mapping.h"
@@ -24,41 +25,11 @@ using ornix::test::FakeDevice;
 using ornix::test::make_layer;
 using ornix::test::model_with_input;
 using program::thrown;
+using test::DmaBlock;
+using test::overflow;
+using test::targets;
 using Words = std::vector<uint32_t>;
 using Components = std::vector<hw::Component>;
-
-struct Block {
-  hw::Ident ident;
-  uint32_t target;
-  Words words;
-};
-
-// Every block of the record, across its tracks (none here needs the extra-large form). NP blocks
-// go to address 0, skip-DMA blocks (target 11) to their registers.
-std::vector<Block> blocks(const program::Record& record) {
-  std::vector<Block> out;
-  for (const auto& track : record.tracks) {
-    for (auto at = track.words.begin(); at != track.words.end();) {
-      const uint32_t size = at[1] >> 21;
-      EXPECT_TRUE((at[1] & 0xFFFF) == 0 || (at[1] >> 16 & 0xF) == 11);
-      const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
-      out.push_back({ident, (at[1] >> 16) & 0xF, Words(at + 2, at + 2 + size)});
-      at += 2 + size;
-    }
-  }
-  return out;
-}
-
-std::vector<uint32_t> targets(const std::vector<Block>& list) {
-  std::vector<uint32_t> out;
-  for (const Block& block : list) out.push_back(block.target);
-  return out;
-}
-
-std::string overflow(uint64_t value, uint32_t width) {
-  return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-         "-bit field, which will cause an overflow.";
-}
 
 // A CNP at column `col` computing filters [start, start + filters) over the whole 6x3x5 input.
 hw::Component cnp(uint8_t col, uint32_t start, uint32_t filters) {
@@ -96,12 +67,15 @@ struct ConvFixture {
     mapping->skipdma_loads = {kLoad};
     mapping->skip_load = std::make_unique<SkipDmaLoadInfo>(SkipDmaLoadInfo{.channel_id = 5});
   }
-  std::vector<Block> record(const std::vector<hw::Ident>& excluded = {}, bool registers_only = false,
-                            std::shared_ptr<Layer> alt = nullptr) const {
+  std::vector<DmaBlock> record(const std::vector<hw::Ident>& excluded = {}, bool registers_only = false,
+                               std::shared_ptr<Layer> alt = nullptr) const {
     const auto program =
         record_program_conv2d_layer(device, *layer, alt, false, false, excluded, registers_only, false);
     EXPECT_EQ(program->version, kV2);
-    return blocks(*program);
+    const std::vector<DmaBlock> blocks = test::dma_blocks(*program);
+    // NP blocks go to address 0, skip-DMA blocks (target 11) to their registers.
+    for (const DmaBlock& block : blocks) EXPECT_TRUE(block.address == 0 || block.target == 11);
+    return blocks;
   }
   std::string refusal() const {
     return thrown<std::runtime_error>([&] { record(); });
@@ -117,7 +91,7 @@ TEST(Conv2DRecording, OneNpGetsRegistersWeightsShiftsAndVariablesInOrder) {
   const ConvFixture f;
   const auto program = f.record();
   ASSERT_EQ(targets(program), (std::vector<uint32_t>{7, 1, 2, 5}));
-  for (const Block& block : program) EXPECT_EQ(block.ident, (hw::Ident{3, 1, 0, 0}));
+  for (const DmaBlock& block : program) EXPECT_EQ(block.ident, (hw::Ident{3, 1, 0, 0}));
 
   const Words& regs = program[0].words;
   ASSERT_EQ(regs.size(), 64u);

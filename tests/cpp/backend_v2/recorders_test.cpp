@@ -117,13 +117,6 @@ TEST_F(LayerRecorderTest, MergeAndDequantizerLayersRecordAnEmptyProgram) {
 TEST_F(LayerRecorderTest, OtherTypesFailWithTheirNumber) {
   EXPECT_THAT(recording(LayerType::ExtractToken), throws_text<std::runtime_error>("Unsupported layer type: 18."));
   EXPECT_THAT(recording(LayerType::Convolutional), throws_text<std::runtime_error>("Unsupported layer type: 4."));
-  // NP and HRC layers fail loudly until their recorder exists.
-  for (const LayerType type :
-       {LayerType::DepthwiseConv2D, LayerType::Conv2DTranspose, LayerType::DepthwiseConv2DTranspose}) {
-    const std::string text =
-        "Recording layers of type " + std::to_string(static_cast<uint32_t>(type)) + " on v2 is not available yet.";
-    EXPECT_THAT(recording(type), throws_text<std::runtime_error>(text));
-  }
 }
 
 TEST_F(LayerRecorderTest, LearningIsRefused) {

@@ -1,0 +1,113 @@
+#include "backend/v2/cnp_conv_recording.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "backend/v2/channel_variables.h"
+#include "backend/v2/cnp_register_format.h"
+#include "backend/v2/cnp_weight_format.h"
+#include "backend/v2/cnp_weight_sizes.h"
+#include "backend/v2/conv2d_recording_messages.h"
+#include "backend/v2/depthwise_transposed_messages.h"
+#include "backend/v2/shift_lut_format.h"
+#include "backend/v2/skip_dma_recording.h"
+
+namespace ornix::v2 {
+namespace {
+
+using Words = std::vector<uint32_t>;
+using Tensor = std::shared_ptr<const Dense>;
+
+// What the NPs receive after their register blocks, looked up once for the layer. A standard
+// form sends every NP the same input and merge shifts; a depthwise form sends each NP the
+// slices of its own channels.
+class NpPayloads {
+ public:
+  // With `registers_only` no payload is recorded: a standard form still consults its weights'
+  // kernel, a depthwise form reads no tensor.
+  NpPayloads(const CnpConvForm& form, const Layer& layer, const LayerMapping& mapping, bool registers_only)
+      : depthwise_(form.depthwise),
+        layer_name_(layer.name()),
+        weights_bits_(static_cast<uint8_t>(layer.params()->get("weights_bits"))),
+        variables_(layer),
+        lut_(layer.activation_is(ActivationType::LUT)),
+        lut_table_(lut_ ? optional_variable(layer, "lut_values") : nullptr),
+        merge_(mapping.merge_info != nullptr && mapping.merge_info->is_add ? mapping.merge_info.get() : nullptr) {
+    if (depthwise_) {
+      if (registers_only) return;
+      weights_ = layer.variables().get("weights");
+      input_shift_ = optional_variable(layer, "input_shift");
+      return;
+    }
+    if (!registers_only) all_input_shifts_ = format_input_shift(*layer.variables().get("input_shift"));
+    weights_ = layer.variables().get("weights");
+    conv_target_ = conv2d_dma_target(weights_->shape()[0], weights_bits_);
+  }
+
+  // Tracks in the order weights, input shifts, variables, lookup table, merge shifts.
+  void record(program::Record& record, const hw::Ident& ident, const NpAllocation& share) const {
+    const uint32_t first = share.start_neuron;
+    const uint32_t count = share.filters;
+    if (depthwise_) {
+      const Words weights = format_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_);
+      record.add_np_track(ident, dwc_dma_target(weights_->shape()[0], weights_bits_), 0, weights);
+      record.add_np_track(ident, dma::Target::InputShifts, 0, format_input_shift(own_input_shift(), first, count));
+    } else {
+      record.add_np_track(ident, conv_target_, 0, format_conv2d_cnp_weights(*weights_, first, count, weights_bits_));
+      record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
+    }
+    record.add_np_track(ident, dma::Target::ChannelVariables, 0, variables_.format(first, count));
+    if (lut_) record.add_np_track(ident, dma::Target::Lut, 0, format_lut_values_for_cnp(lut_table_.get()));
+    if (merge_ != nullptr) record.add_np_track(ident, dma::Target::MergeShifts, 0, merge_shifts(first, count));
+  }
+
+ private:
+  const Dense& own_input_shift() const {
+    if (!input_shift_) throw std::runtime_error(missing_input_shift_message(layer_name_));
+    return *input_shift_;
+  }
+
+  // The shift bytes of the NP's channels (depthwise), or of every channel of the Add.
+  Words merge_shifts(uint32_t first, uint32_t count) const {
+    const MergeLayerMapInfo& add = *merge_;
+    if (depthwise_) return format_merge_layer_shift(add.a_shift, add.b_shift, add.output_shift, first, count);
+    const uint32_t channels = add.a_shift ? add.a_shift->shape()[0] : 0;
+    return format_merge_layer_shift(add.a_shift, add.b_shift, add.output_shift, 0, channels);
+  }
+
+  bool depthwise_;
+  std::string layer_name_;
+  uint8_t weights_bits_;
+  ChannelVariables variables_;
+  bool lut_;
+  Tensor lut_table_;
+  const MergeLayerMapInfo* merge_;  // the Add the layer follows, or null
+  Tensor weights_;
+  Tensor input_shift_;      // depthwise: null when the layer has none
+  Words all_input_shifts_;  // standard: every channel's shifts
+  dma::Target conv_target_ = dma::Target::CnpWeights;  // standard: where every NP's weights go
+};
+
+}  // namespace
+
+std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, const Device& device,
+                                                       const Layer& layer, const NpRegisterMap& blocks,
+                                                       bool registers_only) {
+  if (layer.params()->layer_type() != form.type) throw std::runtime_error(kMsgInvalidCnpLayerType);
+  const LayerMapping& mapping = cnp_layer_mapping(layer);
+  auto record = program::new_record(device.version());
+  const NpPayloads payloads(form, layer, mapping, registers_only);
+
+  for (const hw::Component& np : *mapping.nps) {
+    const auto block = blocks.find(np.ident);
+    if (block == blocks.end()) continue;
+    record->add_np_track(np.ident, dma::Target::NpRegisters, 0, block->second);
+    // The builder refused NPs without allocation.
+    if (!registers_only) payloads.record(*record, np.ident, *np.allocation);
+  }
+  if (!registers_only) record_skipdma(record.get(), layer);
+  return record;
+}
+
+}  // namespace ornix::v2
