@@ -1,4 +1,5 @@
-// Maps a small convolutional model with a skip connection onto a virtual IP v2 device (a mesh
+// Maps a small model (convolutions with a skip connection, a depthwise convolution with global
+// pooling and a dense layer) onto a virtual IP v2 device (a mesh
 // description, no hardware behind it) and prints what the mapping made: the sequences and
 // passes, each layer's components with their memory figures, and the device program.
 #include <cstdint>
@@ -33,12 +34,13 @@ class VirtualDevice final : public Device {
   Mesh mesh_;
 };
 
-// Four columns of four CNPs, the DMA in column 1, one skip-DMA engine of four channels.
+// Four columns of four CNPs, an FNP3, the DMA in column 1, one skip-DMA engine of four channels.
 std::shared_ptr<Device> virtual_v2_device() {
   std::vector<np::Info> nps;
   for (uint8_t col = 2; col <= 5; ++col) {
     for (uint8_t id = 0; id < 4; ++id) nps.push_back({{col, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
   }
+  nps.push_back({{6, 2, 0, 0}, {hw::Type::FNP3}, false});
   std::vector<np::Info> skip_dmas{{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false}};
   return std::make_shared<VirtualDevice>(
       HwVersion{0xD3, 0xA2, 0x01, 0x00},
@@ -74,11 +76,17 @@ int main() {
   register_hardware_backend();
 
   auto model = Model::create();
-  add(*model, LayerType::InputData, {{"input_width", 16}, {"input_height", 16}, {"input_channels", 8}}, "input");
+  add(*model, LayerType::InputData, {{"input_width", 8}, {"input_height", 8}, {"input_channels", 8}}, "input");
   const auto conv_a = add(*model, LayerType::Conv2D, conv(16), "conv_a");
   const auto conv_b = add(*model, LayerType::Conv2D, conv(16), "conv_b");
   add(*model, LayerType::Add, {}, "add", {conv_a, conv_b});
   add(*model, LayerType::Conv2D, conv(32), "conv_c");
+  add(*model, LayerType::DepthwiseConv2D,
+      {{"kernel_size", 3}, {"kernel_stride", 1}, {"padding", 1}, {"activation", 1}, {"pool_type", 2},
+       {"pool_size", -1}, {"pool_stride", 1}, {"weights_bits", 8}, {"output_bits", 8}},
+      "depthwise");
+  add(*model, LayerType::Dense1D, {{"units", 10}, {"weights_bits", 8}, {"activation", 1}, {"output_bits", 8}},
+      "dense");
 
   const auto device = virtual_v2_device();
   model->map(device, true, nullptr);
