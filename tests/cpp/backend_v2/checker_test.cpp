@@ -119,7 +119,6 @@ TEST(V2CompatibilityChecker, InputMemoryFitPerNpType) {
   EXPECT_FALSE(c.is_sram_input_fit_dual_buffer(hw::Type::TNP_B, 2, 5, 3, 2, 8, 309));
   // A reserve beyond the budget leaves nothing; 2^16 rows of 2^16 channels of 2^18-byte rows
   // would wrap around to 0 words in 32-bit arithmetic.
-  EXPECT_TRUE(c.is_sram_input_fit_single_buffer(hw::Type::CNP1, 0, 1, 1, 0, 8, 1000));
   EXPECT_FALSE(c.is_sram_input_fit_single_buffer(hw::Type::CNP1, 0, 1, 1, 0, 8, 1001));
   EXPECT_FALSE(c.is_sram_input_fit_single_buffer(hw::Type::CNP1, 0x10000, 0x10000, 0x10000, 0, 32, 0));
   for (const hw::Type type : {hw::Type::FNP2, hw::Type::FNP3, hw::Type::HRC, hw::Type::TNP_R}) {

@@ -12,18 +12,12 @@
 #include "backend/v2/fnp_input_layout.h"
 #include "backend/v2/fnp_payloads.h"
 #include "backend/v2/fnp_register_format.h"
+#include "backend_v2/dma_blocks.h"
 #include "backend_v2/register_format_fixtures.h"
 #include "engine/layer_fixtures.h"
-#include "hardware/host_device.h"
-#include "mapping/hardware_backend.h"
-#include "mapping/hardware_backend_registration.h"
 #include "mapping/layer_mapping.h"
-#include "ornix/hardware_device.h"
-#include "program/hardware_sequence.h"
-#include "program/serializer_fixture.h"
 #include "support/fake_mapping.h"
 #include "support/fake_mesh_device.h"
-#include "support/simulated_driver.h"
 
 // The layer under test: an input of 1 x 1 x 3 values -> Dense1D of 2 neurons, 4-bit weights,
 // 4-bit output, ReLU, mapped by hand on one FNP at column 5, fed by and feeding the DMA at
@@ -41,30 +35,8 @@ using Components = std::vector<hw::Component>;
 constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
 const hw::Ident kFnp{5, 1, 0, 0};
 
-struct Block {
-  hw::Ident ident;
-  uint32_t target;
-  Words words;
-};
-
-// Every block of a track list (none here needs the extra-large form); all go to address 0.
-std::vector<Block> blocks(const std::vector<program::NpTrack>& tracks) {
-  std::vector<Block> out;
-  for (const auto& track : tracks) {
-    for (auto at = track.words.begin(); at != track.words.end(); at += 2 + (at[1] >> 21)) {
-      EXPECT_EQ(at[1] & 0xFFFF, 0u);
-      const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
-      out.push_back({ident, (at[1] >> 16) & 0xF, Words(at + 2, at + 2 + (at[1] >> 21))});
-    }
-  }
-  return out;
-}
-
-std::vector<uint32_t> targets(const std::vector<Block>& list) {
-  std::vector<uint32_t> out;
-  for (const Block& block : list) out.push_back(block.target);
-  return out;
-}
+using test::targets;
+using Block = test::DmaBlock;
 
 // The block of the Packed FNP3 layer: the NP defaults with layer id 3; word 1 bits 4, 22 (single
 // buffer), 24 (FNP3); word 3: codes 3 (8-bit in), 2 (4-bit weights), 2 (4-bit out), bits 7, 15
@@ -135,7 +107,7 @@ TEST(FnpRecording, Fnp3GetsRegistersInputShiftsAndMemoryImageInOrder) {
   const DenseFixture f;
   const auto program = f.record(*f.layer);
   EXPECT_EQ(program->fnp2_filters, nullptr);
-  const std::vector<Block> found = blocks(program->tracks);
+  const std::vector<Block> found = test::dma_blocks(*program);
   ASSERT_EQ(targets(found), (std::vector<uint32_t>{7, 2, 6}));
   for (const Block& block : found) EXPECT_EQ(block.ident, kFnp);
   EXPECT_EQ(found[0].words, fnp3_packed_block());
@@ -146,7 +118,7 @@ TEST(FnpRecording, Fnp3GetsRegistersInputShiftsAndMemoryImageInOrder) {
 TEST(FnpRecording, Fnp2KeepsItsImageInTheFiltersTrackAndNamesTheConfigurationDma) {
   const DenseFixture f(hw::Type::FNP2);
   const auto program = f.record(*f.layer, {}, false, true);
-  const std::vector<Block> found = blocks(program->tracks);
+  const std::vector<Block> found = test::dma_blocks(*program);
   ASSERT_EQ(targets(found), (std::vector<uint32_t>{7, 2}));
   Words expected = fnp3_packed_block();
   expected[1] = 0x00400030;   // no FNP3 bit
@@ -169,7 +141,7 @@ TEST(FnpRecording, ExcludedNpGetsNothingAndRegistersOnlyLeavesTheImageOut) {
 
     const auto parked = f.record(*f.layer, {hw::Ident{5, 1, 1, 0}}, true);
     EXPECT_EQ(parked->fnp2_filters, nullptr);
-    const std::vector<Block> found = blocks(parked->tracks);
+    const std::vector<Block> found = test::dma_blocks(*parked);
     ASSERT_EQ(targets(found), (std::vector<uint32_t>{7, 2}));
     EXPECT_EQ(found[0].words[3], 0xFE01A0A3u);  // parked layer id
     EXPECT_EQ(found[1].words, kPacked3InputShifts);
@@ -181,7 +153,7 @@ TEST(FnpRecording, ExcludedNpGetsNothingAndRegistersOnlyLeavesTheImageOut) {
 // layer takes its input as a packed vector.
 TEST(FnpRecording, ConvFedLayerIsRowAlignedUnlessItOpensTheSequence) {
   const DenseFixture f(hw::Type::FNP3, 4, true);
-  const std::vector<Block> aligned = blocks(f.record(*f.conv)->tracks);
+  const std::vector<Block> aligned = test::dma_blocks(*f.record(*f.conv));
   ASSERT_EQ(targets(aligned), (std::vector<uint32_t>{7, 2, 6}));
   EXPECT_EQ(aligned[0].words[3], 0x0301A0A2u);   // 4-bit input code
   EXPECT_EQ(aligned[0].words[11], 0x00001000u);  // L = 1 byte
@@ -191,7 +163,7 @@ TEST(FnpRecording, ConvFedLayerIsRowAlignedUnlessItOpensTheSequence) {
   EXPECT_EQ(aligned[1].words, (Words{0x00020001, 0x00000003}));
   EXPECT_EQ(aligned[2].words, (Words{0x000001FE, 0x0000FF03, 0x00070801, 0x00000205, 0x00000204, 0x000D020F}));
 
-  const std::vector<Block> packed = blocks(f.record(*f.layer)->tracks);
+  const std::vector<Block> packed = test::dma_blocks(*f.record(*f.layer));
   EXPECT_EQ(packed[0].words[11], 0u);
   EXPECT_EQ(packed[0].words[28], 0u);
   EXPECT_EQ(packed[1].words, kPacked3InputShifts);
@@ -290,69 +262,6 @@ TEST(FnpRegisters, WidthsShapesAndNpKindsOutsideTheFieldsAreRefused) {
   EXPECT_EQ(block[3], 0x000130B3u);
   format(hw::Type::FNP2, 8, 8, 8)();
   EXPECT_EQ(block[3], 0x000170B3u);
-}
-
-// input 3x3x4 -> Conv2D 3x3 Same, 8 filters, global average pooling -> 1x1x8 -> Dense1D of 4
-// neurons, 8-bit weights, ReLU, through the built-in back end onto a simulated IP v2 device with
-// four CNPs in column 2 and an FNP3 in column 3.
-TEST(FnpEndToEnd, ConvolutionFollowedByDenseIsProgrammedOnTheFnp3AndRuns) {
-  using namespace ornix::test;
-  const ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
-  SimulatedDriver driver;
-  driver.set_version(kV2);
-  std::vector<np::Info> nps;
-  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{2, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
-  nps.push_back({{3, 1, 0, 0}, {hw::Type::FNP3}, false});
-  const auto device = std::make_shared<HostDevice>(
-      HardwareDevice::create(&driver),
-      std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0}, hw::Ident{1, 1, 1, 0}, std::nullopt, nps,
-                             std::vector<np::Info>{}));
-  auto model = model_with_input(3, 3, 4);
-  add_layer(*model, LayerType::Conv2D,
-            {{"kernel_size", 3}, {"kernel_stride", 1}, {"filters", 8}, {"padding", 1}, {"activation", 1}, {"pool_type", 2},
-             {"pool_size", -1}, {"weights_bits", 8}, {"output_bits", 8}},
-            "conv");
-  const auto dense = add_layer(*model, LayerType::Dense1D,
-                               {{"units", 4}, {"weights_bits", 8}, {"output_bits", 8}, {"activation", 1}}, "dense");
-  std::vector<int8_t> weights(8 * 4);
-  for (size_t k = 0; k < 8; ++k) weights[k * 4 + 1] = static_cast<int8_t>(k + 1);  // neuron 1 reads k + 1
-  dense->variables().set("weights", v2::test::s8(weights, Shape{8, 4}));
-  dense->variables().set("input_shift", v2::test::u8({1, 2, 3, 4, 5, 6, 7, 0}));
-  model->map(device, true, nullptr);
-
-  ASSERT_EQ(model->sequences().size(), 1u);
-  const auto sequence = std::dynamic_pointer_cast<HardwareSequence>(model->sequences()[0]);
-  ASSERT_NE(sequence, nullptr);
-  const LayerMapping& mapping = *layer_mapping_of(*dense);
-  ASSERT_EQ(mapping.nps->size(), 1u);
-  EXPECT_EQ(mapping.nps->front().type, hw::Type::FNP3);
-
-  // Records: the SCC, the conv, the dense. After a CNP with 8-bit inputs and weights each of the
-  // 8 channel lines of one value takes a word (ChannelRowAligned): 8 words of input shifts, and
-  // 2 + 8 words per neuron.
-  const Sequence::Bytes program = sequence->program();
-  const Blob blob(std::vector<uint8_t>(program.data, program.data + program.size));
-  const auto* records = blob.info->pass_spans()->Get(0)->records();
-  ASSERT_EQ(records->size(), 3u);
-  ASSERT_EQ(records->Get(2)->tracks()->size(), 1u);
-  const std::vector<Block> found = blocks({{blob.words_at(records->Get(2)->tracks()->Get(0))}});
-  ASSERT_EQ(targets(found), (std::vector<uint32_t>{7, 2, 6}));
-  for (const Block& block : found) EXPECT_EQ(block.ident, mapping.nps->front().ident);
-  const Words& regs = found[0].words;
-  EXPECT_EQ(regs[3] >> 24, mapping.layer_id);
-  EXPECT_EQ(regs[11], 0x00004000u);  // lines of 4 bytes
-  EXPECT_EQ(regs[14], 0xA0000008u);  // 8 input words
-  EXPECT_EQ(regs[15], 0x000A0004u);  // 4 neurons of 10 words
-  EXPECT_EQ(regs[17], 0x00100028u);  // FNP3, 40 words
-  EXPECT_EQ(regs[28], 0x00040008u);  // L 4 | 8 words per row
-  EXPECT_EQ(found[1].words, (Words{1, 2, 3, 4, 5, 6, 7, 0}));
-  ASSERT_EQ(found[2].words.size(), 40u);
-  EXPECT_EQ(Words(found[2].words.begin() + 12, found[2].words.begin() + 20), (Words{1, 2, 3, 4, 5, 6, 7, 8}));
-
-  // The device is programmed once and runs the sequence.
-  const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{2, 3, 3, 4}), 0);
-  EXPECT_EQ(outputs->shape(), (Shape{2, 1, 1, 4}));
-  EXPECT_EQ(driver.program_count(), 1u);
 }
 
 }  // namespace

@@ -97,7 +97,6 @@ TEST_F(MemorySizerTest, MergeAndReadoutLayersTakeNoNpMemory) {
 TEST_F(MemorySizerTest, CnpInputIsThePaddedWindowInWholeWordRows) {
   // 8 bits x 13 columns = 13 bytes -> 16; 16 x 3 channels / 4 = 12 words a row; x 5 rows x 4.
   EXPECT_EQ(input(conv1, component(hw::Type::CNP1, 3, 13, 5)), 240u);
-  EXPECT_EQ(input(up, component(hw::Type::CNP2, 3, 13, 5)), 240u);
   // 4 bits x 13 = 52 bits -> 7 bytes -> 8; 8 x 4 / 4 = 8 words x 5 rows, + 512 words after an Add.
   EXPECT_EQ(input(conv3, component(hw::Type::CNP1, 4, 13, 5)), 4u * (40 + 512));
   // A row of 2^27 + 4096 words (4096 bytes x 131076 channels / 4) keeps its low 27 bits.
@@ -121,7 +120,6 @@ TEST_F(MemorySizerTest, CnpWeightsAreTheNpsFormattedWordsInBytes) {
   // Depthwise 8-bit 3x3: one word a channel; "weights_bits" 0x108 counts as 8.
   const auto depthwise = make_layer(LayerType::DepthwiseConv2D, {{"kernel_size", 3}, {"weights_bits", 0x108}}, "dw");
   EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 50u);
-  EXPECT_EQ(weight(conv1, component(hw::Type::FNP3)), 0u);
   EXPECT_EQ(weight(depthwise, component(hw::Type::TNP_B)), 0u);
   EXPECT_EQ(weight(temporal, component(hw::Type::CNP2)), 0u);
   EXPECT_EQ(weight(make_layer(LayerType::Dense1D, {}, "dense"), component(hw::Type::FNP2)), 0u);

@@ -10,18 +10,12 @@
 #include <vector>
 
 #include "backend/v2/tnp_b_weight_format.h"
+#include "backend_v2/dma_blocks.h"
 #include "backend_v2/register_format_fixtures.h"
 #include "engine/layer_fixtures.h"
-#include "hardware/host_device.h"
-#include "mapping/hardware_backend.h"
-#include "mapping/hardware_backend_registration.h"
 #include "mapping/layer_mapping_builder.h"
-#include "ornix/hardware_device.h"
-#include "program/hardware_sequence.h"
-#include "program/serializer_fixture.h"
 #include "program/thrown.h"
 #include "support/fake_mapping.h"
-#include "support/simulated_driver.h"
 
 // Golden words are worked out by hand in the comments. A TNP-B weight word is twelve bytes in
 // three transfer words; byte b of a block lies in word b / 4, bits 8 (b mod 4) and up.
@@ -29,20 +23,14 @@
 namespace ornix::v2 {
 namespace {
 
-using ornix::test::add_layer;
-using ornix::test::Blob;
 using ornix::test::FakeDevice;
 using ornix::test::make_layer;
 using ornix::test::model_with_input;
 using program::thrown;
+using test::overflow;
 using Words = std::vector<uint32_t>;
 using Components = std::vector<hw::Component>;
 using Layers = std::vector<std::shared_ptr<Layer>>;
-
-std::string overflow(uint64_t value, uint32_t width) {
-  return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-         "-bit field, which will cause an overflow.";
-}
 
 std::vector<int8_t> counting(size_t count) {
   std::vector<int8_t> values(count);
@@ -103,31 +91,8 @@ hw::Component tnp_b(uint8_t col, uint32_t start, uint32_t count, uint32_t channe
   return {hw::Type::TNP_B, {col, 1, 0, 0}, NpAllocation{start, count, window, window, true}, {}};
 }
 
-struct Block {
-  hw::Ident ident;
-  uint32_t target;
-  Words words;
-};
-
-// Appends the blocks of one track (none here needs the extra-large form).
-void add_blocks(const Words& track, std::vector<Block>& out) {
-  for (auto at = track.begin(); at != track.end(); at += 2 + (at[1] >> 21)) {
-    const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
-    out.push_back({ident, (at[1] >> 16) & 0xF, Words(at + 2, at + 2 + (at[1] >> 21))});
-  }
-}
-
-std::vector<Block> blocks(const program::Record& record) {
-  std::vector<Block> out;
-  for (const auto& track : record.tracks) add_blocks(track.words, out);
-  return out;
-}
-
-std::vector<uint32_t> targets(const std::vector<Block>& list) {
-  std::vector<uint32_t> out;
-  for (const Block& block : list) out.push_back(block.target);
-  return out;
-}
+using test::targets;
+using Block = test::DmaBlock;
 
 // input 20x5x6 (8 bits) -> C (Conv2D 1x1, id 1) -> T (ReLU, id 3) -> D (id 4). T loads its FIFO
 // on channel 2 and stores it on channel 1. T's weights count up from 0 in storage order.
@@ -156,7 +121,7 @@ struct Temporal {
         depthwise ? record_program_depthwise_buffer_temp_conv_layer : record_program_buffer_temp_conv_layer;
     const auto program = recorder(device, *t, nullptr, false, false, excluded, registers_only, false);
     EXPECT_EQ(program->version, kV2);
-    return blocks(*program);
+    return test::dma_blocks(*program);
   }
   template <typename Error = std::runtime_error>
   std::string refusal() const {
@@ -265,7 +230,6 @@ TEST(TnpBRecording, RegistersOnlyAndExcludedNps) {
 TEST(TnpBRecording, FifoSizeIsBoundByItsRegisterFields) {
   EXPECT_EQ(Temporal(LayerType::BufferTempConv, 14, {tnp_b(2, 0, 4, 6)}).record()[12].words[30], 0x000F0E02u);
   EXPECT_EQ(Temporal(LayerType::BufferTempConv, 15, {tnp_b(2, 0, 4, 6)}).refusal(), overflow(16, 4));
-  EXPECT_EQ(Temporal(LayerType::BufferTempConv, 16, {tnp_b(2, 0, 4, 6)}).refusal(), overflow(16, 4));
   EXPECT_EQ(Temporal(LayerType::DepthwiseBufferTempConv, 65536, {tnp_b(2, 0, 6, 6)}).refusal(), overflow(65536, 16));
   // A depthwise layer records up to 12 taps per channel.
   EXPECT_EQ(targets(Temporal(LayerType::DepthwiseBufferTempConv, 12, {tnp_b(2, 0, 6, 6)}).record()),
@@ -294,68 +258,6 @@ TEST(TnpBRecording, Refusals) {
   EXPECT_EQ(thrown<std::invalid_argument>([&] { as_plain(*unmapped); }), "Layer 'lone' has no layer mapping.");
   layer_mapping_of(*plain.t)->nps->front().allocation.reset();
   EXPECT_EQ(plain.refusal<std::invalid_argument>(), "Layer 'T' has an NP without allocation.");
-}
-
-// Four CNPs at column 2, four TNP-Bs at column 3, the DMA at column 1, two skip-DMA channels at
-// column 6.
-std::shared_ptr<HostDevice> simulated_device(SimulatedDriver& driver) {
-  driver.set_version(kV2);
-  std::vector<np::Info> nps;
-  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{2, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
-  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{3, 1, id, 0}, {hw::Type::TNP_B}, false});
-  std::vector<np::Info> skip_dmas;
-  for (const uint8_t channel : {4, 5}) {
-    skip_dmas.push_back({{6, 1, 0, channel}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false});
-  }
-  return std::make_shared<HostDevice>(HardwareDevice::create(&driver),
-                                      std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0},
-                                                             hw::Ident{1, 1, 1, 0}, std::nullopt, nps, skip_dmas));
-}
-
-// input 8x8x8 -> Conv2D (3x3, Same, 8 filters) -> BufferTempConv (fifo 2, 8 filters), through the
-// built-in back end with the real generation-2 checker, sizer and recorders.
-TEST(TnpBEndToEnd, ConvolutionIntoBufferTempConvIsProgrammedAndRuns) {
-  const ornix::test::ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
-  SimulatedDriver driver;
-  const auto device = simulated_device(driver);
-  auto model = model_with_input(8, 8, 8);
-  const LayerParams::Values common{{"filters", 8}, {"activation", 1}, {"weights_bits", 8}};
-  LayerParams::Values conv = common, fifo = common;
-  conv.insert({{"kernel_size", 3}, {"kernel_stride", 1}, {"padding", 1}, {"pool_type", 0}});
-  fifo.insert({"fifo_size", 2});
-  add_layer(*model, LayerType::Conv2D, conv, "conv");
-  const auto temporal = add_layer(*model, LayerType::BufferTempConv, fifo, "temporal");
-  temporal->variables().set("input_shift", test::u8({1, 2, 3, 4, 5, 6, 7, 0}));
-  model->map(device, true, nullptr);
-
-  ASSERT_EQ(model->sequences().size(), 1u);
-  const auto sequence = std::dynamic_pointer_cast<HardwareSequence>(model->sequences()[0]);
-  ASSERT_NE(sequence, nullptr);
-  const Sequence::Bytes program = sequence->program();
-  // Records: the SCC, conv, temporal. The TNP-B's blocks follow its FIFO's skip-DMA blocks:
-  // registers, 2 taps x 8 channels of 2-word containers (96 words), 8 shifts, 8 filters' variables.
-  const Blob blob(std::vector<uint8_t>(program.data, program.data + program.size));
-  const auto* records = blob.info->pass_spans()->Get(0)->records();
-  ASSERT_EQ(records->size(), 3u);
-  std::vector<Block> found;
-  for (const auto* track : *records->Get(2)->tracks()) add_blocks(blob.words_at(track), found);
-  const LayerMapping& mapping = *layer_mapping_of(*temporal);
-  ASSERT_EQ(mapping.nps->size(), 1u);
-  ASSERT_GT(found.size(), 4u);
-  const auto np = found.end() - 4;
-  for (auto block = found.begin(); block != np; ++block) EXPECT_EQ(block->target, 11u);
-  EXPECT_EQ(targets({np, found.end()}), (std::vector<uint32_t>{7, 1, 2, 5}));
-  EXPECT_EQ(np[0].ident, mapping.nps->front().ident);
-  EXPECT_EQ(np[0].words[3] >> 24, mapping.layer_id);
-  EXPECT_EQ(np[0].words[30], 0x00030202u);
-  EXPECT_EQ(np[1].words.size(), 96u);
-  EXPECT_EQ(np[2].words, (Words{0x04030201, 0x00070605}));
-  EXPECT_EQ(np[3].words.size(), 16u);
-
-  // The device is programmed once and runs the sequence.
-  const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{2, 8, 8, 8}), 0);
-  EXPECT_EQ(outputs->shape(), (Shape{2, 8, 8, 8}));
-  EXPECT_EQ(driver.program_count(), 1u);
 }
 
 }  // namespace
