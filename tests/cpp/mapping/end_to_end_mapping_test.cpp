@@ -83,7 +83,6 @@ TEST(EndToEndMapping, ModelMapsThroughTheBackEndAndRunsOnASimulatedDevice) {
   const Sequence::Bytes program = sequence->program();
   const Blob blob(std::vector<uint8_t>(program.data, program.data + program.size));
   const Sequence::ProgramParts parts = sequence->program_parts();
-  EXPECT_TRUE(parts.program_info.data == program.data && parts.program_info.size == blob.info_size + 4);
   EXPECT_TRUE(parts.program_data.data == program.data + blob.info_size + 4 &&
               parts.program_data.size == blob.data_size + 4);
 

