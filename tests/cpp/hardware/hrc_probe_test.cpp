@@ -27,26 +27,17 @@ std::vector<std::shared_ptr<Tensor>> echo(const Samples& samples) {
   return outputs;
 }
 
-std::vector<std::shared_ptr<Device>> discover_quietly() {
-  ::testing::internal::CaptureStdout();
-  auto devices = populate_devices();
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  return devices;
-}
-
 TEST(HrcProbe, MapsOneInputConvolutionOnTheDeviceWithOnesAsWeightsAndInputs) {
   OneSequenceMapper mapper{echo};
   const ScopedMapper registered{mapper.mapper()};
   const auto device = std::make_shared<test::FakeDevice>(kD3_00_00_02);
 
   const auto model = build_hrc_probe_model(device);
-
   EXPECT_EQ(mapper.last_request.device, device);
   EXPECT_TRUE(mapper.last_request.hw_only);
   EXPECT_EQ(mapper.last_request.constraints, nullptr);
   const auto layer = model->get_layer("inputconv");
   EXPECT_EQ(layer->params()->layer_type(), LayerType::InputConvolutional);
-  EXPECT_EQ(layer->params()->get("pooling_stride_y"), 2);
   EXPECT_EQ(mapper.last_sequence->passes().front()->layers, std::vector<std::shared_ptr<Layer>>{layer});
   const auto weights = layer->variables().get("weights");
   EXPECT_EQ(weights->size(), 9u);
@@ -58,8 +49,12 @@ TEST(HrcProbe, MapsOneInputConvolutionOnTheDeviceWithOnesAsWeightsAndInputs) {
   for (size_t i = 0; i < inputs->size(); ++i) ASSERT_EQ(inputs->data<uint8_t>()[i], 1);
 }
 
-TEST(HrcProbe, AnswersWhetherTheRunFailed) {
+TEST(HrcProbe, AnswersWhetherTheRunFailedAndPropagatesModelBuildingFailures) {
   const auto device = std::make_shared<test::FakeDevice>(kD3_00_00_02);
+  {
+    const ScopedMapper none{nullptr};
+    EXPECT_THROW(hrc_check_timeout(device), std::runtime_error);
+  }
   {
     OneSequenceMapper hanging{hang};
     const ScopedMapper registered{hanging.mapper()};
@@ -71,50 +66,32 @@ TEST(HrcProbe, AnswersWhetherTheRunFailed) {
   EXPECT_EQ(working.last_sequence->runs, 1);
 }
 
-TEST(HrcProbe, ModelBuildingFailuresPropagate) {
-  const ScopedMapper none{nullptr};
-  EXPECT_THROW(hrc_check_timeout(std::make_shared<test::FakeDevice>(kD3_00_00_02)), std::runtime_error);
-}
-
-// One simulated device of a version attached, and a back end whose sequences run `run`.
-struct ProbedDiscovery {
-  ProbedDiscovery(const HwVersion& version, test::FakeSequence::Run run) : mapper(std::move(run)) {
+TEST(HrcProbeDiscovery, OpensTheDeviceAgainOnlyWhenTheProbeOfThatRevisionFails) {
+  struct Case {
+    HwVersion version;
+    test::FakeSequence::Run run;
+    size_t opens;
+    bool probed;
+  };
+  for (const auto& [version, run, opens, probed] :
+       {Case{kD3_00_00_02, hang, 2, true}, Case{kD3_00_00_02, echo, 1, true}, Case{kD3_00_00_01, hang, 1, false}}) {
+    SimulatedDriver driver;
     set_2x2_mesh(driver, version);
+    OneSequenceMapper mapper{run};
+    const DriverAttachment attached{&driver};
+    const ScopedMapper registered{mapper.mapper()};
+    ::testing::internal::CaptureStdout();
+    const auto devices = populate_devices();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(devices[0]->hardware()->driver(), &driver);
+    EXPECT_EQ(driver.open_count(), opens);
+    EXPECT_EQ(mapper.last_sequence != nullptr, probed);
+    if (probed) {
+      EXPECT_EQ(mapper.last_request.device == devices[0], opens == 1) << "a failed probe replaces the device";
+    }
   }
-
-  SimulatedDriver driver;
-  OneSequenceMapper mapper;
-  const DriverAttachment attached{&driver};
-  const ScopedMapper registered{mapper.mapper()};
-};
-
-TEST(HrcProbeDiscovery, OpensTheDeviceAgainWhenTheProbeFails) {
-  ProbedDiscovery probed{kD3_00_00_02, hang};
-
-  const auto devices = discover_quietly();
-
-  ASSERT_EQ(devices.size(), 1u);
-  EXPECT_EQ(probed.driver.open_count(), 2u);
-  EXPECT_EQ(devices[0]->hardware()->driver(), &probed.driver);
-  EXPECT_NE(probed.mapper.last_request.device, devices[0]);  // the probed device was replaced
-}
-
-TEST(HrcProbeDiscovery, KeepsTheDeviceWhenTheProbeRuns) {
-  ProbedDiscovery probed{kD3_00_00_02, echo};
-
-  const auto devices = discover_quietly();
-
-  ASSERT_EQ(devices.size(), 1u);
-  EXPECT_EQ(probed.driver.open_count(), 1u);
-  EXPECT_EQ(probed.mapper.last_request.device, devices[0]);
-}
-
-TEST(HrcProbeDiscovery, RunsOnlyOnThatRevision) {
-  ProbedDiscovery probed{kD3_00_00_01, hang};
-
-  EXPECT_EQ(discover_quietly().size(), 1u);
-  EXPECT_EQ(probed.mapper.last_sequence, nullptr);
-  EXPECT_EQ(probed.driver.open_count(), 1u);
 }
 
 }  // namespace

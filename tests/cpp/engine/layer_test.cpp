@@ -1,0 +1,163 @@
+#include "ornix/layer.h"
+#include "ornix/layer_params.h"
+#include "ornix/learning_params.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "layer_fixtures.h"
+#include "ornix/layers/convolution_v2.h"
+#include "ornix/layers/dense.h"
+
+namespace ornix {
+namespace {
+
+using ::testing::ElementsAre;
+using test::add_layer;
+using test::make_layer;
+using test::model_with_input;
+using test::throws_text;
+
+TEST(LayerAccessors, DimensionsBeforeTheyAreSetOrBeyondTheLimit) {
+  const auto layer = make_layer(LayerType::Conv2D, {}, "conv");
+  EXPECT_THAT([&] { layer->input_dimensions(); },
+              throws_text<std::runtime_error>("Cannot get input size before it is set."));
+  EXPECT_TRUE(layer->output_dimensions().empty());
+
+  // A 3-wide kernel over a 2-wide input without padding leaves no output column: (0, 4, 4).
+  auto model = model_with_input(2, 6, 1);
+  const auto conv = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 4}});
+  EXPECT_THAT([&] { conv->output_dimensions(); },
+              throws_text<std::runtime_error>("Cannot get output size before it is set."));
+
+  auto huge = model_with_input(65536, 65536, 2);
+  EXPECT_THAT([&] { huge->get_layer(0)->output_dimensions(); },
+              throws_text<std::runtime_error>("Tensor shape size 8589934592 exceeds maximum shape size (4294967295)"));
+
+  const auto dw = make_layer(LayerType::DepthwiseConv2D, {}, "dw");
+  const auto& depthwise = dynamic_cast<const DepthwiseConv2D&>(*dw);
+  EXPECT_THAT([&] { depthwise.pool_calculated_params(); },
+              throws_text<std::runtime_error>("The layer dw is not built."));
+}
+
+TEST(LayerAccessors, CreateCopiesParametersAndRefusesTypesWithoutClass) {
+  const auto params = LayerParams::create(LayerType::Dense1D, {{"units", 10}});
+  EXPECT_NE(Layer::create(params.get(), "dense")->params(), params.get());
+  EXPECT_THAT([] { Layer::create(nullptr, "x"); },
+              throws_text<std::invalid_argument>("Layer parameters must not be null."));
+  const auto unknown = LayerParams::create(LayerType{7}, {});
+  EXPECT_THAT([&] { Layer::create(unknown.get(), "x"); },
+              throws_text<std::invalid_argument>("No layer class serves layer type 7."));
+  EXPECT_THROW((void)Conv2D(*unknown, "x"), std::invalid_argument);
+}
+
+struct TaggedMapping : Layer::Mapping {};
+
+TEST(LayerAccessors, MappingKeepsItsDynamicTypeAndIsReleasedWhenReplaced) {
+  const auto layer = make_layer(LayerType::Conv2D, {}, "conv");
+  auto first = std::make_shared<TaggedMapping>();
+  layer->set_mapping(first);
+  EXPECT_EQ(std::dynamic_pointer_cast<TaggedMapping>(layer->mapping()), first);
+  const std::weak_ptr<Layer::Mapping> old = first;
+  first.reset();
+  layer->set_mapping(std::make_shared<TaggedMapping>());
+  EXPECT_TRUE(old.expired());
+}
+
+class FixedLearning : public FullyConnected {
+ public:
+  using FullyConnected::FullyConnected;
+  const LearningParams* learning() const override { return fixed_.get(); }
+
+ private:
+  std::shared_ptr<LearningParams> fixed_ = LearningParams::create(LearningType::Unsupervised, {});
+};
+
+TEST(LayerAccessors, LearningIsHeldWeaklyAndAskedThroughTheOverride) {
+  const auto layer = std::dynamic_pointer_cast<FullyConnected>(make_layer(LayerType::FullyConnected, {}, "fc"));
+  ASSERT_NE(layer, nullptr);
+  auto learning = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 4}});
+  layer->set_learning(learning);
+  EXPECT_TRUE(layer->is_learning());
+  learning.reset();
+  EXPECT_EQ(layer->learning(), nullptr);
+  EXPECT_FALSE(layer->can_learn());
+
+  const auto params = LayerParams::create(LayerType::FullyConnected, {});
+  EXPECT_TRUE(FixedLearning(*params, "fc").can_learn());
+}
+
+// The component kind each layer type is mapped on; None: no component.
+const std::vector<std::pair<LayerType, ComponentKind>> kTargets{
+    {LayerType::InputData, ComponentKind::None},         {LayerType::InputConvolutional, ComponentKind::HRC},
+    {LayerType::FullyConnected, ComponentKind::FNP},     {LayerType::Convolutional, ComponentKind::CNP},
+    {LayerType::SeparableConvolutional, ComponentKind::CNP}, {LayerType::Add, ComponentKind::SkipDma},
+    {LayerType::Concatenate, ComponentKind::SkipDma},    {LayerType::Conv2D, ComponentKind::CNP},
+    {LayerType::InputConv2D, ComponentKind::HRC},        {LayerType::DepthwiseConv2D, ComponentKind::CNP},
+    {LayerType::Conv2DTranspose, ComponentKind::CNP},    {LayerType::ExtractToken, ComponentKind::None},
+    {LayerType::Dequantizer, ComponentKind::None},       {LayerType::DepthwiseConv2DTranspose, ComponentKind::CNP},
+    {LayerType::BufferTempConv, ComponentKind::TNP_B},   {LayerType::DepthwiseBufferTempConv, ComponentKind::TNP_B},
+    {LayerType::Dense1D, ComponentKind::FNP},            {LayerType::StatefulRecurrent, ComponentKind::TNP_R},
+};
+
+TEST(LayerAccessors, OneClassPerTypeAndItsTargetComponent) {
+  std::set<std::string> classes;
+  for (const auto& [type, target] : kTargets) {
+    const auto layer = make_layer(type, {}, "layer");
+    classes.insert(typeid(*layer).name());
+    for (uint32_t kind = 0; kind <= 7; ++kind) {
+      const bool expected = target != ComponentKind::None && ComponentKind{kind} == target;
+      EXPECT_EQ(layer->is_target_component(ComponentKind{kind}), expected)
+          << "type " << static_cast<uint32_t>(type) << " kind " << kind;
+    }
+    EXPECT_EQ(layer->splittable(), target == ComponentKind::CNP || target == ComponentKind::TNP_B);
+  }
+  EXPECT_EQ(classes.size(), kTargets.size());
+}
+
+TEST(LayerAccessors, KindQueries) {
+  const auto lut = make_layer(LayerType::Conv2D, {{"activation", 2}, {"pool_type", 1}}, "lut");
+  EXPECT_TRUE(lut->activation_is(ActivationType::LUT));
+  EXPECT_TRUE(lut->pooling_is(PoolType::Max));
+  const auto separable = make_layer(LayerType::SeparableConvolutional, {}, "sep");
+  EXPECT_TRUE(separable->is_separable());
+  EXPECT_FALSE(separable->is_channelwise());
+  EXPECT_EQ(separable->ip_version(), IpVersion::v1);
+  EXPECT_TRUE(make_layer(LayerType::DepthwiseConv2D, {}, "dw")->is_channelwise());
+  EXPECT_TRUE(make_layer(LayerType::InputConvolutional, {}, "hrc")->is_input());
+  EXPECT_FALSE(make_layer(LayerType::InputConv2D, {}, "hrc2")->is_input());
+}
+
+TEST(LayerParams, ReadsValuesListsKeysInOrderAndClones) {
+  const auto params = LayerParams::create(LayerType::Conv2D, {{"padding", 1}, {"filters", 32}, {"kernel_size", 3}});
+  EXPECT_EQ(params->get("filters"), 32);
+  EXPECT_FALSE(params->has("kernel_width"));
+  EXPECT_THAT(params->keys(), ElementsAre("filters", "kernel_size", "padding"));
+  EXPECT_THAT([&] { params->get("kernel_width"); }, throws_text<std::invalid_argument>("Key kernel_width not found"));
+
+  const auto copy = LayerParams::clone(params.get());
+  EXPECT_NE(copy.get(), params.get());
+  EXPECT_EQ(copy->layer_type(), LayerType::Conv2D);
+  EXPECT_THAT(copy->keys(), ElementsAre("filters", "kernel_size", "padding"));
+  EXPECT_THROW(LayerParams::clone(nullptr), std::invalid_argument);
+}
+
+TEST(LearningParams, ReadsValuesRefusesMissingKeysAndClones) {
+  const auto params = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 7.0}, {"num_classes", 1.0}});
+  EXPECT_DOUBLE_EQ(params->get("num_weights"), 7.0);
+  EXPECT_THAT(params->keys(), ElementsAre("num_classes", "num_weights"));
+  EXPECT_THAT([&] { params->get("min_plasticity"); },
+              throws_text<std::invalid_argument>("Key min_plasticity not found"));
+  EXPECT_DOUBLE_EQ(LearningParams::clone(params.get())->get("num_classes"), 1.0);
+  EXPECT_THROW(LearningParams::clone(nullptr), std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace ornix
