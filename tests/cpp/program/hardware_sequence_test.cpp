@@ -12,11 +12,9 @@
 #include "engine/layer_fixtures.h"
 #include "mapping/layer_mapping.h"
 #include "ornix/hardware_device.h"
-#include "ornix/model.h"
 #include "program/thrown.h"
 #include "support/fake_generation.h"
 #include "support/fake_mapping.h"
-#include "support/simulated_driver.h"
 
 namespace ornix::test {
 namespace {
@@ -108,19 +106,30 @@ TEST_F(HardwareSequenceProgramming, ProgramsOnlyWhenTheDeviceHoldsOtherBytes) {
   sequence->forward_samples(inputs, nullptr);
   sequence->forward_samples(inputs, nullptr);
 
-  const Bytes one_byte_off{4, 0, 0, 0, 0xA, 0xB, 0xC, 0xD, 0xF};  // same size, last byte differs
-  held = {one_byte_off.data(), one_byte_off.size()};
+  const Bytes last_byte_differs{4, 0, 0, 0, 0xA, 0xB, 0xC, 0xD, 0xF};
+  held = {last_byte_differs.data(), last_byte_differs.size()};
   EXPECT_CALL(spy, program(sequence->program().data, kProgram.size())).Times(1);
   sequence->forward_samples(inputs, nullptr);
 
-  const Bytes same_bytes = kProgram;  // another copy of identical bytes: left alone
+  const Bytes same_bytes = kProgram;  // another copy of the same bytes
   held = {same_bytes.data(), same_bytes.size()};
   EXPECT_CALL(spy, program).Times(0);
   sequence->forward_samples(inputs, nullptr);
 
-  held = {};  // the device holds no program
+  held = {};
   EXPECT_CALL(spy, program(sequence->program().data, kProgram.size())).Times(1);
   sequence->forward_samples(inputs, nullptr);
+}
+
+TEST_F(HardwareSequenceProgramming, TheLastHandleUnprogramsADeviceStillHoldingItsBytes) {
+  auto sequence = sequence_of(host, {layer("a")});
+  auto same_bytes_elsewhere = sequence_of(host, {layer("a")});
+  sequence->forward_samples(inputs, nullptr);
+  EXPECT_CALL(spy, unprogram).Times(1);
+  same_bytes_elsewhere.reset();
+  EXPECT_NE(held.data, nullptr);
+  sequence.reset();
+  EXPECT_EQ(held.data, nullptr);
 }
 
 TEST_F(HardwareSequenceProgramming, NoHardwareIsRefusedBeforeAnyDeviceCall) {
@@ -134,23 +143,16 @@ TEST_F(HardwareSequenceProgramming, NoHardwareIsRefusedBeforeAnyDeviceCall) {
 
 using HardwareSequenceRun = SpyFixture;
 
-TEST_F(HardwareSequenceRun, ADequantizerLastPredictsAnyOtherLastForwards) {
+TEST_F(HardwareSequenceRun, ADequantizerLastPredictsAnyOtherLastForwardsWithLearningOff) {
   EXPECT_CALL(spy, prepare_run(1, true)).Times(2);
+  EXPECT_CALL(spy, set_learn_enabled).Times(0);
   EXPECT_CALL(spy, predict).Times(1);
   sequence_of(host, {layer("a"), layer("d", LayerType::Dequantizer)})->forward_samples(inputs, nullptr);
-  EXPECT_CALL(spy, forward).Times(1);
-  sequence_of(host, {layer("d", LayerType::Dequantizer), layer("c")})->forward_samples(inputs, nullptr);
-}
-
-TEST_F(HardwareSequenceRun, TheLearnSwitchIsSetOnlyWhenItDiffers) {
-  const auto sequence = sequence_of(host, {layer("a")});
-  ON_CALL(spy, learn_enabled).WillByDefault(::testing::Return(false));
-  EXPECT_CALL(spy, set_learn_enabled).Times(0);
-  sequence->forward_samples(inputs, nullptr);
-
+  // The learn switch is set only when it differs.
   ON_CALL(spy, learn_enabled).WillByDefault(::testing::Return(true));
   EXPECT_CALL(spy, set_learn_enabled(false)).Times(1);
-  sequence->forward_samples(inputs, nullptr);
+  EXPECT_CALL(spy, forward).Times(1);
+  sequence_of(host, {layer("d", LayerType::Dequantizer), layer("c")})->forward_samples(inputs, nullptr);
 }
 
 TEST_F(HardwareSequenceRun, LabelsFitThenReadTheLearnedVariablesBackThroughATemporaryRecorder) {
@@ -177,54 +179,19 @@ TEST_F(HardwareSequenceRun, LabelsFitThenReadTheLearnedVariablesBackThroughATemp
   EXPECT_THAT(*v1.log, ElementsAre("v2 layer recorder made", "sync c", "v2 layer recorder destroyed"));
 }
 
-TEST(HardwareSequence, NameAndProgramParts) {
+TEST(HardwareSequence, ProgramPartsAndRefusedArguments) {
   const auto host = std::make_shared<FakeDevice>(kV1);
-  EXPECT_EQ(sequence_of(host, {layer("a")})->name(), "HW/a");
-  EXPECT_EQ(sequence_of(host, {layer("a"), layer("b"), layer("c")})->name(), "HW/a-c");
-
-  Bytes program(130, 0);
-  program[0] = 100;
+  Bytes program(300, 0);
+  program[1] = 1;  // L = 0x100, read little-endian
   const auto sequence = sequence_of(host, {layer("a")}, program);
   const auto parts = sequence->program_parts();
-  EXPECT_EQ(parts.program_info.size, 104u);
-  EXPECT_EQ(parts.program_data.data, sequence->program().data + 104);
-  EXPECT_EQ(parts.program_data.size, 26u);
-
-  program.assign(300, 0);
-  program[1] = 1;  // L = 0x100, read little-endian
-  EXPECT_EQ(sequence_of(host, {layer("a")}, program)->program_parts().program_info.size, 260u);
+  EXPECT_EQ(parts.program_info.size, 260u);
+  EXPECT_EQ(parts.program_data.data, sequence->program().data + 260);
+  EXPECT_EQ(parts.program_data.size, 40u);
 
   EXPECT_THROW(sequence_of(host, {layer("a")}, Bytes(259, 0xFF)), std::invalid_argument);
   EXPECT_THROW(sequence_of(host, {layer("a")}, Bytes{0, 0, 0}), std::invalid_argument);
   EXPECT_THROW(sequence_of(host, {}), std::invalid_argument);
-  EXPECT_THROW(sequence_of(nullptr, {layer("a")}), std::invalid_argument);
-}
-
-// The engine's own device, over simulated registers, run by a model mapped into one sequence.
-TEST(HardwareSequence, AModelRunsThroughTheEngineDevice) {
-  SimulatedDriver driver;
-  driver.set_version(kV2);
-  driver.set_output(Shape{1, 1, 4}, TensorType::int8);
-  const auto engine_device = HardwareDevice::create(&driver);
-  const auto host = std::make_shared<HardwareHost>(kV2, engine_device.get());
-
-  auto model = model_with_input(2, 2, 1);
-  model->add(make_layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 4}}, "conv"));
-  std::shared_ptr<HardwareSequence> sequence;
-  ScopedMapper mapper([&](Layers& layers, std::vector<std::shared_ptr<Sequence>>& sequences, const MapRequest& req) {
-    sequence = sequence_of(req.device, layers);
-    sequences.push_back(sequence);
-    layers.clear();
-  });
-  model->map(host, true, nullptr);
-
-  const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{3, 2, 2, 1}), 0);
-  EXPECT_EQ(dims(outputs->shape()), (std::vector<uint32_t>{3, 1, 1, 4}));
-  EXPECT_EQ(engine_device->current_program().data, sequence->program().data);
-
-  model.reset();
-  sequence.reset();  // the last handle: the device no longer holds the bytes
-  EXPECT_EQ(engine_device->current_program().data, nullptr);
 }
 
 }  // namespace

@@ -43,12 +43,12 @@ struct Blob {
     info = flatbuffers::GetSizePrefixedRoot<fb::ProgramInfo>(bytes.data());
     data = flatbuffers::GetSizePrefixedRoot<fb::ProgramData>(data_part);
   }
-  uint32_t le32(size_t at) const {  // little-endian like the host
+  uint32_t le32(size_t at) const {
     uint32_t word = 0;
     std::memcpy(&word, bytes.data() + at, sizeof(word));
     return word;
   }
-  // The words a span locates, read from the blob bytes.
+  // The words a span locates, read from the blob's bytes.
   std::vector<uint32_t> words_at(uint32_t offset, uint32_t count) const {
     std::vector<uint32_t> words;
     for (uint32_t i = 0; i < count; ++i) words.push_back(le32(4 + info_size + offset + 4 * i));
@@ -80,7 +80,6 @@ class SerializerTest : public ::testing::Test {
     serializer.finalize("2.0.0", Shape{5, 3, 1}, Shape{3, 3, 3}, 0, 0, 4, true, 0, 0, {}, {}, 3, &program, passes);
     return Blob(program);
   }
-  // `count` passes without layers.
   static std::vector<std::shared_ptr<Sequence::Pass>> empty_passes(size_t count) {
     std::vector<std::shared_ptr<Sequence::Pass>> passes;
     for (size_t i = 0; i < count; ++i) passes.push_back(std::make_shared<Sequence::Pass>());
