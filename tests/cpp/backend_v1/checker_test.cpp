@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backend_v1/v1_layers.h"
+#include "mapping/hardware_backend.h"
+#include "mapping/hardware_backend_registration.h"
+#include "ornix/layers/dense.h"
+#include "support/fake_mapping.h"
+
+namespace ornix::v1::test {
+namespace {
+
+using T = LayerType;
+
+std::string text(const LayerMappingStatus& status) { return status.to_string(); }
+
+// A CNP share of `filters` filters on a window at (x, 0) of `width` columns.
+hw::Component cnp(uint32_t x, uint32_t width, uint32_t filters = 8) {
+  NpAllocation share{0, filters, {x, 0, Shape{width, 8, 1}}, {}, true};
+  return {hw::Type::CNP1, {}, share, {}};
+}
+
+TEST(V1Checker, VersionAndLayerTypeGateEveryLayer) {
+  std::unique_ptr<Model> model;
+  const auto dense1d = ornix::test::add_layer(*ornix::test::model_with_input(4, 4, 4), T::Dense1D, {{"units", 4}});
+  const V1Checker v1;
+  const V1Checker vamo_v1({0xD3, 0x00, 0x00, 0x01});
+  for (const T type : {T::Convolutional, T::SeparableConvolutional, T::InputConvolutional, T::FullyConnected}) {
+    EXPECT_EQ(vamo_v1.check(*v1_layer(model, type, {4, 4, 4}, {{"kernel_width", 2}})),
+              "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.");
+  }
+  EXPECT_EQ(vamo_v1.check(*dense1d), "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please "
+                                     "install ornix 2.0.5 instead.");
+  EXPECT_EQ(v1.check(*dense1d), "Cannot map layer 'layer'. Unsupported layer type on Ornix v1.");
+  EXPECT_EQ(text(v1.checker.check_layer_mappings(*dense1d, {})), "Cannot map layer 'layer'. unknown Layer type.");
+}
+
+TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
+  std::unique_ptr<Model> model;
+  const V1Checker v1;
+  const auto four_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 4}});
+  set_bytes(*four_bit, "weights", {7, -7, 0, -8, 8});
+  EXPECT_EQ(v1.check(*four_bit), "Cannot map layer 'layer'. Weights contain values out of range (-7, 7) (e.g.: -8).");
+  const auto one_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}});
+  set_bytes(*one_bit, "weights", {-1, 0, 1});
+  EXPECT_EQ(v1.check(*one_bit), "Success.");
+  set_bytes(*one_bit, "weights", {1, 2});
+  EXPECT_EQ(v1.check(*one_bit), "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: 2).");
+  // A failed FNP check is the whole answer.
+  const auto eight_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 8}});
+  set_bytes(*eight_bit, "weights", {100});
+  EXPECT_EQ(v1.check(*eight_bit), "Cannot map layer 'layer'. Weight bits should be between 1 and 4 inclusive.");
+
+  // 10 neurons of 64 weights, neuron n's weight k at n + 10k: two non-zero weights each.
+  const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {});
+  const auto params = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 2.9}});
+  dynamic_cast<FullyConnected&>(*learning).set_learning(params);
+  set_bytes(*learning, "weights", std::vector<int8_t>(20, 1));
+  EXPECT_EQ(v1.check(*learning), "Success.");
+  std::vector<int8_t> short_neuron(20, 1);
+  short_neuron[13] = 0;
+  set_bytes(*learning, "weights", short_neuron);
+  EXPECT_EQ(v1.check(*learning), "Cannot map layer 'layer'. The number of weights per neuron should match the "
+                                 "num_weights OrnixUnsupervised parameter.");
+}
+
+TEST(V1Checker, MaxPoolingCnpIsFollowedByACnp) {
+  auto model = ornix::test::model_with_input(8, 8, 4);
+  LayerParams::Values pooled = base_params(T::Convolutional);
+  pooled["pool_type"] = 1;
+  pooled["pooling_width"] = pooled["pooling_height"] = 2;
+  const std::vector<std::shared_ptr<Layer>> run{ornix::test::add_layer(*model, T::Convolutional, pooled, "pool"),
+                                                ornix::test::add_layer(*model, T::FullyConnected,
+                                                                       base_params(T::FullyConnected), "dense")};
+  const V1Checker v1;
+  EXPECT_EQ(text(v1.checker.check_layer_sequence(run.begin(), run.begin() + 1, {})),
+            "Cannot map layer 'pool'. A convolutional or separable convolutional layer with max pooling cannot be the "
+            "last layer of a sequence.");
+  EXPECT_EQ(text(v1.checker.check_layer_sequence(run.begin(), run.end(), {})),
+            "Cannot map layer 'dense'. A convolutional or separable convolutional layer with max pooling must be "
+            "followed by another convolutional or separable convolutional layer. Layer 'pool' has max pooling.");
+  EXPECT_EQ(v1.checker.check_layer_sequence(run.begin() + 1, run.end(), {}), LayerMappingStatus(""));
+}
+
+TEST(V1Checker, NpPlacementRules) {
+  std::unique_ptr<Model> model;
+  const V1Checker v1;
+  const auto conv = v1_layer(model, T::Convolutional, {64, 8, 4}, {});
+  EXPECT_EQ(text(v1.checker.check_layer_mappings(*conv, {cnp(0, 30)})), "Success.");
+  EXPECT_EQ(text(v1.checker.check_layer_mappings(*conv, {cnp(0, 37), cnp(37, 27), cnp(64, 33)})),
+            "Cannot map layer 'layer'. The input length 36 exceeds the maximum value for NP input width: 32.");
+
+  const LayerParams::Values strided_pool{{"stride_x", 2}, {"stride_y", 2}, {"pool_type", 1},
+                                         {"pooling_width", 2}, {"pooling_height", 2}, {"pooling_stride_x", 1}};
+  const auto pooled = v1_layer(model, T::Convolutional, {64, 8, 4}, strided_pool);
+  EXPECT_TRUE(v1.checker.check_layer_mappings(*pooled, {cnp(0, 32)}).success());
+  EXPECT_EQ(text(v1.checker.check_layer_mappings(*pooled, {cnp(0, 32), cnp(32, 32)})),
+            "Cannot map layer 'layer'. Cannot have convolution stride > 1 and max pooling if the layer is mapped on "
+            "multiple NPs.\nCannot have pooling size > pooling stride if the layer is mapped spatially on multiple NPs.");
+
+  // Vamo_v2, one channel, 24 filters: 8 filters make one group of 8, 16 two.
+  const V1Checker vamo_v2(kVamoV2);
+  const auto one_channel = v1_layer(model, T::Convolutional, {8, 8, 1}, {{"filters", 24}});
+  EXPECT_EQ(text(vamo_v2.checker.check_layer_mappings(*one_channel, {cnp(0, 8, 8), cnp(0, 8, 16)})),
+            "Cannot map layer 'layer'. With one input channel, the number of neurons per NP / 8 must be even.");
+  EXPECT_TRUE(v1.checker.check_layer_mappings(*one_channel, {cnp(0, 8, 8), cnp(0, 8, 16)}).success());
+}
+
+TEST(V1Checker, MemoryFitsAndSplitGeometry) {
+  std::unique_ptr<Model> model;
+  const V1Checker v1;  // 10752 words single-buffered, 5376 dual-buffered; one 4-byte word per row here
+  EXPECT_TRUE(v1.checker.is_sram_input_fit_single_buffer(hw::Type::CNP1, 10752, 4, 1, 0, 8, 0));
+  EXPECT_FALSE(v1.checker.is_sram_input_fit_single_buffer(hw::Type::CNP1, 10753, 4, 1, 0, 8, 0));
+  EXPECT_TRUE(v1.checker.is_sram_input_fit_dual_buffer(hw::Type::CNP1, 5376, 8, 1, 0, 4, 0));
+  EXPECT_FALSE(v1.checker.is_sram_input_fit_dual_buffer(hw::Type::CNP1, 5377, 8, 1, 0, 4, 0));
+
+  const auto conv = v1_layer(model, T::Convolutional, {8, 8, 4},
+                             {{"kernel_width", 5}, {"kernel_height", 3}, {"pool_type", 1}, {"pooling_width", 2},
+                              {"pooling_height", 3}});
+  EXPECT_EQ(v1.checker.np_split_params(hw::Type::CNP1, *conv->params()), (NpSplitParams{2, 2, 1, 1, 1, 2, 3, 8}));
+
+  // 10 neurons of 64 2-bit weights: (2 x 2 + 4) x 10 = 80 words.
+  const auto dense = v1_layer(model, T::FullyConnected, {4, 4, 4}, {});
+  HardwareConstraints table = v1.table;
+  table.fnp3_sram_size = 80;
+  EXPECT_TRUE(v1.checker.check_fnp3_sram_size(table, *dense));
+  table.fnp3_sram_size = 79;
+  EXPECT_FALSE(v1.checker.check_fnp3_sram_size(table, *dense));
+}
+
+// InputConvolutional -> Convolutional -> FullyConnected through the built-in back end on a
+// generation-1 device with an HRC, four CNPs and an FNP3.
+TEST(V1Checker, BuiltInBackEndMapsThroughTheChecker) {
+  std::vector<np::Info> nps;
+  for (uint8_t id = 0; id < 4; ++id) nps.push_back({{1, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
+  nps.push_back({{2, 1, 0, 0}, {hw::Type::FNP3}, false});
+  const auto device = std::make_shared<ornix::test::FakeMeshDevice>(
+      kA1, Mesh(IpVersion::v1, {1, 1, 0, 0}, {1, 1, 1, 0}, np::Info{{}, {hw::Type::HRC}, false}, nps, {}));
+  const ornix::test::ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
+  // A valid model passes every check and stops only where recording begins.
+  auto model = Model::create();
+  set_bytes(*ornix::test::add_layer(*model, T::InputConvolutional, base_params(T::InputConvolutional), "hrc"),
+            "weights", {1});
+  ornix::test::add_layer(*model, T::Convolutional, base_params(T::Convolutional), "conv");
+  ornix::test::add_layer(*model, T::FullyConnected, base_params(T::FullyConnected), "dense");
+  EXPECT_THAT([&] { model->map(device, true, nullptr); },
+              ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr("not available yet")));
+
+  LayerParams::Values broken = base_params(T::Convolutional);
+  broken.insert_or_assign("kernel_width", 4);
+  broken.insert_or_assign("kernel_height", 4);
+  broken.insert_or_assign("weights_bits", 8);
+  model = ornix::test::model_with_input(8, 8, 8);
+  ornix::test::add_layer(*model, T::Convolutional, broken, "conv");
+  ornix::test::add_layer(*model, T::FullyConnected, base_params(T::FullyConnected), "dense");
+  EXPECT_THAT([&] { model->map(device, true, nullptr); },
+              ornix::test::throws_text<std::runtime_error>("Cannot map layer 'conv'. Kernel size must be 1, 3, 5 or "
+                                                           "7.\nStandard CNP weights bitwidth must be 1, 2 or 4."));
+}
+
+}  // namespace
+}  // namespace ornix::v1::test
