@@ -12,7 +12,8 @@ inline constexpr const char* kMsgVamoV1Unsupported =
     "Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.";
 inline constexpr const char* kMsgUnsupportedLayerType = "Unsupported layer type on Ornix v1.";
 inline std::string weights_out_of_range_message(int32_t low, int32_t high, int32_t example) {
-  return "Weights contain values out of range (" + std::to_string(low) + ", " + std::to_string(high) + ") (e.g.: " + std::to_string(example) + ").";
+  return "Weights contain values out of range (" + std::to_string(low) + ", " + std::to_string(high) +
+         ") (e.g.: " + std::to_string(example) + ").";
 }
 inline constexpr const char* kMsgNumWeightsMismatch =
     "The number of weights per neuron should match the num_weights OrnixUnsupervised parameter.";

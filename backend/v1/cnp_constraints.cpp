@@ -45,7 +45,8 @@ LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& param
                           rule_status(layer, params.pooling_height == size, kMsgPoolNotSquare),
                           rule_status(layer, pool.stride_x == pool.stride_y, kMsgPoolStridesDiffer),
                           rule_status(layer, pool.stride_x <= size, kMsgPoolStrideAboveSize),
-                          rule_status(layer, uint32_t{size} <= input[0] && uint32_t{size} <= input[1], kMsgPoolAboveInput),
+                          rule_status(layer, uint32_t{size} <= input[0] && uint32_t{size} <= input[1],
+                                      kMsgPoolAboveInput),
                       });
   return status;
 }
@@ -76,7 +77,8 @@ LayerMappingStatus check_cnp_common_constraints(const Layer& layer, const ConvPa
   LayerMappingStatus status = check_cnp_input_size(layer, input);
   merge_rules(status,
               {
-                  rule_status(layer, params.filters <= kCnpMaxFilters, max_filters_message(kCnpMaxFilters, params.filters)),
+                  rule_status(layer, params.filters <= kCnpMaxFilters,
+                              max_filters_message(kCnpMaxFilters, params.filters)),
                   rule_status(layer, params.kernel_width == params.kernel_height, kMsgKernelNotSquare),
                   rule_status(layer, params.stride_x == params.stride_y, kMsgStridesDiffer),
                   rule_status(layer, params.stride_x <= kCnpMaxStride, kMsgStrideTooLarge),

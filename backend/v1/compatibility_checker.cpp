@@ -76,7 +76,9 @@ LayerMappingStatus CompatibilityCheckerImpl::check_layer_mappings(const Layer& l
     if (component.type != hw::Type::CNP1 && component.type != hw::Type::CNP2) continue;
     const uint64_t width = hw::np_share_or_default(component).spatial_partition.shape[0];
     const uint64_t rounded = (width + kNpInputWidthAlign - 1) / kNpInputWidthAlign * kNpInputWidthAlign;
-    if (rounded > kMaxNpInputWidth) status = LayerMappingError(layer, np_input_width_message(rounded, kMaxNpInputWidth));
+    if (rounded > kMaxNpInputWidth) {
+      status = LayerMappingError(layer, np_input_width_message(rounded, kMaxNpInputWidth));
+    }
   }
   return status;
 }

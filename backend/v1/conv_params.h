@@ -17,14 +17,14 @@ struct ConvParams {
   int32_t kernel_height;
   int32_t stride_x;
   int32_t stride_y;
-  int32_t padding;  // Padding
-  int32_t pool_type;  // PoolType
-  int32_t pooling_width;  // -1: global pooling
+  int32_t padding;           // Padding
+  int32_t pool_type;         // PoolType
+  int32_t pooling_width;     // -1: global pooling
   int32_t pooling_height;
   int32_t pooling_stride_x;  // negative: pooling_width
   int32_t pooling_stride_y;  // negative: pooling_height
   int32_t weights_bits;
-  int32_t activation;  // ActivationType
+  int32_t activation;        // ActivationType
   int32_t act_bits;
 };
 

@@ -23,17 +23,18 @@ hw::Component cnp(uint32_t x, uint32_t width, uint32_t filters = 8) {
   return {hw::Type::CNP1, {}, share, {}};
 }
 
+const char* const kVamoV1Refused =
+    "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.";
+
 TEST(V1Checker, VersionAndLayerTypeGateEveryLayer) {
   std::unique_ptr<Model> model;
   const auto dense1d = ornix::test::add_layer(*ornix::test::model_with_input(4, 4, 4), T::Dense1D, {{"units", 4}});
   const V1Checker v1;
   const V1Checker vamo_v1({0xD3, 0x00, 0x00, 0x01});
   for (const T type : {T::Convolutional, T::SeparableConvolutional, T::InputConvolutional, T::FullyConnected}) {
-    EXPECT_EQ(vamo_v1.check(*v1_layer(model, type, {4, 4, 4}, {{"kernel_width", 2}})),
-              "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.");
+    EXPECT_EQ(vamo_v1.check(*v1_layer(model, type, {4, 4, 4}, {{"kernel_width", 2}})), kVamoV1Refused);
   }
-  EXPECT_EQ(vamo_v1.check(*dense1d), "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please "
-                                     "install ornix 2.0.5 instead.");
+  EXPECT_EQ(vamo_v1.check(*dense1d), kVamoV1Refused);
   EXPECT_EQ(v1.check(*dense1d), "Cannot map layer 'layer'. Unsupported layer type on Ornix v1.");
   EXPECT_EQ(text(v1.checker.check_layer_mappings(*dense1d, {})), "Cannot map layer 'layer'. unknown Layer type.");
 }
@@ -99,7 +100,8 @@ TEST(V1Checker, NpPlacementRules) {
   EXPECT_TRUE(v1.checker.check_layer_mappings(*pooled, {cnp(0, 32)}).success());
   EXPECT_EQ(text(v1.checker.check_layer_mappings(*pooled, {cnp(0, 32), cnp(32, 32)})),
             "Cannot map layer 'layer'. Cannot have convolution stride > 1 and max pooling if the layer is mapped on "
-            "multiple NPs.\nCannot have pooling size > pooling stride if the layer is mapped spatially on multiple NPs.");
+            "multiple NPs.\nCannot have pooling size > pooling stride if the layer is mapped spatially on multiple "
+            "NPs.");
 
   // Vamo_v2, one channel, 24 filters: 8 filters make one group of 8, 16 two.
   const V1Checker vamo_v2(kVamoV2);

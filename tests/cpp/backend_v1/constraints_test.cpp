@@ -44,7 +44,8 @@ const std::vector<Row> kRows{
      "Kernel width and height must be equal.\nHorizontal and vertical strides must be equal."},
     {T::Convolutional, {8, 8, 4}, {{"stride_x", 3}, {"stride_y", 3}}, "Convolution stride must be 1 or 2."},
     {T::Convolutional, {8, 8, 4}, with(kMaxPool2, {{"stride_x", 2}, {"stride_y", 2}}), ""},
-    {T::Convolutional, {8, 8, 4}, with(kMaxPool2, {{"stride_x", 2}, {"stride_y", 2}, {"kernel_width", 5}, {"kernel_height", 5}}),
+    {T::Convolutional, {8, 8, 4},
+     with(kMaxPool2, {{"stride_x", 2}, {"stride_y", 2}, {"kernel_width", 5}, {"kernel_height", 5}}),
      "Convolution stride 2 is only supported for 3x3 kernels."},
     {T::Convolutional, {8, 8, 4}, {{"padding", 0}}, "Only padding same is supported."},
     // Max pooling.
@@ -80,8 +81,8 @@ const std::vector<Row> kRows{
     {T::FullyConnected, {4, 4, 4}, {}, ""},
     {T::FullyConnected, {4, 4, 4}, {}, "Input bitwidth should be 1, 2 or 4.", kA1, {}, 8},
     {T::FullyConnected, {1, 1, 81920}, {}, ""},
-    {T::FullyConnected, {1, 1, 100000}, {}, "Input dimensions are too large to fit in a FNP. The maximum value is 57334.",
-     kVamoV2},
+    {T::FullyConnected, {1, 1, 100000}, {},
+     "Input dimensions are too large to fit in a FNP. The maximum value is 57334.", kVamoV2},
     {T::FullyConnected, {4097, 1, 1}, {}, "The maximum input width is 4096 (got 4097)."},
     {T::FullyConnected, {4, 4, 4}, {{"weights_bits", 5}, {"act_bits", 3}},
      "Weight bits should be between 1 and 4 inclusive.\nact_bits should be 1, 2 or 4."},
@@ -96,7 +97,8 @@ const std::vector<Row> kRows{
      "The parameter stride_x should be 1, 2 or 3.\nThe parameter stride_y should be 1, 2 or 3."},
     {T::InputConvolutional, {}, {{"kernel_width", 5}, {"kernel_height", 5}, {"filters", 65}},
      "The parameter num_neurons should be set between 1 and 64."},
-    {T::InputConvolutional, {}, {{"kernel_width", 5}, {"kernel_height", 5}, {"filters", 65}, {"input_channels", 1}}, ""},
+    {T::InputConvolutional, {},
+     {{"kernel_width", 5}, {"kernel_height", 5}, {"filters", 65}, {"input_channels", 1}}, ""},
     {T::InputConvolutional, {}, {{"padding", 0}, {"stride_y", 2}, {"input_height", 4}},
      "With valid padding, a 3 kernel size and a 2 kernel stride, input second dimension size cannot be smaller than "
      "5.\nInput second dimension size cannot be smaller than 5."},
@@ -111,8 +113,8 @@ const std::vector<Row> kRows{
      "The parameter pool_size and pool_stride should be equal."},
     {T::InputConvolutional, {}, with(kMaxPool2, {{"input_height", 5}, {"stride_y", 3}}),
      "With max pooling, output second dimension size must be at least 2."},
-    {T::InputConvolutional, {}, {{"activation", 0}}, "The first convolutional layer of a model can only be mapped if its "
-                                                     "activations are enabled."},
+    {T::InputConvolutional, {}, {{"activation", 0}},
+     "The first convolutional layer of a model can only be mapped if its activations are enabled."},
     {T::InputConvolutional, {}, {}, "All weights in a hrc layer cannot be zeroes.", kA1, {"weights"}},
 };
 

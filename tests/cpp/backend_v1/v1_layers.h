@@ -19,7 +19,9 @@ inline constexpr HwVersion kVamoV2{0xD3, 0x00, 0x00, 0x02};
 // A valid layer of each checked kind: 3x3 kernels, Same padding, 8 filters or 10 units, 2-bit
 // weights, 4-bit activations (2-bit for the dense layer).
 inline LayerParams::Values base_params(LayerType type) {
-  if (type == LayerType::FullyConnected) return {{"units", 10}, {"weights_bits", 2}, {"activation", 1}, {"act_bits", 2}};
+  if (type == LayerType::FullyConnected) {
+    return {{"units", 10}, {"weights_bits", 2}, {"activation", 1}, {"act_bits", 2}};
+  }
   LayerParams::Values values{{"kernel_width", 3}, {"kernel_height", 3}, {"stride_x", 1}, {"stride_y", 1},
                              {"padding", 1},      {"filters", 8},       {"pool_type", 0}, {"weights_bits", 2},
                              {"activation", 1},   {"act_bits", 4}};
