@@ -17,6 +17,7 @@ bool is_max_pooling_cnp(const Layer& layer) {
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
+  if (first == last) return LayerMappingStatus("");
   const Layer& end = **(last - 1);
   if (is_max_pooling_cnp(end)) return LayerMappingError(end, kMsgMaxPoolingLast);
   for (auto layer = first; layer != last; ++layer) {

@@ -84,7 +84,7 @@ TEST(RegisterHardwareBackend, ModelsMapThroughTheBuiltInBackEnd) {
   register_hardware_backend();
   auto model = two_dense_model();
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_00_00_02), true, nullptr); }),
-            "Generation-1 compatibility checks are not available yet.");
+            "Cannot map layer 'dense1'. Unsupported layer type on Ornix v1.");
   // The generation-2 sequence rules accept the two dense layers as one sequence; the attempt
   // then places the first layer, which finds no FNP on the empty mesh.
   EXPECT_EQ(error_text([&] { model->map(test::mesh_device(test::kD3_A2_01_00), true, nullptr); }),
