@@ -103,6 +103,11 @@ TEST(V1Checker, NpPlacementRules) {
             "multiple NPs.\nCannot have pooling size > pooling stride if the layer is mapped spatially on multiple "
             "NPs.");
 
+  // Pooling strides left out are the pooling sizes.
+  const auto default_strides = v1_layer(model, T::Convolutional, {64, 8, 4},
+                                        {{"pool_type", 1}, {"pooling_width", 2}, {"pooling_height", 2}});
+  EXPECT_TRUE(v1.checker.check_layer_mappings(*default_strides, {cnp(0, 32), cnp(32, 32)}).success());
+
   // Vamo_v2, one channel, 24 filters: 8 filters make one group of 8, 16 two.
   const V1Checker vamo_v2(kVamoV2);
   const auto one_channel = v1_layer(model, T::Convolutional, {8, 8, 1}, {{"filters", 24}});
