@@ -2,7 +2,7 @@
 
 // Generation-1 layers and a checker over the generation's limits table for the checker tests.
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,7 +35,7 @@ inline LayerParams::Values base_params(LayerType type) {
 inline void set_bytes(Layer& layer, const std::string& name, const std::vector<int8_t>& values) {
   const auto old = layer.variables().get(name);
   auto tensor = Dense::create(old->type(), old->shape(), old->layout());
-  std::memcpy(tensor->buffer(), values.data(), values.size());
+  std::copy(values.begin(), values.end(), reinterpret_cast<int8_t*>(tensor->buffer()));
   layer.variables().set(name, tensor);
 }
 
