@@ -27,10 +27,6 @@ std::shared_ptr<Dense> counting(const Shape& shape, Layout layout) {
   return Dense::copy(values.data(), values.size() * 2, TensorType::int16, shape, layout);
 }
 
-std::vector<int16_t> contents(const Dense& tensor) {
-  return {tensor.data<int16_t>(), tensor.data<int16_t>() + tensor.size()};
-}
-
 TEST(DenseTypedAccess, AcceptsOnlyTheStorageElement) {
   EXPECT_EQ(*Dense::create(TensorType::int4, {1})->data<int8_t>(), 0);
   EXPECT_EQ(*Dense::create(TensorType::uint2, {1})->data<uint8_t>(), 0);
