@@ -18,6 +18,7 @@ inline std::string missing_learning_key(const std::string& key) {
 }
 // printf format: the key, the bound, what the bound counts ("the inputs of each neuron", "the
 // units"), the layer, the value given.
-inline constexpr const char* kLearningCountOutOfRange = "%s must be a whole number between 1 and %u, %s of layer %s (got %g).";
+inline constexpr const char* kLearningCountOutOfRange =
+    "%s must be a whole number between 1 and %u, %s of layer %s (got %g).";
 
 }  // namespace ornix::msg

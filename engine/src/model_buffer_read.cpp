@@ -27,7 +27,9 @@ template <typename Entry, typename Key>
 void check_ascending(const flatbuffers::Vector<flatbuffers::Offset<Entry>>* entries, Key key) {
   if (!entries) return;
   for (flatbuffers::uoffset_t i = 1; i < entries->size(); ++i) {
-    if (!(text(key(entries->Get(i - 1))) < text(key(entries->Get(i))))) throw SavedLayerError(msg::kSavedNamesUnordered);
+    if (!(text(key(entries->Get(i - 1))) < text(key(entries->Get(i))))) {
+      throw SavedLayerError(msg::kSavedNamesUnordered);
+    }
   }
 }
 
@@ -42,7 +44,9 @@ std::unique_ptr<LayerParams> read_params(const fbm::Layer& saved) {
 
 std::shared_ptr<const Dense> read_variable(const fbm::Variable& saved) {
   const std::string name = saved.name()->str();
-  const auto refuse = [&](const std::string& problem) { return SavedLayerError(msg::saved_variable_invalid(name, problem)); };
+  const auto refuse = [&](const std::string& problem) {
+    return SavedLayerError(msg::saved_variable_invalid(name, problem));
+  };
   const auto type = static_cast<TensorType>(saved.type());
   const size_t element_size = tensor_element_size(type);
   if (element_size == 0) throw refuse(msg::saved_unknown_type(saved.type()));

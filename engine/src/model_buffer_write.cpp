@@ -87,7 +87,9 @@ flatbuffers::Offset<fbm::Layer> write_layer(Builder& builder, const Layer& layer
 std::vector<uint8_t> write_model_buffer(const Model& model) {
   const Layers layers = model.layers();
   const uint64_t estimate = estimated_size(layers);
-  if (estimate > kMaxModelBufferBytes) throw std::runtime_error(msg::model_too_large_to_save(estimate, kMaxModelBufferBytes));
+  if (estimate > kMaxModelBufferBytes) {
+    throw std::runtime_error(msg::model_too_large_to_save(estimate, kMaxModelBufferBytes));
+  }
 
   std::unordered_map<const Layer*, uint32_t> index_of;
   for (uint32_t i = 0; i < layers.size(); ++i) index_of.emplace(layers[i].get(), i);

@@ -32,8 +32,8 @@ void check_model_inputs(const Dense& inputs, const Shape& sample, bool signed_in
   for (size_t i = 0; same && i < sample.size(); ++i) same = shape[i + 1] == sample[i];
   if (!same) throw std::invalid_argument(msg::input_shape_mismatch(shape_text(sample, true), shape_text(shape, false)));
   if (!takes_type(inputs.type(), signed_input)) {
-    throw std::invalid_argument(msg::input_type_mismatch(signed_input ? msg::kSignedInputTypes : msg::kUnsignedInputTypes,
-                                                         tensor_type_name(inputs.type())));
+    const char* expected = signed_input ? msg::kSignedInputTypes : msg::kUnsignedInputTypes;
+    throw std::invalid_argument(msg::input_type_mismatch(expected, tensor_type_name(inputs.type())));
   }
   if (inputs.layout() != Layout::RowMajor) throw std::invalid_argument(msg::kInputsNotRowMajor);
 }

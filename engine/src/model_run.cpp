@@ -57,7 +57,11 @@ std::shared_ptr<Dense> run_sequences(const std::vector<std::shared_ptr<Sequence>
   for (size_t first = 0; first < frames.size(); first += step) {
     const size_t last = std::min(frames.size(), first + step);
     std::vector<int32_t> batch_labels;
-    if (labels) batch_labels = per_sample ? std::vector<int32_t>(labels->begin() + first, labels->begin() + last) : *labels;
+    if (per_sample) {
+      batch_labels.assign(labels->begin() + first, labels->begin() + last);
+    } else if (labels) {
+      batch_labels = *labels;
+    }
     const auto batch = run_batch(sequences, Samples(frames.begin() + first, frames.begin() + last),
                                  labels ? &batch_labels : nullptr);
     outputs.insert(outputs.end(), batch.begin(), batch.end());
