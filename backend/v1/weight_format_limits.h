@@ -8,7 +8,6 @@
 namespace ornix::v1 {
 
 // One 50-bit weight word travels as a 64-bit slot: two u32 words, low word first.
-inline constexpr uint32_t kSlotBits = 64;
 inline constexpr uint32_t kSlotWords = 2;
 inline constexpr uint32_t kWeightWordBits = 50;  // usable bits of a slot
 inline constexpr uint32_t kSlotPayloadBits48 = 48;  // the layouts that keep to 48 bits of a slot
@@ -24,8 +23,7 @@ inline constexpr uint32_t kFilterGroup = 8;
 inline constexpr uint32_t kGroupSlots4bitK3 = 6;
 inline constexpr uint32_t kGroupSlots4bitK5 = 16;
 inline constexpr uint32_t kGroupSlots4bitK7 = 42;
-// 4-bit codes of a 1x1 kernel per slot (48 bits).
-inline constexpr uint32_t kCodes4bitPerSlot = 12;
+// Bits of a 4-bit standard weight code (twelve to the 48 bits of a 1x1 slot).
 inline constexpr uint32_t kCode4Bits = 4;
 
 // Blocks and sizes are rounded up to a multiple of this many u32 words.

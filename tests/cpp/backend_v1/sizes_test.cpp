@@ -6,30 +6,21 @@
 
 #include "backend/v1/cnp_weight_sizes.h"
 #include "backend/v1/fnp_sizes.h"
-#include "engine/layer_fixtures.h"
+#include "backend_v1/v1_fixtures.h"
 
 namespace ornix::v1 {
 namespace {
 
-using test::add_layer;
-using test::model_with_input;
-using test::throws_text;
+using ornix::test::throws_text;
+using test::MappedLayer;
 
-// A generation-1 layer of `type` after an input of (width, height, channels).
-struct V1Layer {
-  V1Layer(LayerType type, const LayerParams::Values& params, uint32_t width, uint32_t height, uint32_t channels)
-      : model(model_with_input(width, height, channels)), layer(add_layer(*model, type, params)) {}
-  std::unique_ptr<Model> model;
-  std::shared_ptr<Layer> layer;
-};
-
-V1Layer conv(LayerType type, int kernel, int filters, int bits, uint32_t channels) {
-  return V1Layer(type, {{"kernel_width", kernel}, {"kernel_height", kernel}, {"filters", filters}, {"weights_bits", bits}},
-                 8, 8, channels);
+MappedLayer conv(LayerType type, int kernel, int filters, int bits, uint32_t channels) {
+  return MappedLayer(type, {{"kernel_width", kernel}, {"kernel_height", kernel}, {"filters", filters},
+                            {"weights_bits", bits}}, Shape{8, 8, channels}, 8, {});
 }
 
-V1Layer dense(int units, int bits, uint32_t inputs) {
-  return V1Layer(LayerType::FullyConnected, {{"units", units}, {"weights_bits", bits}}, 1, 1, inputs);
+MappedLayer dense(int units, int bits, uint32_t inputs) {
+  return MappedLayer(LayerType::FullyConnected, {{"units", units}, {"weights_bits", bits}}, Shape{1, 1, inputs}, 8, {});
 }
 
 TEST(CnpSizes, InputContainerAndSram) {
