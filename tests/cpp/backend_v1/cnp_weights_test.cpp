@@ -17,18 +17,9 @@ namespace {
 using test::throws_text;
 using Words = std::vector<uint32_t>;
 
-// An int8 tensor of `shape` in `layout`, filled in row-major order of its dimensions.
+// An int8 tensor of `shape` in `layout` holding `values` in storage order.
 std::shared_ptr<Dense> tensor(const Shape& shape, const std::vector<int8_t>& values, Layout layout = Layout::Reversed) {
-  auto t = Dense::create(TensorType::int8, shape, layout);
-  for (size_t i = 0; i < values.size(); ++i) {
-    size_t offset = 0, rest = i;
-    for (size_t d = shape.size(); d-- > 0;) {
-      offset += (rest % shape[d]) * t->strides()[d];
-      rest /= shape[d];
-    }
-    t->data<int8_t>()[offset] = values[i];
-  }
-  return t;
+  return Dense::copy(values.data(), values.size(), TensorType::int8, shape, layout);
 }
 
 // (filters, channels, k, k) kernels of zeros with the given (filter, channel, row, column) = value.
