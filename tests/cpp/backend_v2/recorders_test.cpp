@@ -145,9 +145,8 @@ TEST(NpRecorders, EachRefusesLayersOfAnotherType) {
   const test::FakeDevice device{kV2};
   for (const Row& row : rows) {
     const auto layer = make_layer(row.other, {}, "other");
-    EXPECT_EQ(thrown<std::runtime_error>([&] { row.recorder(device, *layer, nullptr, false, false, {}, false, false); }),
-              row.message)
-        << static_cast<int>(row.other);
+    const auto record = [&] { row.recorder(device, *layer, nullptr, false, false, {}, false, false); };
+    EXPECT_EQ(thrown<std::runtime_error>(record), row.message) << static_cast<int>(row.other);
   }
 }
 
