@@ -19,6 +19,7 @@ namespace ornix::v2 {
 namespace {
 
 using program::thrown;
+using test::overflow;
 using ::testing::ElementsAreArray;
 
 constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
@@ -238,10 +239,6 @@ TEST(HrcRecording, RefusesWhatTheHrcCannotRun) {
   EXPECT_EQ(average.check(), "");
   EXPECT_EQ(average.recording_error(), "Wrong pooling at HRC recording.");
 
-  const auto overflow = [](int value, int width) {
-    return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-           "-bit field, which will cause an overflow.";
-  };
   EXPECT_EQ(Hrc({{"pool_type", 1}, {"pool_size", 16}, {"pool_stride", 2}}).recording_error(), overflow(16, 4));
   EXPECT_EQ(Hrc({{"filters", 513}}).recording_error(), overflow(512, 9));
 }
