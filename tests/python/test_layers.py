@@ -8,39 +8,30 @@ KERNEL = {"kernel_width": 3, "kernel_height": 5, "stride_x": 1, "stride_y": 2, "
           "pooling_height": 4, "pooling_stride_x": 6, "pooling_stride_y": 7}
 
 
-@pytest.fixture
-def params():
-    return core.LayerParams(core.LayerType.Conv2D, KERNEL)
-
-
-@pytest.mark.parametrize("key, value", [
-    ("kernel_width", 3), ("kernel_size", [3, 5]), ("kernel_stride", [1, 2]), ("pool_size", [2, 4]),
-    ("pool_stride", [6, 7]),
+@pytest.mark.parametrize("entries, key, expected", [
+    (KERNEL, "kernel_width", 3), (KERNEL, "kernel_size", [3, 5]), (KERNEL, "kernel_stride", [1, 2]),
+    (KERNEL, "pool_size", [2, 4]), (KERNEL, "pool_stride", [6, 7]),
+    ({"pool_size": 9, "pooling_width": 1, "pooling_height": 1}, "pool_size", 9),  # a plain name wins
+    (KERNEL, "kernel", ValueError("Key kernel not found")),
+    ({"kernel_width": 3}, "kernel_size", ValueError("Key kernel_height not found")),  # its missing plain name
 ])
-def test_plain_and_composite_names(params, key, value):
-    assert params.get(key) == value and getattr(params, key) == value
-
-
-def test_composite_names_are_not_parameters(params):
-    assert not params.has("kernel_size") and params.has("kernel_width")
-    assert dir(params) == sorted(KERNEL)
-
-
-def test_plain_parameter_wins_over_composite_name():
-    params = core.LayerParams(core.LayerType.Conv2D, {"pool_size": 9, "pooling_width": 1, "pooling_height": 1})
-    assert params.get("pool_size") == 9 and params.pool_size == 9
-
-
-@pytest.mark.parametrize("params, key, message", [
-    ({}, "kernel", "Key kernel not found"),
-    ({"kernel_width": 3}, "kernel_size", "Key kernel_height not found"),  # the missing plain name
-])
-def test_missing_names(params, key, message):
-    params = core.LayerParams(core.LayerType.Conv2D, params)
+def test_parameter_lookup(entries, key, expected):
+    params = core.LayerParams(core.LayerType.Conv2D, entries)
     for read in (params.get, lambda k: getattr(params, k), lambda k: getattr(params, k, None)):
-        with pytest.raises(ValueError) as error:
-            read(key)
-        assert str(error.value) == message
+        if isinstance(expected, ValueError):
+            with pytest.raises(ValueError) as error:
+                read(key)
+            assert str(error.value) == str(expected)
+        else:
+            assert read(key) == expected
+
+
+def test_composite_names_are_not_parameters_and_copies_are_independent():
+    params = core.LayerParams(core.LayerType.Conv2D, KERNEL)
+    assert not params.has("kernel_size") and params.has("kernel_width") and dir(params) == sorted(KERNEL)
+    copied = copy.copy(params)
+    del params
+    assert copied.layer_type == core.LayerType.Conv2D and copied.kernel_size == [3, 5]
 
 
 @pytest.mark.parametrize("entries", [{"units": 2**31}, {1: 2}, {"units": "3"}])
@@ -49,19 +40,11 @@ def test_entries_are_str_to_int32(entries):
         core.LayerParams(core.LayerType.FullyConnected, entries)
 
 
-def test_copy_is_independent(params):
-    copied = copy.copy(params)
-    del params
-    assert copied.layer_type == core.LayerType.Conv2D and copied.kernel_size == [3, 5]
-
-
 def test_layer_type_members_and_unknown_values():
-    assert core.LayerType(25) == core.LayerType.Dense1D
-    assert len(core.LayerType.__members__) == 19
+    assert core.LayerType(25) == core.LayerType.Dense1D and len(core.LayerType.__members__) == 19
     assert list(core.LayerType.__members__)[-2:] == ["StatefulRecurrent", "Dense1D"]
-    assert str(core.LayerType(7)) == "LayerType.???"
+    assert str(core.LayerType(7)) == "LayerType.???" and repr(core.LayerType.Conv2D) == "<LayerType.Conv2D: 14>"
     assert core.LayerType.Conv2D != 14 and int(core.LayerType.Conv2D) == 14
-    assert repr(core.LayerType.Conv2D) == "<LayerType.Conv2D: 14>"
     with pytest.raises(TypeError):
         core.PoolType.Max + 1
 
@@ -70,36 +53,29 @@ def test_layer_type_members_and_unknown_values():
     (core.LayerType, "The layer type", {"Unknown": 0, "InputConvolutional": 2, "Add": 6, "Concatenate": 12,
                                         "DepthwiseBufferTempConv": 22}),
     (core.Padding, "Sets the effective padding of the input for convolution, thereby determining the output "
-                   "dimensions. Naming conventions are the same as Keras/Tensorflow.", {"Valid": 0, "Same": 1}),
+                   "dimensions. Naming conventions are the same as Keras/Tensorflow.\n\nMembers:\n\n  Valid : No "
+                   "padding\n\n  Same : Padded so that output size is input size divided by the stride",
+     {"Valid": 0, "Same": 1}),
     (core.PoolType, "The pooling type", {"NoPooling": 0, "Max": 1, "Average": 2}),
     (core.ActivationType, "The activation type", {"NoActivation": 0, "ReLU": 1, "LUT": 2}),
 ])
 def test_enum_members_are_exported_to_the_module(enum, doc, values):
     assert enum.__doc__.startswith(doc)
-    for name, value in values.items():
-        assert int(enum.__members__[name]) == value
+    assert {name: int(enum.__members__[name]) for name in values} == values
     for name, member in enum.__members__.items():
         assert getattr(core, name) is member
 
 
-def test_member_docstrings():
-    assert "  Same : Padded so that output size is input size divided by the stride" in core.Padding.__doc__
-    assert "  LUT : LUT activation is selected" in core.ActivationType.__doc__
-
-
-def test_layer_outside_a_model(params):
-    layer = core.Layer(params, "conv")
+def test_layer_outside_a_model():
+    layer = core.Layer(core.LayerParams(core.LayerType.Conv2D, KERNEL), "conv")
     assert layer.name == "conv" and layer.mapping is None and layer.splittable
-    assert layer.parameters.kernel_size == [3, 5]
+    parameters = layer.parameters
+    del layer  # the parameters keep their layer alive
+    assert parameters.kernel_size == [3, 5] and parameters.layer_type == core.Conv2D
     with pytest.raises(RuntimeError, match="^Cannot get input size before it is set.$"):
-        layer.input_dims
+        core.Layer(parameters, "conv").input_dims
     with pytest.raises(ValueError, match="^Layer parameters must not be null.$"):
         core.Layer(None, "conv")
-
-
-def test_parameters_keep_their_layer_alive():
-    parameters = core.Layer(core.LayerParams(core.LayerType.FullyConnected, {"units": 7}), "fc").parameters
-    assert parameters.units == 7 and parameters.layer_type == core.FullyConnected
 
 
 def test_layer_in_a_model(fc):
@@ -110,12 +86,8 @@ def test_layer_in_a_model(fc):
     assert (layer.input_bits, layer.output_signed, fc.input.output_signed) == (8, True, False)
 
 
-def test_merge_layer_lists_one_shape_per_input(residual):
+def test_merge_layers_and_mapped_layers_without_skip_components(residual):
     assert residual.m1.input_dims == [[8, 8, 8], [8, 8, 8]]
     assert [layer.name for layer in residual.m1.inbounds] == ["x", "c1"]
-
-
-def test_mapped_layers_without_skip_components(residual):
     mapping = residual.c1.mapping
     assert mapping.skipdma_loads == [] and mapping.skipdma_stores == []
-    assert residual.m1.mapping.skipdma_stores == []

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "array_conversion.h"
-#include "hardware/mesh.h"
+#include "fake_mesh_device.h"
 #include "metrics.h"
 #include "ornix/model.h"
 
@@ -21,19 +21,6 @@ namespace py = pybind11;
 using namespace ornix;
 
 namespace {
-
-class VirtualDevice final : public Device {
- public:
-  VirtualDevice(HwVersion version, Mesh mesh) : version_(version), mesh_(std::move(mesh)) {}
-  HwVersion version() const override { return version_; }
-  std::string desc() const override { return "test device"; }
-  const Mesh* mesh() const override { return &mesh_; }
-  HardwareDevice* hardware() const override { return nullptr; }
-
- private:
-  HwVersion version_;
-  Mesh mesh_;
-};
 
 // IP v2: four columns of four CNPs, an FNP3, the DMA in column 1, one skip-DMA engine of four
 // channels.
@@ -44,7 +31,7 @@ std::shared_ptr<Device> virtual_v2_device() {
   }
   nps.push_back({{6, 2, 0, 0}, {hw::Type::FNP3}, false});
   std::vector<np::Info> skip_dmas{{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false}};
-  return std::make_shared<VirtualDevice>(
+  return std::make_shared<test::FakeMeshDevice>(
       HwVersion{0xD3, 0xA2, 0x01, 0x00},
       Mesh(IpVersion::v2, {1, 1, 0, 0}, {1, 1, 1, 0}, std::nullopt, std::move(nps), std::move(skip_dmas)));
 }
