@@ -20,6 +20,10 @@ PYBIND11_MODULE(core, m) {
   register_variables(m);
   register_evaluate_bitwidth(m);
   register_metrics(m);
+  register_device(m);
+  register_hw_version(m);
+  register_np_mesh(m);
+  register_np_components(m);
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);
