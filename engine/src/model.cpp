@@ -7,6 +7,7 @@
 #include "layer_messages.h"
 #include "model_run.h"
 #include "ornix/layer_impl.h"
+#include "software_sequence.h"
 
 namespace ornix {
 
@@ -107,7 +108,7 @@ class ModelImpl final : public Model {
 
   std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) override {
     if (!inputs) throw std::invalid_argument(msg::kNullInputs);
-    if (sequences_.empty()) throw std::runtime_error(msg::kModelNotMapped);
+    if (sequences_.empty()) return run_software(nonempty(), *inputs, SoftwareMode::Forward);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
     return run_sequences(sequences_, *inputs, batch_size);
   }

@@ -21,8 +21,8 @@ class MapConstraints;  // the hardware back end's mapping constraints
 // The first layer is an input layer (Layer::is_input); layer names are unique. Layers joining a
 // model are built (geometry, bit widths, variables) from their parameters and inputs.
 //
-// Mapping onto a device fills sequences() and device(); until a model is mapped they are empty.
-// This engine runs no layer in software: inference needs every layer mapped on the device.
+// Mapping onto a device fills sequences() and device(); until a model is mapped they are empty,
+// and the model runs in software on the host.
 class Model {
  public:
   static std::unique_ptr<Model> create();
@@ -60,9 +60,10 @@ class Model {
   // success the model keeps the new sequences and the device, replacing earlier ones; on
   // failure it keeps what it had. std::runtime_error when no back end is registered.
   virtual void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) = 0;
-  // Runs the samples of `inputs` (dimension 0 counts them) through every sequence in order,
-  // `batch_size` samples at a time (0: all at once), and stacks the outputs. std::runtime_error
-  // when a layer is not mapped on the device.
+  // Runs the samples of `inputs` (dimension 0 counts them) and stacks the outputs. An unmapped
+  // model runs in software (software_sequence.h; `batch_size` does not change its results); a
+  // mapped one runs through every sequence in order, `batch_size` samples at a time (0: all at
+  // once), and std::runtime_error when a layer is not mapped on the device.
   virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;
 
   virtual std::shared_ptr<Device> device() const = 0;
