@@ -142,6 +142,7 @@ std::shared_ptr<Dense> input_conv2d(const Dense& x, const Dense& v, int8_t strid
   const ImageView in = detail::image_view(x, TensorType::uint8, kOp, "x");
   detail::require_type(v, TensorType::uint8, kOp, "v");
   detail::require_type(lw, TensorType::int8, kOp, "lw");
+  detail::require_row_major(lw, kOp, "lw");
   if (v.size() != in.channels) {
     throw std::invalid_argument(msg::op_per_channel(kOp, "v", v.size(), detail::shape_text(x.shape())));
   }

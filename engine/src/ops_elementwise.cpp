@@ -53,6 +53,8 @@ std::shared_ptr<Dense> add(const Dense& x, const Dense& y, int n) {
   detail::require_bits(n, "add");
   detail::require_type(x, TensorType::int32, "add", "x");
   detail::require_type(y, TensorType::int32, "add", "y");
+  detail::require_row_major(x, "add", "x");
+  detail::require_row_major(y, "add", "y");
   if (!(x.shape() == y.shape())) {
     throw std::invalid_argument(
         msg::op_shape_mismatch("add", "shapes", detail::shape_text(x.shape()), detail::shape_text(y.shape())));
@@ -73,6 +75,7 @@ std::shared_ptr<Dense> scale_out(const Dense& x, const Dense& y, const Dense& z,
   detail::require_type(x, TensorType::int32, kOp, "x");
   detail::require_type(y, TensorType::uint8, kOp, "y");
   detail::require_type(z, TensorType::int8, kOp, "z");
+  detail::require_row_major(x, kOp, "x");
   const size_t period = detail::trailing_period(x.shape(), y, kOp, "y");
   if (detail::trailing_period(x.shape(), z, kOp, "z") != period) {
     throw std::invalid_argument(msg::op_shape_mismatch(kOp, "channel counts of y and z", std::to_string(y.size()),
@@ -105,6 +108,8 @@ std::shared_ptr<Dense> look_up(const Dense& x, const Dense& y) {
   constexpr const char* kOp = "look_up";
   detail::require_type(x, TensorType::int32, kOp, "x");
   detail::require_type(y, TensorType::int32, kOp, "y");
+  detail::require_row_major(x, kOp, "x");
+  detail::require_row_major(y, kOp, "y");
   const bool per_channel_tables = y.shape().size() == 2;
   if (y.shape().size() != 1 && !per_channel_tables) throw std::invalid_argument(msg::op_bad_rank(kOp, "y", "1 or 2", y.shape().size()));
   const size_t channels = per_channel_tables ? y.shape()[0] : 1;
@@ -129,6 +134,7 @@ std::shared_ptr<Dense> dequantize(const Dense& x, const Dense& y) {
   constexpr const char* kOp = "dequantize";
   detail::require_type(x, TensorType::int32, kOp, "x");
   detail::require_type(y, TensorType::float32, kOp, "y");
+  detail::require_row_major(x, kOp, "x");
   const size_t period = detail::trailing_period(x.shape(), y, kOp, "y");
   auto out = Dense::create(TensorType::float32, x.shape());
   const int32_t* in = x.data<int32_t>();

@@ -30,6 +30,7 @@ void fifo_op(Dense& x, const Dense& y) {
   detail::require_type(x, TensorType::int8, kOp, "x");
   detail::require_type(y, TensorType::int8, kOp, "y");
   detail::require_row_major(x, kOp, "x");
+  detail::require_row_major(y, kOp, "y");
   const size_t frame = frame_size(x, kOp, "x");
   require_frame_values(x, frame, y, kOp);
   int8_t* buffer = x.data<int8_t>();
@@ -43,6 +44,7 @@ std::shared_ptr<Dense> depthwise_like_conv(const Dense& x, const Dense& y, int n
   detail::require_type(x, TensorType::int32, kOp, "x");
   detail::require_type(y, TensorType::int8, kOp, "y");
   detail::require_row_major(x, kOp, "x");
+  detail::require_row_major(y, kOp, "y");
   const size_t frame = frame_size(x, kOp, "x");
   const Shape& xs = x.shape();
   const uint32_t taps = xs[0];

@@ -37,19 +37,20 @@ LearningStep::LearningStep(FullyConnected& layer, const LearningParams& params) 
   competition_ = checked(params, "learning_competition", 0, 1, "between 0 and 1");
   const double decay = checked(params, "plasticity_decay", 0, 1, "between 0 and 1");
   const auto initial_swaps = static_cast<uint32_t>(std::round(num_weights_ * initial));
-  swap_floor_ = static_cast<uint32_t>(std::ceil(num_weights_ * floor));
+  swap_floor_ = std::max(1u, static_cast<uint32_t>(std::ceil(num_weights_ * floor)));
   swap_drop_ = static_cast<uint32_t>(std::ceil(initial_swaps * decay));
 
   // Reversed (units, inputs) weights are, in memory, row-major (inputs, units).
   const std::vector<int64_t> values = integer_values(
       *Dense::copy(weights.buffer(), weights.byte_size(), weights.type(), Shape{inputs_, units_}));
   weights_.assign(values.begin(), values.end());
+  swaps_.assign(units_, 0);
   if (const auto swaps = optional_variable(layer, "thswap")) {
     const std::vector<int64_t> stored = integer_values(*swaps);
-    swaps_.assign(stored.begin(), stored.end());
-    swaps_.resize(units_, 0);
-  } else {
-    swaps_.assign(units_, static_cast<int32_t>(std::max(1u, initial_swaps)));
+    std::copy_n(stored.begin(), std::min<size_t>(stored.size(), units_), swaps_.begin());
+  }
+  for (int32_t& swap : swaps_) {
+    if (swap <= 0) swap = static_cast<int32_t>(std::max(1u, initial_swaps));
   }
   order_.reserve(inputs_);
   drops_.reserve(inputs_);

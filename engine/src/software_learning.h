@@ -25,14 +25,14 @@ namespace ornix::software {
 //   connects the most active inputs it is not connected to (the highest value first, then the
 //   lowest index): first, while it holds fewer than N connections, inputs above 0; then each
 //   by giving up its least active connection, while the new input is the more active; s
-//   connections change at most. Then s = max(ceil(N x min_plasticity),
+//   connections change at most. Then s = max(1, ceil(N x min_plasticity),
 //   s - ceil(round(N x initial_plasticity) x plasticity_decay)).
 // - Competition: with learning_competition c > 0, the pool's runner-up (the next highest
 //   potential, when above 0) unlearns the sample the same way in reverse: up to round(c x its s)
 //   of its most active connections move to its least active unconnected inputs, while those are
 //   the less active.
-// - "thswap" (int32, one per neuron) starts at max(1, round(N x initial_plasticity)) when the
-//   layer does not hold it yet.
+// - "thswap" (int32, one per neuron) holds s; a neuron whose s is 0 or less (a layer just
+//   compiled) or absent starts at max(1, round(N x initial_plasticity)).
 //
 // Parameters must satisfy: 1 <= num_weights <= inputs per neuron, num_classes >= 1 dividing the
 // units, 0 < initial_plasticity <= 1, 0 <= min_plasticity <= initial_plasticity,

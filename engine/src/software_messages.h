@@ -11,9 +11,8 @@ namespace ornix::msg {
 inline std::string software_layer_failed(const std::string& layer, const std::string& error) {
   return "Error when running layer '" + layer + "' in software: " + error;
 }
-inline std::string software_unsupported(const std::string& layer) {
-  return "Layer " + layer + " holds no weights for its state update and cannot run in software.";
-}
+inline constexpr const char* kSoftwareUnsupported =
+    "StatefulRecurrent layers hold no weights for their state update and cannot run in software.";
 inline std::string software_value_out_of_range(const std::string& what) {
   return "Values of " + what + " do not fit their type.";
 }
@@ -23,6 +22,10 @@ inline std::string software_sample_shape(size_t given, size_t expected) {
 }
 inline std::string software_sample_type(const char* given) {
   return std::string("Samples of type ") + given + " cannot run in software (uint8, int8, int16 or int32 expected).";
+}
+inline std::string software_channel_count(const std::string& variable, size_t given, size_t channels) {
+  return "Variable " + variable + " holds " + std::to_string(given) + " values for " + std::to_string(channels) +
+         " channels.";
 }
 inline std::string software_input_value(int32_t value, int bits, bool is_signed) {
   return "Input value " + std::to_string(value) + " does not fit the model's " + std::to_string(bits) + "-bit " +
@@ -34,7 +37,7 @@ inline std::string software_output_shape(const std::string& computed, const std:
 }
 
 // Learning.
-inline std::string cannot_learn(const std::string& layer) {
+inline std::string software_cannot_learn(const std::string& layer) {
   return "Layer " + layer + " cannot learn: fit needs a last FullyConnected layer compiled with learning parameters.";
 }
 inline std::string label_count(size_t labels, size_t samples) {

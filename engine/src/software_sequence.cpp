@@ -87,7 +87,7 @@ SoftwareSequence::SoftwareSequence(const std::vector<std::shared_ptr<LayerImpl>>
 
 std::vector<std::shared_ptr<Tensor>> SoftwareSequence::forward_samples(
     const std::vector<std::shared_ptr<const Tensor>>& inputs, std::vector<int32_t>* labels) {
-  if (labels != nullptr && learning_ == nullptr) throw std::runtime_error(msg::cannot_learn(layers_.back()->name()));
+  if (labels != nullptr && learning_ == nullptr) throw std::runtime_error(msg::software_cannot_learn(layers_.back()->name()));
   if (labels != nullptr && labels->size() > 1 && labels->size() != inputs.size()) {
     throw std::invalid_argument(msg::label_count(labels->size(), inputs.size()));
   }

@@ -76,10 +76,11 @@ std::shared_ptr<Dense> converted(const Dense& tensor, const Shape& shape, Tensor
   return out;
 }
 
-// Per-channel int values of an optional variable, or `count` copies of `fallback`.
+// The `count` values of an optional per-channel variable, or `count` copies of `fallback`.
 std::vector<int64_t> channel_values(const Layer& layer, const char* name, uint32_t count, int64_t fallback) {
   const auto variable = optional_variable(layer, name);
   if (!variable) return std::vector<int64_t>(count, fallback);
+  if (variable->size() != count) throw std::invalid_argument(msg::software_channel_count(name, variable->size(), count));
   return integer_values(*variable);
 }
 
@@ -141,6 +142,8 @@ std::shared_ptr<Dense> to_int8(const Dense& tensor, const Shape& shape) {
   return converted<int8_t>(tensor, shape, TensorType::int8);
 }
 
+std::shared_ptr<Dense> to_uint8(const Dense& tensor) { return converted<uint8_t>(tensor, {}, TensorType::uint8); }
+
 std::shared_ptr<Dense> filled(TensorType type, uint32_t count, int32_t value) {
   return tensor_of(type, std::vector<int64_t>(count, value));
 }
@@ -150,7 +153,7 @@ std::shared_ptr<Dense> reshaped(const Dense& x, const Shape& shape) {
 }
 
 InputShift::InputShift(const Layer& layer) {
-  if (const auto shifts = optional_variable(layer, "input_shift")) shifts_ = converted<uint8_t>(*shifts, {}, TensorType::uint8);
+  if (const auto shifts = optional_variable(layer, "input_shift")) shifts_ = to_uint8(*shifts);
 }
 
 std::shared_ptr<Dense> InputShift::apply(std::shared_ptr<Dense> x) const {
@@ -160,20 +163,20 @@ std::shared_ptr<Dense> InputShift::apply(std::shared_ptr<Dense> x) const {
 }
 
 V2Output::V2Output(const LayerImpl& layer, uint32_t channels) : layer_(layer) {
-  if (const auto bias = optional_variable(layer, "bias")) {
-    const std::vector<int64_t> values = integer_values(*bias);
+  if (optional_variable(layer, "bias")) {
+    const std::vector<int64_t> values = channel_values(layer, "bias", channels, 0);
     const std::vector<int64_t> shifts = channel_values(layer, "bias_shift", channels, 0);
-    bias_.resize(values.size());
-    for (size_t f = 0; f < values.size(); ++f) bias_[f] = ops::detail::shift_round(values[f], static_cast<int>(shifts.at(f)));
+    bias_.resize(channels);
+    for (size_t f = 0; f < channels; ++f) bias_[f] = ops::detail::shift_round(values[f], static_cast<int>(shifts[f]));
   }
   if (layer.activation_is(ActivationType::ReLU)) {
     std::vector<int64_t> ceilings(channels, INT32_MAX);
     if (optional_variable(layer, "max_value")) {
       const std::vector<int64_t> values = channel_values(layer, "max_value", channels, 0);
       const std::vector<int64_t> shifts = channel_values(layer, "max_value_shift", channels, 0);
-      for (size_t f = 0; f < values.size(); ++f) {
-        ceilings.at(f) = ops::detail::clamp_to(ops::detail::shift_round(values[f], static_cast<int>(shifts.at(f))),
-                                               ops::detail::signed_range(32));
+      for (size_t f = 0; f < channels; ++f) {
+        ceilings[f] = ops::detail::clamp_to(ops::detail::shift_round(values[f], static_cast<int>(shifts[f])),
+                                            ops::detail::signed_range(32));
       }
     }
     ceilings_ = tensor_of(TensorType::int32, ceilings);
@@ -205,8 +208,11 @@ std::shared_ptr<Dense> V2Output::apply(std::shared_ptr<Dense> acc) const {
 
 V1Output::V1Output(const LayerImpl& layer) : layer_(layer) {
   if (!layer.has_activation()) return;
-  thresholds_ = integer_values(*layer.variables().get("threshold"));
-  steps16_ = integer_values(*get_threshold_t16_from_act_steps(*layer.variables().get("act_step")));
+  const uint32_t channels = layer.output_dimensions()[2];
+  thresholds_ = channel_values(layer, "threshold", channels, 0);
+  const auto steps = layer.variables().get("act_step");
+  if (steps->size() != channels) throw std::invalid_argument(msg::software_channel_count("act_step", steps->size(), channels));
+  steps16_ = integer_values(*get_threshold_t16_from_act_steps(*steps));
 }
 
 std::shared_ptr<Dense> V1Output::apply(std::shared_ptr<Dense> potentials) const {

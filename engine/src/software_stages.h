@@ -28,8 +28,9 @@ std::shared_ptr<const Dense> optional_variable(const Layer& layer, const char* n
 // Any integer tensor's values as a row-major int32 tensor of the given shape (its own when
 // empty). Reversed-layout tensors are read through their strides.
 std::shared_ptr<Dense> to_int32(const Dense& tensor, const Shape& shape = {});
-// The same for int8 weights (values outside int8 are refused with std::runtime_error).
+// The same for int8 and uint8 (values outside the type are refused with std::runtime_error).
 std::shared_ptr<Dense> to_int8(const Dense& tensor, const Shape& shape = {});
+std::shared_ptr<Dense> to_uint8(const Dense& tensor);
 
 // A tensor of `count` copies of `value`.
 std::shared_ptr<Dense> filled(TensorType type, uint32_t count, int32_t value);

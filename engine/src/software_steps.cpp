@@ -122,13 +122,6 @@ class InputConv2DStep final : public SoftwareStep {
   }
 
  private:
-  static std::shared_ptr<Dense> to_uint8(const Dense& values) {
-    auto out = Dense::create(TensorType::uint8, values.shape());
-    const std::vector<int64_t> read = integer_values(values);
-    for (size_t i = 0; i < read.size(); ++i) out->data<uint8_t>()[i] = static_cast<uint8_t>(read[i]);
-    return out;
-  }
-
   ConvWindow window_;
   std::shared_ptr<Dense> pad_values_;
   std::shared_ptr<Dense> filters_;
@@ -210,8 +203,8 @@ class AddStep final : public SoftwareStep {
  public:
   explicit AddStep(const LayerImpl& layer) : layer_(layer) {
     const auto& variables = layer.variables();
-    a_shift_ = to_uint8_tensor(*variables.get("a_shift"));
-    b_shift_ = to_uint8_tensor(*variables.get("b_shift"));
+    a_shift_ = to_uint8(*variables.get("a_shift"));
+    b_shift_ = to_uint8(*variables.get("b_shift"));
     output_shift_ = to_int8(*variables.get("output_shift"));
   }
 
@@ -224,13 +217,6 @@ class AddStep final : public SoftwareStep {
   }
 
  private:
-  static std::shared_ptr<Dense> to_uint8_tensor(const Dense& values) {
-    auto out = Dense::create(TensorType::uint8, values.shape());
-    const std::vector<int64_t> read = integer_values(values);
-    for (size_t i = 0; i < read.size(); ++i) out->data<uint8_t>()[i] = static_cast<uint8_t>(read[i]);
-    return out;
-  }
-
   const LayerImpl& layer_;
   std::shared_ptr<Dense> a_shift_, b_shift_, output_shift_;
 };
@@ -373,7 +359,7 @@ std::unique_ptr<SoftwareStep> make_software_step(const LayerImpl& layer) {
     case DepthwiseBufferTempConv:
       return std::make_unique<DepthwiseBufferTempConvStep>(layer);
     default:
-      throw std::runtime_error(msg::software_unsupported(layer.name()));
+      throw std::runtime_error(msg::kSoftwareUnsupported);
   }
 }
 

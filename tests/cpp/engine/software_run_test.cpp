@@ -92,6 +92,68 @@ TEST(SoftwareRun, BufferTempConvKeepsItsFramesAcrossSamples) {
             "Error when running layer 'in' in software: Input value 4 does not fit the model's 2-bit unsigned inputs.");
 }
 
+// Every layer class after a (4, 4, 2) input (twice for the merge layers) gives its declared
+// output shape in the type its output bits and signedness call for.
+TEST(SoftwareRun, EveryLayerClassGivesItsDeclaredOutput) {
+  struct Row {
+    LayerType type;
+    LayerParams::Values params;
+    TensorType output;
+  };
+  const std::vector<Row> rows{
+      {LayerType::FullyConnected, {{"units", 5}}, TensorType::int32},
+      {LayerType::Convolutional, {{"kernel_width", 3}, {"kernel_height", 1}, {"filters", 2}}, TensorType::int32},
+      {LayerType::SeparableConvolutional,
+       {{"kernel_width", 3}, {"kernel_height", 3}, {"filters", 4}, {"padding", 1}, {"activation", 1}, {"act_bits", 4}},
+       TensorType::uint8},
+      {LayerType::Add, {}, TensorType::uint8},
+      {LayerType::Concatenate, {}, TensorType::uint8},
+      {LayerType::Conv2D,
+       {{"kernel_size", 3}, {"filters", 3}, {"kernel_stride", 2}, {"padding", 1}, {"pool_type", 2}, {"pool_size", -1}},
+       TensorType::int32},
+      {LayerType::InputConv2D, {{"kernel_size", 3}, {"filters", 2}, {"padding", 1}}, TensorType::int32},
+      {LayerType::DepthwiseConv2D, {{"kernel_size", 3}, {"padding", 1}, {"pool_type", 1}, {"pool_size", 2}},
+       TensorType::int32},
+      {LayerType::Conv2DTranspose, {{"kernel_size", 3}, {"filters", 2}}, TensorType::int32},
+      {LayerType::DepthwiseConv2DTranspose, {{"kernel_size", 3}, {"activation", 1}, {"output_bits", 8}},
+       TensorType::uint8},
+      {LayerType::ExtractToken, {}, TensorType::uint8},
+      {LayerType::Dequantizer, {}, TensorType::float32},
+      {LayerType::BufferTempConv, {{"fifo_size", 3}, {"filters", 2}}, TensorType::int32},
+      {LayerType::DepthwiseBufferTempConv, {{"fifo_size", 2}}, TensorType::int32},
+      {LayerType::Dense1D, {{"units", 3}}, TensorType::int32},
+  };
+  const auto samples = tensor<uint8_t>(TensorType::uint8, {1, 4, 4, 2}, std::vector<uint8_t>(32, 3));
+  for (const Row& row : rows) {
+    auto model = model_with_input(4, 4, 2);
+    const auto layer = test::make_layer(row.type, row.params, "layer");
+    const bool merge = row.type == LayerType::Add || row.type == LayerType::Concatenate;
+    model->add(layer, merge ? std::vector{model->get_layer(0), model->get_layer(0)} : std::vector<std::shared_ptr<Layer>>{});
+    const auto outputs = model->forward(samples, 0);
+    const Shape declared = layer->output_dimensions();
+    EXPECT_EQ(outputs->shape(), (Shape{1, declared[0], declared[1], declared[2]})) << static_cast<int>(row.type);
+    EXPECT_EQ(outputs->type(), row.output) << static_cast<int>(row.type);
+  }
+  auto model = model_with_input(4, 4, 2);
+  add_layer(*model, LayerType::StatefulRecurrent, {{"out_channels", 2}}, "recurrent");
+  EXPECT_EQ(error_text([&] { model->forward(samples, 0); }),
+            "Error when running layer 'recurrent' in software: StatefulRecurrent layers hold no weights for their "
+            "state update and cannot run in software.");
+
+  // An InputConvolutional layer starting a model: a 3 x 2 window, Same padding, 2 x 2 max pooling.
+  auto hrc = Model::create();
+  const auto input_conv = test::make_layer(LayerType::InputConvolutional,
+                                           {{"input_width", 4}, {"input_height", 4}, {"input_channels", 2},
+                                            {"kernel_width", 3}, {"kernel_height", 2}, {"filters", 3}, {"padding", 1},
+                                            {"activation", 1}, {"act_bits", 2}, {"pool_type", 1}, {"pooling_width", 2},
+                                            {"pooling_height", 2}},
+                                           "hrc");
+  hrc->add(input_conv);
+  const auto outputs = hrc->forward(samples, 0);
+  EXPECT_EQ(outputs->shape(), (Shape{1, 2, 2, 3}));
+  EXPECT_EQ(outputs->type(), TensorType::uint8);
+}
+
 // Two classes of 16 inputs: class 0 is bright on inputs 0..7, class 1 on inputs 8..15, over a
 // dim noisy background.
 std::shared_ptr<Dense> toy_samples(const std::vector<int32_t>& labels, uint32_t seed) {
