@@ -6,7 +6,6 @@
 
 #include "engine/error_text.h"
 #include "layer_fixtures.h"
-#include "ornix/layers/dense.h"
 #include "ornix/learning_params.h"
 #include "software_sequence.h"
 
@@ -73,7 +72,7 @@ TEST_F(ConvDenseModel, ForwardGivesHandCheckedOutputs) {
 TEST_F(ConvDenseModel, PredictScalesThroughTheDequantizer) {
   const auto dequantizer = add_layer(*model_, LayerType::Dequantizer, {}, "dequantizer");
   dequantizer->variables().set("scales", tensor<float>(TensorType::float32, {2}, {0.5f, 2.0f}));
-  const auto predicted = run_software(impls(*model_), *samples_, SoftwareMode::Predict);
+  const auto predicted = model_->predict(samples_, 0);
   EXPECT_EQ(predicted->type(), TensorType::float32);
   EXPECT_EQ(contents<float>(*predicted), (std::vector<float>{6.5f, -52.0f, 9.0f, -52.0f}));
   EXPECT_EQ(error_text([&] { run_software(impls(*model_), *samples_, SoftwareMode::Fit, {0}); }),
@@ -177,7 +176,7 @@ TEST(SoftwareFit, FullyConnectedLearnsTwoClasses) {
                                                                            {"learning_competition", 0.0},
                                                                            {"min_plasticity", 0.2},
                                                                            {"plasticity_decay", 0.25}});
-  std::dynamic_pointer_cast<FullyConnected>(layer)->set_learning(params);
+  model->compile(params);
   // Six connections per neuron to start from, as a learning layer needs: inputs n x 5 + k x 3.
   auto initial = Dense::create(TensorType::bit, Shape{4, 16}, Layout::Reversed);
   for (int n = 0; n < 4; ++n) {
@@ -186,7 +185,7 @@ TEST(SoftwareFit, FullyConnectedLearnsTwoClasses) {
   layer->variables().set("weights", initial);
   std::vector<int32_t> labels;
   for (int i = 0; i < 40; ++i) labels.push_back(i % 2);
-  run_software(impls(*model), *toy_samples(labels, 7), SoftwareMode::Fit, labels);
+  model->fit(toy_samples(labels, 7), labels, 0);
 
   // Every neuron holds num_weights connections; on held-out samples the right class's neurons win.
   const auto weights = contents<int8_t>(*layer->variables().get("weights"));  // input-major
