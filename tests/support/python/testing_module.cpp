@@ -1,6 +1,7 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
-// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, a hand-made NP component, metrics
-// tables, tensors of any type and layout, and the label conversion.
+// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, a
+// hand-made NP component, metrics tables, tensors of any type and layout, and the label
+// conversion.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
