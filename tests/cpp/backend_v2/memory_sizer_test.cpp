@@ -122,7 +122,7 @@ TEST_F(MemorySizerTest, CnpWeightsAreTheNpsFormattedWordsInBytes) {
   EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 50u);
   EXPECT_EQ(weight(depthwise, component(hw::Type::TNP_B)), 0u);
   EXPECT_EQ(weight(temporal, component(hw::Type::CNP2)), 0u);
-  EXPECT_EQ(weight(make_layer(LayerType::Dense1D, {}, "dense"), component(hw::Type::FNP2)), 0u);
+  EXPECT_EQ(weight(make_layer(LayerType::Dense1D, {{"units", 1}}, "dense"), component(hw::Type::FNP2)), 0u);
 }
 
 TEST_F(MemorySizerTest, SkipStoreKeepsFramesForTheDeepestConsumerAndNothingElseIsExternal) {

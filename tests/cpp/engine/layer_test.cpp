@@ -81,7 +81,7 @@ class FixedLearning : public FullyConnected {
 };
 
 TEST(LayerAccessors, LearningIsHeldWeaklyAndAskedThroughTheOverride) {
-  const auto layer = std::dynamic_pointer_cast<FullyConnected>(make_layer(LayerType::FullyConnected, {}, "fc"));
+  const auto layer = std::dynamic_pointer_cast<FullyConnected>(make_layer(LayerType::FullyConnected, {{"units", 1}}, "fc"));
   ASSERT_NE(layer, nullptr);
   auto learning = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 4}});
   layer->set_learning(learning);
@@ -90,7 +90,7 @@ TEST(LayerAccessors, LearningIsHeldWeaklyAndAskedThroughTheOverride) {
   EXPECT_EQ(layer->learning(), nullptr);
   EXPECT_FALSE(layer->can_learn());
 
-  const auto params = LayerParams::create(LayerType::FullyConnected, {});
+  const auto params = LayerParams::create(LayerType::FullyConnected, {{"units", 1}});
   EXPECT_TRUE(FixedLearning(*params, "fc").can_learn());
 }
 
