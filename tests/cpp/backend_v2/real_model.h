@@ -36,18 +36,15 @@ inline std::vector<np::Info> cnp_columns(uint8_t first, uint8_t last) {
   return nps;
 }
 
-// Skip-DMA channels 0 to count - 1 of the engine in column 6.
-inline std::vector<np::Info> skip_dma_channels(uint8_t count) {
-  std::vector<np::Info> channels;
-  for (uint8_t channel = 0; channel < count; ++channel) {
-    channels.push_back({{6, 1, 0, channel}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false});
-  }
-  return channels;
+// One skip-DMA engine (column 6) of `channels` channels: the mesh lists an engine once, its
+// channel count in the ident's channel byte.
+inline np::Info skip_dma_engine(uint8_t channels) {
+  return {{6, 1, 0, channels}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false};
 }
 
 struct MeshSpec {
   std::vector<np::Info> nps = cnp_columns(2, 5);
-  std::vector<np::Info> skip_dmas = skip_dma_channels(4);
+  std::vector<np::Info> skip_dmas{skip_dma_engine(4)};
   bool hrc = false;
 };
 
