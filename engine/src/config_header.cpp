@@ -52,7 +52,9 @@ void format_config_header(uint32_t* out, const hw::Ident& ident, Target target, 
   uint32_t word1 = 0;
   const uint32_t size_bits = size_value(size, xl);
   if (xl) {
-    if (address > kMaxXlAddress) throw std::invalid_argument(format_text(kXlAddressTooLarge, unsigned{address}, kMaxXlAddress));
+    if (address > kMaxXlAddress) {
+      throw std::invalid_argument(format_text(kXlAddressTooLarge, unsigned{address}, kMaxXlAddress));
+    }
     set_field(word1, kXlAddress, address);
     set_field(word1, kXlSizeHigh, size_bits >> kSize.width);
   } else {

@@ -52,7 +52,8 @@ class RealModel {
  public:
   // A model of one InputData layer of `input` (width, height, channels) for a device with the
   // mesh of `mesh` (DMA in column 1).
-  explicit RealModel(const Shape& input, const MeshSpec& mesh = {}) : model(model_with_input(input[0], input[1], input[2])) {
+  explicit RealModel(const Shape& input, const MeshSpec& mesh = {})
+      : model(model_with_input(input[0], input[1], input[2])) {
     driver.set_version({0xD3, 0xA2, 0x01, 0x00});
     std::optional<np::Info> hrc;
     if (mesh.hrc) hrc = np::Info{{}, {hw::Type::HRC}, false};
