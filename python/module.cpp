@@ -15,6 +15,10 @@ PYBIND11_MODULE(core, m) {
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());
   register_backend_type(m);
+  register_device(m);
+  register_hw_version(m);
+  register_np_mesh(m);
+  register_np_components(m);
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);

@@ -8,6 +8,10 @@ namespace py = pybind11;
 
 // One function per bound family; module.cpp calls them in the module's registration order.
 void register_backend_type(py::module_& m);
+void register_device(py::module_& m);
+void register_hw_version(py::module_& m);
+void register_np_mesh(py::module_& m);        // NP: SramSize and its constants, Mesh
+void register_np_components(py::module_& m);  // NP: Ident, Type, Info, NpSpace, MemoryInfo, Component
 void register_clock_mode(py::module_& soc);
 void register_ip_version(py::module_& m);
 

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "layer_build.h"
 #include "layer_catalogue.h"
+#include "layer_limits.h"
 #include "layer_messages.h"
 
 namespace ornix {
@@ -19,6 +21,16 @@ const LayerTraits& traits_of_class(LayerType type, const LayerParams& params) {
 }
 
 int32_t param_or_zero(const LayerParams& params, const char* key) { return params.has(key) ? params.get(key) : 0; }
+
+// Bytes the variables take together, saturating at UINT64_MAX.
+uint64_t variable_bytes(const std::vector<VariableSpec>& specs) {
+  uint64_t total = 0;
+  for (const VariableSpec& spec : specs) {
+    const uint64_t bytes = product({spec.shape.element_count(), tensor_element_size(spec.type)});
+    if (__builtin_add_overflow(total, bytes, &total)) return UINT64_MAX;
+  }
+  return total;
+}
 
 }  // namespace
 
@@ -82,6 +94,10 @@ void LayerImpl::attach(const std::vector<std::shared_ptr<LayerImpl>>& inbounds) 
     inputs.shapes.push_back(inbound->output_dimensions());
   }
   LayerBuild next = build(inputs);
+  const uint64_t bytes = variable_bytes(next.variables);
+  if (bytes > kMaxLayerVariableBytes) {
+    throw std::invalid_argument(msg::variables_too_large(name_, bytes, kMaxLayerVariableBytes));
+  }
   variables_.declare(next.variables);
 
   unlink_inbounds();

@@ -37,6 +37,10 @@ inline std::string pool_size_out_of_range(const std::string& layer, const std::s
          std::to_string(value) + ").";
 }
 
+inline std::string variables_too_large(const std::string& layer, uint64_t bytes, uint64_t max) {
+  return "Layer " + layer + " would need " + std::to_string(bytes) + " bytes of variables; a layer holds at most " +
+         std::to_string(max) + " bytes.";
+}
 inline std::string variable_not_found(const std::string& name) { return "Variable " + name + " not found"; }
 inline std::string null_variable(const std::string& name) {
   return "Variable " + name + " cannot be set to a null tensor.";

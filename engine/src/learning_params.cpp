@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "layer_messages.h"
+#include "learning_messages.h"
 #include "named_values.h"
 
 namespace ornix {
@@ -26,6 +27,9 @@ class LearningParamsImpl final : public LearningParams {
 }  // namespace
 
 std::shared_ptr<LearningParams> LearningParams::create(LearningType type, const Values& values) {
+  if (type != LearningType::Unsupervised) {
+    throw std::invalid_argument(msg::unknown_learning_type(static_cast<uint32_t>(type)));
+  }
   return std::make_shared<LearningParamsImpl>(type, values);
 }
 

@@ -5,8 +5,13 @@
 
 #include "layer_catalogue.h"
 #include "layer_messages.h"
+#include "learning_messages.h"
+#include "model_buffer.h"
+#include "model_inputs.h"
+#include "model_messages.h"
 #include "model_run.h"
 #include "ornix/layer_impl.h"
+#include "ornix/layers/dense.h"
 
 namespace ornix {
 
@@ -18,9 +23,13 @@ std::string inbound_range(uint32_t min, uint32_t max) {
   return "between " + std::to_string(min) + " and " + std::to_string(max);
 }
 
+// What an inference entry point asks for.
+enum class Run { Forward, Predict, Fit };
+
 class ModelImpl final : public Model {
  public:
   ~ModelImpl() override {
+    if (learning_layer_) learning_layer_->set_learning(nullptr);
     for (const auto& layer : layers_) layer->release();
   }
 
@@ -45,9 +54,25 @@ class ModelImpl final : public Model {
 
   void pop_layer() override {
     if (layers_.empty()) throw std::runtime_error(msg::kEmptyModel);
+    if (layers_.back() == learning_layer_) stop_learning();
     layers_.back()->detach();
     layers_.pop_back();
   }
+
+  std::vector<uint8_t> to_buffer() const override { return write_model_buffer(*this); }
+
+  void compile(std::shared_ptr<LearningParams> learning) override {
+    if (!learning) throw std::invalid_argument(msg::kNullLearningParams);
+    const std::shared_ptr<LayerImpl>& last = nonempty().back();
+    const auto layer = std::dynamic_pointer_cast<FullyConnected>(last);
+    if (!layer) throw std::runtime_error(msg::cannot_learn(last->name()));
+    layer->start_learning(learning);
+    if (learning_layer_ && learning_layer_ != layer) learning_layer_->set_learning(nullptr);
+    learning_layer_ = layer;
+    learning_ = std::move(learning);
+  }
+
+  std::shared_ptr<LearningParams> learning() const override { return learning_; }
 
   std::vector<std::shared_ptr<Layer>> layers() const override { return {layers_.begin(), layers_.end()}; }
   size_t layer_count() const override { return layers_.size(); }
@@ -98,18 +123,26 @@ class ModelImpl final : public Model {
     for (const auto& layer : nonempty()) {
       if (layer->params()->layer_type() != LayerType::InputData) layers.push_back(layer);
     }
+    std::vector<std::shared_ptr<Layer>> mapped = layers;
     std::vector<std::shared_ptr<Sequence>> sequences;
     mapper(layers, sequences, MapRequest{device, std::move(constraints), hw_only});
     device_ = std::move(device);
     sequences_ = std::move(sequences);
+    mapped_for_ = std::move(mapped);
     unmapped_ = std::move(layers);
   }
 
   std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) override {
-    if (!inputs) throw std::invalid_argument(msg::kNullInputs);
-    if (sequences_.empty()) throw std::runtime_error(msg::kModelNotMapped);
-    if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
-    return run_sequences(sequences_, *inputs, batch_size);
+    return run(Run::Forward, inputs, nullptr, batch_size);
+  }
+
+  std::shared_ptr<Dense> predict(std::shared_ptr<const Dense> inputs, uint32_t batch_size) override {
+    return run(Run::Predict, inputs, nullptr, batch_size);
+  }
+
+  std::shared_ptr<Dense> fit(std::shared_ptr<const Dense> inputs, std::vector<int32_t> labels,
+                             uint32_t batch_size) override {
+    return run(Run::Fit, inputs, &labels, batch_size);
   }
 
   std::shared_ptr<Device> device() const override { return device_; }
@@ -144,10 +177,54 @@ class ModelImpl final : public Model {
     return links;
   }
 
+  void stop_learning() {
+    learning_layer_->set_learning(nullptr);
+    learning_layer_.reset();
+    learning_.reset();
+  }
+
+  // The inference core: checks the request, then runs the samples on the device when the model
+  // is mapped and in software otherwise.
+  std::shared_ptr<Dense> run(Run kind, const std::shared_ptr<const Dense>& inputs, const std::vector<int32_t>* labels,
+                             uint32_t batch_size) {
+    if (!inputs) throw std::invalid_argument(msg::kNullInputs);
+    check_model_inputs(*inputs, input_shape(), input_signed());
+    if (kind == Run::Predict && layers_.back()->has_activation()) {
+      throw std::runtime_error(msg::predict_with_activation(layers_.back()->name()));
+    }
+    if (kind == Run::Fit) {
+      if (!learning_) throw std::runtime_error(msg::kFitNotCompiled);
+      check_labels(labels->size(), inputs->shape()[0]);
+    }
+    if (sequences_.empty()) return run_in_software(kind, *inputs, labels, batch_size);
+    if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
+    if (!same_layers_as_mapped()) throw std::runtime_error(msg::kMappingStale);
+    return run_sequences(sequences_, *inputs, labels, batch_size);
+  }
+
+  // The software path of an unmapped model.
+  std::shared_ptr<Dense> run_in_software(Run, const Dense&, const std::vector<int32_t>*, uint32_t) {
+    throw std::runtime_error(msg::kModelNotMapped);
+  }
+
+  // The layers after the input data layer are still those the model was mapped with.
+  bool same_layers_as_mapped() const {
+    std::vector<std::shared_ptr<Layer>> current;
+    for (const auto& layer : layers_) {
+      if (layer->params()->layer_type() != LayerType::InputData) current.push_back(layer);
+    }
+    return current == mapped_for_;
+  }
+
   std::vector<std::shared_ptr<LayerImpl>> layers_;
-  // Set by mapping: the device, the sequences in model order, and the layers left unmapped.
+  // Set by compile: the parameters, owned here, and the layer that learns with them.
+  std::shared_ptr<LearningParams> learning_;
+  std::shared_ptr<FullyConnected> learning_layer_;
+  // Set by mapping: the device, the sequences in model order, the layers handed to the back end
+  // and those it left unmapped.
   std::shared_ptr<Device> device_;
   std::vector<std::shared_ptr<Sequence>> sequences_;
+  std::vector<std::shared_ptr<Layer>> mapped_for_;
   std::vector<std::shared_ptr<Layer>> unmapped_;
 };
 

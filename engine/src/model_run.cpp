@@ -12,11 +12,12 @@ namespace {
 
 using Samples = std::vector<std::shared_ptr<const Tensor>>;
 
-Samples run_batch(const std::vector<std::shared_ptr<Sequence>>& sequences, Samples samples) {
+Samples run_batch(const std::vector<std::shared_ptr<Sequence>>& sequences, Samples samples,
+                  std::vector<int32_t>* labels) {
   for (const auto& sequence : sequences) {
     auto* runnable = dynamic_cast<ForwardableSequence*>(sequence.get());
     if (!runnable) throw std::runtime_error(msg::sequence_cannot_run(sequence->name()));
-    const auto outputs = runnable->forward_samples(samples, nullptr);
+    const auto outputs = runnable->forward_samples(samples, labels);
     if (outputs.size() != samples.size()) {
       throw std::runtime_error(msg::sequence_output_count(sequence->name(), samples.size(), outputs.size()));
     }
@@ -47,14 +48,22 @@ std::shared_ptr<Dense> stack(const Samples& samples) {
 }  // namespace
 
 std::shared_ptr<Dense> run_sequences(const std::vector<std::shared_ptr<Sequence>>& sequences, const Dense& inputs,
-                                     uint32_t batch_size) {
+                                     const std::vector<int32_t>* labels, uint32_t batch_size) {
   const auto frames = inputs.split();
   const size_t step = batch_size == 0 ? frames.size() : batch_size;
+  const bool per_sample = labels && labels->size() > 1;
   Samples outputs;
   outputs.reserve(frames.size());
   for (size_t first = 0; first < frames.size(); first += step) {
     const size_t last = std::min(frames.size(), first + step);
-    const auto batch = run_batch(sequences, Samples(frames.begin() + first, frames.begin() + last));
+    std::vector<int32_t> batch_labels;
+    if (per_sample) {
+      batch_labels.assign(labels->begin() + first, labels->begin() + last);
+    } else if (labels) {
+      batch_labels = *labels;
+    }
+    const auto batch = run_batch(sequences, Samples(frames.begin() + first, frames.begin() + last),
+                                 labels ? &batch_labels : nullptr);
     outputs.insert(outputs.end(), batch.begin(), batch.end());
   }
   return stack(outputs);

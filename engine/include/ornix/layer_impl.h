@@ -88,6 +88,7 @@ class LayerImpl : public Layer, public std::enable_shared_from_this<LayerImpl> {
   virtual LayerBuild build(const LayerInputs& inputs) const = 0;
 
   const LayerBuild& built() const { return built_; }
+  VariablesImpl& own_variables() { return variables_; }
 
  private:
   void unlink_inbounds();

@@ -21,6 +21,8 @@ class LearningParams {
  public:
   using Values = std::map<std::string, double>;
 
+  // std::invalid_argument for a type that is not a LearningType member. The values are checked
+  // against the layer when a model is compiled with them.
   static std::shared_ptr<LearningParams> create(LearningType type, const Values& values);
   // A new, independently owned copy; std::invalid_argument for null.
   static std::shared_ptr<LearningParams> clone(const LearningParams* params);

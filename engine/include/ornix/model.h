@@ -9,6 +9,7 @@
 #include "ornix/device.h"
 #include "ornix/ip_version.h"
 #include "ornix/layer.h"
+#include "ornix/learning_params.h"
 #include "ornix/sequence.h"
 #include "ornix/shape.h"
 #include "ornix/tensor.h"
@@ -22,10 +23,15 @@ class MapConstraints;  // the hardware back end's mapping constraints
 // model are built (geometry, bit widths, variables) from their parameters and inputs.
 //
 // Mapping onto a device fills sequences() and device(); until a model is mapped they are empty.
-// This engine runs no layer in software: inference needs every layer mapped on the device.
+// A mapped model runs on its device; an unmapped one in software.
 class Model {
  public:
   static std::unique_ptr<Model> create();
+  // A model saved by to_buffer, from `size` bytes at `data` (not kept). The bytes are verified
+  // before use: a truncated or corrupt buffer, or one holding layers, links, variables or
+  // learning parameters the engine refuses, throws std::invalid_argument naming the problem.
+  // The model is not mapped.
+  static std::unique_ptr<Model> from_buffer(const uint8_t* data, size_t size);
 
   virtual ~Model() = default;
 
@@ -34,8 +40,23 @@ class Model {
   // when the layer or its links are refused (then nothing changes).
   virtual void add(std::shared_ptr<Layer> layer, const std::vector<std::shared_ptr<Layer>>& inbounds = {}) = 0;
   // Removes the last layer (std::runtime_error on an empty model); the layer keeps its
-  // parameters, variables and mapping and may be added again.
+  // parameters, variables and mapping and may be added again. Popping the compiled layer ends
+  // its learning and clears learning().
   virtual void pop_layer() = 0;
+
+  // The saved model (engine/model.fbs): each layer's type, name, parameters, inbound links and
+  // variables, and the learning parameters of the compiled layer; not the mapping. Saving a
+  // model read by from_buffer gives back the bytes it was read from. std::runtime_error when
+  // the model would not fit the format's 2 GiB.
+  virtual std::vector<uint8_t> to_buffer() const = 0;
+
+  // Makes the last layer learn with `learning`: it must be a FullyConnected layer, which checks
+  // the values and takes the rule's variables (FullyConnected::start_learning). The model owns
+  // the parameters; a layer compiled before stops learning. std::invalid_argument for null or
+  // refused parameters, std::runtime_error for an empty model or another kind of last layer.
+  virtual void compile(std::shared_ptr<LearningParams> learning) = 0;
+  // The parameters of the last compile; null before it and after the compiled layer is popped.
+  virtual std::shared_ptr<LearningParams> learning() const = 0;
 
   virtual std::vector<std::shared_ptr<Layer>> layers() const = 0;
   virtual size_t layer_count() const = 0;
@@ -60,10 +81,24 @@ class Model {
   // success the model keeps the new sequences and the device, replacing earlier ones; on
   // failure it keeps what it had. std::runtime_error when no back end is registered.
   virtual void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) = 0;
-  // Runs the samples of `inputs` (dimension 0 counts them) through every sequence in order,
-  // `batch_size` samples at a time (0: all at once), and stacks the outputs. std::runtime_error
-  // when a layer is not mapped on the device.
+
+  // Inference. `inputs` holds N samples, row-major (N, width, height, channels) with the sample
+  // shape of input_shape(), of type uint8, or int8 or int16 for a model that takes signed inputs;
+  // any other tensor throws std::invalid_argument naming what the model takes and what came,
+  // before anything runs. `batch_size` samples run at a time (0: all at once). The result
+  // stacks one output per sample along a new first dimension.
+  //
+  // A mapped model runs the samples through its sequences in order (on a hardware device;
+  // std::runtime_error when a layer was left unmapped or the layers changed since mapping).
+  // An unmapped model runs in software.
   virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;
+  // forward for a model whose last layer has no activation; std::runtime_error otherwise.
+  virtual std::shared_ptr<Dense> predict(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;
+  // forward with learning on the compiled layer (std::runtime_error when the model is not
+  // compiled). `labels`: none, one for all samples or one per sample (else
+  // std::invalid_argument). A mapped model reads the learned variables back after each batch.
+  virtual std::shared_ptr<Dense> fit(std::shared_ptr<const Dense> inputs, std::vector<int32_t> labels,
+                                     uint32_t batch_size) = 0;
 
   virtual std::shared_ptr<Device> device() const = 0;
   virtual std::vector<std::shared_ptr<Sequence>> sequences() const = 0;

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "backend/v2/weights_fit.h"
 #include "engine/layer_fixtures.h"
 #include "hardware/mesh.h"
 #include "support/fake_mesh_device.h"
@@ -109,14 +108,9 @@ TEST(V2CompatibilityChecker, CnpInputWidthRoundedToFourIsAtMost64) {
 TEST(V2CompatibilityChecker, InputMemoryFitPerNpType) {
   const V2Checker v2;  // 1000 words single-buffered, 500 per buffer dual-buffered
   const auto& c = v2.checker;
-  // CNP: a row of 10 8-bit values takes 12 bytes, of 3 channels 9 words, 100 rows 900 words;
-  // extra buffers are the TNP-B's only.
+  // CNP: a row of 10 8-bit values takes 12 bytes, of 3 channels 9 words, 100 rows 900 words.
   EXPECT_TRUE(c.is_sram_input_fit_single_buffer(hw::Type::CNP1, 100, 10, 3, 5, 8, 100));
-  EXPECT_FALSE(c.is_sram_input_fit_single_buffer(hw::Type::CNP2, 100, 10, 3, 0, 8, 101));
   EXPECT_FALSE(c.is_sram_input_fit_dual_buffer(hw::Type::CNP1, 100, 10, 3, 0, 8, 0));
-  // TNP-B: 3 channels count as 4; 4 x 2 x 8 x 5 bits = 10 words, a 64-word block, times 1 + 2.
-  EXPECT_TRUE(c.is_sram_input_fit_dual_buffer(hw::Type::TNP_B, 2, 5, 3, 2, 8, 308));
-  EXPECT_FALSE(c.is_sram_input_fit_dual_buffer(hw::Type::TNP_B, 2, 5, 3, 2, 8, 309));
   // A reserve beyond the budget leaves nothing; 2^16 rows of 2^16 channels of 2^18-byte rows
   // would wrap around to 0 words in 32-bit arithmetic.
   EXPECT_FALSE(c.is_sram_input_fit_single_buffer(hw::Type::CNP1, 0, 1, 1, 0, 8, 1001));
@@ -127,23 +121,12 @@ TEST(V2CompatibilityChecker, InputMemoryFitPerNpType) {
   }
 }
 
-TEST(V2CompatibilityChecker, SplitParamsFromKernelPoolingAndFilters) {
-  const V2Checker v2;
-  const auto pooled = LayerParams::create(LayerType::Conv2D,
-                                          {{"kernel_size", 5}, {"filters", 16}, {"pool_type", 1}, {"pool_size", 2}});
-  EXPECT_EQ(v2.checker.np_split_params(hw::Type::CNP1, *pooled), (NpSplitParams{2, 2, 2, 2, 1, 2, 2, 16}));
-  EXPECT_EQ(v2.checker.np_split_params(hw::Type::TNP_B, *pooled), (NpSplitParams{0, 0, 0, 0, 1, 2, 2, 16}));
-  const auto plain = LayerParams::create(LayerType::Conv2D, {{"kernel_size", 3}});
-  EXPECT_EQ(v2.checker.np_split_params(hw::Type::CNP2, *plain), (NpSplitParams{1, 1, 1, 1, 0, 0, 0, 0}));
-}
-
 TEST(V2CompatibilityChecker, WeightFitCountsWeightMemoryAndChannelContainer) {
   V2Checker v2;
   auto model = test::model_with_input(8, 8, 2);
   const LayerParams::Values conv3{{"kernel_size", 3}, {"filters", 8}, {"weights_bits", 8}};
   const auto conv = add_layer(*model, LayerType::Conv2D, conv3, "conv");
   // 8 filters of 3x3 8-bit weights take 6 words per input channel.
-  EXPECT_EQ(v2::get_weights_100b_size(*conv, 8), 12u);
   v2.constraints.cnp_weight_memory_size = 12;
   EXPECT_TRUE(v2.checker.is_weights_size_fit_np(*conv, 8));
   v2.constraints.cnp_weight_memory_size = 11;

@@ -43,46 +43,6 @@ Words sparse(size_t size, const std::vector<std::pair<size_t, uint32_t>>& set) {
   return words;
 }
 
-TEST(CnpWeightSizes, RoundToBlocksAndXlUnits) {
-  EXPECT_EQ(ch_cont_size(1, 1), 2u);
-  EXPECT_EQ(ch_cont_size(1, 24), 2u);
-  EXPECT_EQ(ch_cont_size(1, 25), 4u);
-  EXPECT_EQ(ch_cont_size(3, 9), 12u);
-  EXPECT_EQ(ch_cont_size(4, 8), 12u);
-  EXPECT_EQ(ch_cont_size(5, 1), 20u);
-  EXPECT_EQ(ch_cont_size(7, 9), 112u);
-  EXPECT_EQ(conv2d_4bit_ch_cont_100b_size(1, 25), 2u);
-  EXPECT_EQ(conv2d_4bit_ch_cont_100b_size(3, 9), 6u);
-  EXPECT_EQ(conv2d_4bit_ch_cont_100b_size(5, 1), 8u);
-  EXPECT_EQ(conv2d_4bit_ch_cont_100b_size(7, 8), 21u);
-  EXPECT_EQ(conv2d_ch_cont_100b_size(3, 9, 4), 6u);
-  EXPECT_EQ(conv2d_cnp_formatted_weight_100b_size(5, 8, 3, 8), 60u);
-  EXPECT_EQ(conv2d_cnp_formatted_4bit_weight_100b_size(5, 8, 3), 24u);
-  // 8-bit transfer sizes take the XL unit above 2047 words; 4-bit ones never do.
-  EXPECT_EQ(conv2d_cnp_formatted_weight_32b_size(3, 8, 113, 8), 2034u);
-  EXPECT_EQ(conv2d_cnp_formatted_weight_32b_size(3, 8, 114, 8), 2064u);
-  EXPECT_EQ(conv2d_cnp_formatted_weight_32b_size(7, 1, 1, 8), 224u);
-  EXPECT_EQ(conv2d_cnp_formatted_weight_32b_size(3, 1, 171, 4), 2052u);
-  EXPECT_EQ(conv2d_cnp_formatted_4bit_weight_32b_size(3, 1, 171), 2052u);
-
-  EXPECT_EQ(dwc_4bit_ch_cont_100b_size(3, 3), 2u);
-  EXPECT_EQ(dwc_4bit_ch_cont_100b_size(5, 3), 5u);
-  EXPECT_EQ(dwc_4bit_ch_cont_100b_size(7, 1), 4u);
-  EXPECT_EQ(dwc_ch_cont_100b_size(4, 5, 8), 10u);
-  EXPECT_EQ(dwc_ch_cont_100b_size(5, 5, 8), 15u);
-  EXPECT_EQ(dwc_ch_cont_100b_size(7, 5, 8), 35u);
-  EXPECT_EQ(dwc_ch_cont_100b_size(5, 3, 4), 5u);
-  EXPECT_EQ(dwc_cnp_formatted_weight_32b_size(3, 1, 8), 3u);
-  EXPECT_EQ(dwc_cnp_formatted_weight_32b_size(7, 97, 8), 2037u);
-  EXPECT_EQ(dwc_cnp_formatted_weight_32b_size(7, 98, 8), 2064u);
-  // Depthwise 4-bit transfer sizes always round to 16.
-  EXPECT_EQ(dwc_cnp_formatted_4bit_weight_32b_size(3, 1), 16u);
-  EXPECT_EQ(dwc_cnp_formatted_4bit_weight_32b_size(7, 8), 112u);
-  EXPECT_EQ(dwc_cnp_formatted_weight_32b_size(7, 9, 4), 128u);
-  EXPECT_EQ(conv2d_cnp_formatted_weight_32b_size(3, 0, 5, 8), 0u);
-  EXPECT_EQ(dwc_cnp_formatted_4bit_weight_32b_size(5, 0), 0u);
-}
-
 TEST(CnpWeightSizes, KernelsOutsideEachRuleThrowItsMessage) {
   EXPECT_EQ(thrown<std::runtime_error>([] { ch_cont_size(2, 8); }), "ch_cont_size: Unexpected kernel size.");
   EXPECT_EQ(thrown<std::runtime_error>([] { conv2d_cnp_formatted_weight_32b_size(6, 8, 1, 8); }),
@@ -92,19 +52,6 @@ TEST(CnpWeightSizes, KernelsOutsideEachRuleThrowItsMessage) {
             "ch_cont_size: Unexpected kernel size.");
   EXPECT_EQ(thrown<std::runtime_error>([] { dwc_ch_cont_100b_size(4, 8, 4); }), "Invalid kernel size.");
   EXPECT_EQ(thrown<std::runtime_error>([] { dwc_cnp_formatted_4bit_weight_32b_size(1, 8); }), "Invalid kernel size.");
-}
-
-TEST(CnpWeightTargets, FourWordFormForFourBitAndConvKernel7) {
-  for (uint32_t k : {1u, 3u, 4u, 5u}) EXPECT_EQ(conv2d_dma_target(k, 8), dma::Target::CnpWeights8bit) << k;
-  EXPECT_EQ(conv2d_dma_target(7, 8), dma::Target::CnpWeights);
-  EXPECT_EQ(conv2d_dma_target(2, 4), dma::Target::CnpWeights);
-  for (uint32_t k : {3u, 4u, 5u, 7u}) EXPECT_EQ(dwc_dma_target(k, 8), dma::Target::CnpWeights8bit) << k;
-  EXPECT_EQ(dwc_dma_target(1, 4), dma::Target::CnpWeights);
-  for (uint32_t k : {0u, 2u, 6u, 8u}) {
-    EXPECT_EQ(thrown<std::runtime_error>([&] { conv2d_dma_target(k, 8); }),
-              "cnp_weight_format: Unexpected kernel size.");
-  }
-  EXPECT_EQ(thrown<std::runtime_error>([] { dwc_dma_target(1, 8); }), "cnp_weight_format: Unexpected kernel size.");
 }
 
 TEST(Conv2dWeights8bit, ThreeWordBlocks) {

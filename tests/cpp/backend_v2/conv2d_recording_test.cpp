@@ -191,11 +191,6 @@ TEST(Conv2DRecording, AlternativeLayerViewOnlyOnSharedNps) {
 
 TEST(Conv2DRecording, Refusals) {
   ConvFixture f;
-  const auto depthwise = make_layer(LayerType::DepthwiseConv2D, {{"kernel_size", 3}}, "dw");
-  EXPECT_EQ(thrown<std::runtime_error>(
-                [&] { record_program_conv2d_layer(f.device, *depthwise, nullptr, false, false, {}, false, false); }),
-            "Invalid layer type for CNP recording.");
-
   const auto unbuilt = make_layer(LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 4}}, "unbuilt");
   EXPECT_EQ(thrown<std::invalid_argument>(
                 [&] { record_program_conv2d_layer(f.device, *unbuilt, nullptr, false, false, {}, false, false); }),

@@ -169,11 +169,6 @@ class DepthwiseWithoutInputShift final : public DepthwiseConv2D {
 
 TEST(DepthwiseRecording, Refusals) {
   const DepthwiseFixture f(Shape{10, 10, 4}, {cnp(3, 0, 4, plane(10, 10, 4))});
-  const auto conv = make_layer(LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 4}}, "conv");
-  EXPECT_EQ(thrown<std::runtime_error>(
-                [&] { record_program_dwconv2d_layer(f.device, *conv, nullptr, false, false, {}, false, false); }),
-            "Invalid layer type for CNP recording.");
-
   const auto unbuilt = make_layer(LayerType::DepthwiseConv2D, depthwise_params(), "unbuilt");
   unbuilt->set_mapping(f.mapping);
   EXPECT_EQ(thrown<std::runtime_error>(

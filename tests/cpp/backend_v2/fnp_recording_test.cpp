@@ -245,10 +245,7 @@ TEST(FnpRegisters, WidthsShapesAndNpKindsOutsideTheFieldsAreRefused) {
   EXPECT_THAT(format(hw::Type::FNP3, 2, 8, 8), throws_text<std::runtime_error>("Wrong input_bits at FNP recording."));
   EXPECT_THAT(format(hw::Type::FNP3, 8, 2, 8),
               throws_text<std::runtime_error>("Wrong weight bitwidth at FNP recording."));
-  for (const uint8_t out : {2, 33}) {
-    EXPECT_THAT(format(hw::Type::FNP3, 8, 8, out),
-                throws_text<std::runtime_error>("Wrong output bitwidth at FNP recording."));
-  }
+  EXPECT_THAT(format(hw::Type::FNP3, 8, 8, 33), throws_text<std::runtime_error>("Wrong output bitwidth at FNP recording."));
   EXPECT_THAT(format(hw::Type::FNP3, 8, 8, 8, Shape{2048, 1, 1}),
               throws_text<std::runtime_error>(
                   "Attempted to write value 2048 into a 11-bit field, which will cause an overflow."));

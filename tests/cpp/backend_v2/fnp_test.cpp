@@ -210,51 +210,6 @@ TEST_F(FnpConstraintsTest, MemoryRulesRunOnlyOnceEveryOtherRulePasses) {
             "Input size exceeds memory. Maximum size is 1596 bytes. (got 1600 bytes).");
 }
 
-TEST(FnpSizes, InputAndShiftWordsPerLayout) {
-  // 5 x 2 x 3 4-bit values: 3-byte lines; rows of ceil(9 / 4) = 3 words.
-  EXPECT_EQ(get_fpksram_size(2, 5, 3, 4, P::RowAligned), 6u);
-  EXPECT_EQ(get_fpksram_size(2, 5, 3, 8, P::ChannelRowAligned), 12u);  // 5-byte lines take 2 words
-  EXPECT_EQ(get_fpksram_size(2, 5, 3, 4, P::Packed), 4u);              // 120 bits
-  EXPECT_EQ(get_fpksram_size(1, 1, 2048, 8, P::Packed), 512u);
-
-  const auto nine_shifts = Dense::create(TensorType::uint8, Shape{9});
-  EXPECT_EQ(fnp_input_shift_24b_size(*nine_shifts, Shape{5, 2, 3}, P::Packed, 4), 2u);
-  EXPECT_EQ(fnp_input_shift_24b_size(*nine_shifts, Shape{5, 2, 3}, P::RowAligned, 4), 6u);  // 48 slots
-  EXPECT_EQ(fnp_input_shift_24b_size(*nine_shifts, Shape{5, 1, 3}, P::RowAligned, 8), 2u);  // 16 slots
-  EXPECT_EQ(fnp_input_shift_24b_size(*nine_shifts, Shape{5, 1, 3}, P::ChannelRowAligned, 8), 3u);  // 24
-
-  for (const P padding : {P::Unfit, static_cast<P>(4)}) {
-    EXPECT_THAT([&] { get_fpksram_size(1, 1, 1, 8, padding); },
-                throws_text<std::runtime_error>("Unsupported padding."));
-    EXPECT_THAT([&] { fnp_input_shift_24b_size(*nine_shifts, Shape{1, 1, 9}, padding, 8); },
-                throws_text<std::runtime_error>("Unsupported padding."));
-  }
-  EXPECT_THAT([&] { fnp_input_shift_24b_size(*nine_shifts, Shape{5, 1, 3}, P::RowAligned, 16); },
-              throws_text<std::runtime_error>("Error when formatting the FNP inputs, the padding is undefined."));
-}
-
-TEST(FnpSizes, NeuronWordsAreTwoParameterWordsAndOneWeightPerSlot) {
-  // 4-bit RowAligned 5 x 2 x 3: lines of 6 slots, rows of 18 slots padded to 24.
-  EXPECT_EQ(get_neuron_word_size(Shape{5, 2, 3}, P::RowAligned, 4, 4), 2u + 6);
-  EXPECT_EQ(get_neuron_word_size(Shape{5, 2, 3}, P::RowAligned, 8, 8), 2u + 8);  // rows of 16 slots
-  EXPECT_EQ(get_neuron_word_size(Shape{5, 2, 3}, P::ChannelRowAligned, 8, 8), 2u + 12);
-  EXPECT_EQ(get_neuron_word_size(Shape{1, 1, 100}, P::Packed, 8, 4), 2u + 13);
-  const auto weights = Dense::create(TensorType::int8, Shape{100, 7});
-  EXPECT_EQ(get_layer_word_size(*weights, 4, Shape{1, 1, 100}, P::Packed, 8), 7u * 15);
-
-  EXPECT_THAT([&] { get_neuron_word_size(Shape{1, 1, 1}, P::Unfit, 8, 8); },
-              throws_text<std::runtime_error>("Unsupported padding."));
-  EXPECT_THAT([&] { get_neuron_word_size(Shape{5, 2, 3}, P::RowAligned, 16, 8); },
-              throws_text<std::runtime_error>("Error when formatting the FNP inputs, the padding is undefined."));
-}
-
-TEST(FnpSizes, SramBlocksAbove2047WordsRoundTo16) {
-  // 84 8-bit inputs: 21 weight words + 2 per neuron.
-  EXPECT_EQ(get_fnp_sram_size(*Chain(Feed::Input, 1, 1, 84, 8, {{"units", 89}}).dense), 2047u);
-  EXPECT_EQ(get_fnp_sram_size(*Chain(Feed::Input, 1, 1, 84, 8, {{"units", 90}}).dense), 2080u);  // 2070
-  EXPECT_EQ(get_fnp_sram_size(*Chain(Feed::Input, 1, 1, 64, 8, {{"units", 114}}).dense), 2064u);  // 2052
-}
-
 TEST(FnpSizes, AnInputFromOutsideTheDeviceIsSizedAsTheFlatVectorItIsRecordedAs) {
   const Chain first(Feed::Input, 4, 4, 8, 8, {{"units", 10}});
   EXPECT_EQ(test::dims(get_fnp_input_dim(*first.dense, false)), (std::vector<uint32_t>{1, 1, 128}));

@@ -10,9 +10,7 @@
 #include "backend/v2/hrc_recording.h"
 #include "backend/v2/layer_recorder.h"
 #include "backend/v2/layer_type_checks.h"
-#include "backend/v2/memory_sizer.h"
 #include "engine/layer_fixtures.h"
-#include "hardware/component.h"
 #include "program/thrown.h"
 #include "support/fake_mapping.h"
 
@@ -63,82 +61,66 @@ struct Hrc {
 };
 
 const std::string kKernel6 = "Unsupported kernel size.\n The kernel size should be 3, 4, 5 or 7. 6 given.";
+const std::string kRows385 =
+    "Unsupported input size. Received: 385 as second dimension.\n The second dimension should be between 5 and 384.";
 
-TEST(HrcConstraints, KernelSizeAndStride) {
-  EXPECT_EQ(Hrc({{"kernel_size", 6}}).check(), kKernel6);
-  EXPECT_EQ(Hrc({{"kernel_size", 6}, {"kernel_stride", 7}}).check(),
-            kKernel6 + "\nFor a kernel size 6, the kernel stride must be smaller than 6.");
-  EXPECT_EQ(Hrc({{"kernel_size", 7}, {"kernel_stride", 6}}).check(), "");
-  EXPECT_EQ(Hrc({{"kernel_size", 3}, {"kernel_stride", 4}}).check(),
-            "For a kernel size 3, the kernel stride must be smaller than 3.");
-  EXPECT_EQ(check_input_conv2d_constraints(*Hrc({{"kernel_size", 5}, {"kernel_stride", 5}}).layer),
-            LayerMappingStatus("hrc"));
+// One change to the accepted layer (and its input) and the lines the check gives.
+struct Rule {
+  LayerParams::Values changes;
+  std::string lines;
+  Shape input = Shape{8, 8, 1};
+};
+
+const std::vector<Rule> kRules{
+    {{{"kernel_size", 6}}, kKernel6},
+    {{{"kernel_size", 6}, {"kernel_stride", 7}}, kKernel6 + "\nFor a kernel size 6, the kernel stride must be smaller than 6."},
+    {{{"kernel_size", 7}, {"kernel_stride", 6}}, ""},
+    {{{"kernel_size", 3}, {"kernel_stride", 4}}, "For a kernel size 3, the kernel stride must be smaller than 3."},
+    {{{"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 2}}, ""},
+    {{{"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 3}},
+     "Unsupported max-pooling size, max-pooling stride combinaison. The only supported combinaison of "
+     "(Pool_size, Pool_stride) are :(2, 2) or (3, 2). Received (3, 3)."},
+    {{{"pool_type", 2}, {"pool_size", 4}, {"pool_stride", 4}}, ""},
+    {{}, "", Shape{5, 384, 1}},
+    {{}, kRows385, Shape{8, 385, 3}},
+    {{}, "Unsupported input size. Received: 4 as first dimension.\n The first dimension should be >= 5.\n"
+         "Unsupported input size. Received: 4 as second dimension.\n The second dimension should be between 5 and 384.",
+     Shape{4, 4, 1}},
+    // Without activation the output and LUT rules are not asked.
+    {{{"activation", 0}, {"output_bits", 16}},
+     "The first convolutional layer of a model can only be mapped if its activations are enabled."},
+    {{{"output_bits", 4}}, ""},
+    {{{"activation", 2}, {"output_bits", 4}, {"pool_type", 1}, {"pool_size", 2}, {"pool_stride", 2}},
+     "4-bit activation is not supported with LUT.\nMax pooling is not supported with activation LUT."},
+    {{{"activation", 2}, {"pool_type", 2}, {"pool_size", 2}, {"pool_stride", 2}},
+     "Max pooling is not supported with activation LUT."},
+    {{{"filters", 512}}, ""},
+    {{{"filters", 513}}, "The filters number should be set between 1 and 512. 513 given."},
+    {{{"kernel_size", 6}, {"filters", 513}, {"weights_bits", 16}},
+     kKernel6 + "\nThe filters number should be set between 1 and 512. 513 given.\nOnly 8-bit weigths are supported."},
+};
+
+TEST(HrcConstraints, EachRuleGivesItsLines) {
+  for (const Rule& rule : kRules) {
+    const LayerMappingStatus expected =
+        rule.lines.empty() ? LayerMappingStatus("hrc") : LayerMappingError("hrc", rule.lines);
+    EXPECT_EQ(check_input_conv2d_constraints(*Hrc(rule.changes, rule.input).layer), expected) << rule.lines;
+  }
 }
 
-TEST(HrcConstraints, MaxPoolingWindowsOnly) {
-  EXPECT_EQ(Hrc({{"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 2}}).check(), "");
-  EXPECT_EQ(Hrc({{"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 3}}).check(),
-            "Unsupported max-pooling size, max-pooling stride combinaison. The only supported combinaison of "
-            "(Pool_size, Pool_stride) are :(2, 2) or (3, 2). Received (3, 3).");
-  EXPECT_EQ(Hrc({{"pool_type", 2}, {"pool_size", 4}, {"pool_stride", 4}}).check(), "");
-}
-
-TEST(HrcConstraints, InputFrameSize) {
-  EXPECT_EQ(Hrc({}, Shape{5, 384, 1}).check(), "");
-  EXPECT_EQ(Hrc({}, Shape{8, 385, 3}).check(),
-            "Unsupported input size. Received: 385 as second dimension.\n The second dimension should be between 5 "
-            "and 384.");
-  EXPECT_EQ(Hrc({}, Shape{4, 4, 1}).check(),
-            "Unsupported input size. Received: 4 as first dimension.\n The first dimension should be >= 5.\n"
-            "Unsupported input size. Received: 4 as second dimension.\n The second dimension should be between 5 "
-            "and 384.");
-}
-
-TEST(HrcConstraints, ActivationOutputBitsAndLut) {
-  // Without activation the output and LUT rules are not asked.
-  EXPECT_EQ(Hrc({{"activation", 0}, {"output_bits", 16}}).check(),
-            "The first convolutional layer of a model can only be mapped if its activations are enabled.");
+TEST(HrcConstraints, OutputBitsThroughTheCheckerAndWeightValues) {
   EXPECT_EQ(check_layer_type_constraints(HardwareConstraints{}, *Hrc({{"output_bits", 16}}).layer, nullptr),
-            LayerMappingError("hrc", "Output should be 4-bit or 8-bit. 16 given."));  // through the checker
-  EXPECT_EQ(Hrc({{"output_bits", 4}}).check(), "");
-  EXPECT_EQ(Hrc({{"activation", 2}, {"output_bits", 4}, {"pool_type", 1}, {"pool_size", 2}, {"pool_stride", 2}})
-                .check(),
-            "4-bit activation is not supported with LUT.\nMax pooling is not supported with activation LUT.");
-  EXPECT_EQ(Hrc({{"activation", 2}, {"pool_type", 2}, {"pool_size", 2}, {"pool_stride", 2}}).check(),
-            "Max pooling is not supported with activation LUT.");
-}
-
-TEST(HrcConstraints, FiltersWeightsAndFoldingOrder) {
-  EXPECT_EQ(Hrc({{"filters", 512}}).check(), "");
-  EXPECT_EQ(Hrc({{"filters", 513}}).check(), "The filters number should be set between 1 and 512. 513 given.");
-
+            LayerMappingError("hrc", "Output should be 4-bit or 8-bit. 16 given."));
   const Hrc zeros({});
   zeros.set_weights([](uint32_t, uint32_t, uint32_t, uint32_t) { return 0; });
   EXPECT_EQ(zeros.check(), "All weights cannot be zeroes.");
   const Hrc last_only({});
   last_only.set_weights([](uint32_t r, uint32_t c, uint32_t, uint32_t f) { return r + c + f == 5 ? -1 : 0; });
   EXPECT_EQ(last_only.check(), "");
-
-  EXPECT_EQ(check_input_conv2d_constraints(*Hrc({{"kernel_size", 6}, {"filters", 513}, {"weights_bits", 16}}).layer),
-            LayerMappingError("hrc", kKernel6 +
-                                         "\nThe filters number should be set between 1 and 512. 513 given."
-                                         "\nOnly 8-bit weigths are supported."));
-
   const Hrc unsigned_weights({});
   unsigned_weights.layer->variables().set("weights", Dense::create(TensorType::uint8, Shape{3, 3, 1, 2}));
   EXPECT_THAT([&] { unsigned_weights.check(); },
               test::throws_text<std::runtime_error>("Wrong requested type a for a tensor of type uint8."));
-}
-
-TEST(HrcSramSize, WeightAndActivationWordsRoundedForExtraLargeBlocks) {
-  // 3x3 single channel, 2 filters: 6 weight words + 2 x 2 activation words.
-  EXPECT_EQ(get_hrc_sram_size(*Hrc({}).layer), 10u);
-  EXPECT_EQ(MemorySizerImpl().get_weight_memory_size(Hrc({}).layer, hw::Component{hw::Type::HRC, {}, {}, {}}), 40u);
-  // A lookup table is not counted.
-  EXPECT_EQ(get_hrc_sram_size(*Hrc({{"activation", 2}}).layer), 10u);
-  // 7x7, 3 channels: 18 words per filter in each SRAM + 2 activation words: 56 per filter.
-  EXPECT_EQ(get_hrc_sram_size(*Hrc({{"kernel_size", 7}, {"filters", 36}}, Shape{8, 8, 3}).layer), 2016u);
-  EXPECT_EQ(get_hrc_sram_size(*Hrc({{"kernel_size", 7}, {"filters", 37}}, Shape{8, 8, 3}).layer), 2080u);  // 2072
 }
 
 // One DMA block of a record: its address, target and payload.
@@ -238,8 +220,8 @@ uint32_t config_word(const Hrc& hrc, std::size_t index) { return blocks_of(*hrc.
 
 TEST(HrcRecording, ConfigurationFields) {
   // 7x7, 4-bit, no activation, 1 channel, Valid, no pooling.
-  const Hrc k7({{"kernel_size", 7}, {"output_bits", 4}, {"activation", 0}, {"padding", 0}});
-  EXPECT_EQ(config_word(k7, 0), 0x00303231u);
+  EXPECT_EQ(config_word(Hrc({{"kernel_size", 7}, {"output_bits", 4}, {"activation", 0}, {"padding", 0}}), 0),
+            0x00303231u);
   // 4x4 Same over 8 pads 1 before and 2 after; 64 filters; max pooling 3 / 2.
   const Hrc k4({{"kernel_size", 4}, {"filters", 64}, {"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 2}});
   k4.set("padding_value", TensorType::uint8, std::vector<uint8_t>{200});

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "backend_v2/real_model.h"
@@ -43,43 +44,29 @@ TEST(MappingRefusals, LayerThatCanNeverFitIsRefusedBeforeItsPiecesAreBuilt) {
   }
 }
 
-// An override of select_nps whose answer the placement cannot use.
-class Selection final : public MapConstraints {
- public:
+// An override of select_nps, as a Python user may write one.
+struct Selection final : MapConstraints {
   using Choose = std::function<std::vector<hw::Ident>(const std::vector<hw::Ident>& offered, size_t count)>;
-  Selection(const std::shared_ptr<Device>& device, Choose choose) : MapConstraints(device), choose_(std::move(choose)) {}
+  Selection(const std::shared_ptr<Device>& device, Choose choose) : MapConstraints(device), choose(std::move(choose)) {}
   std::vector<hw::Ident> select_nps(const std::vector<hw::Ident>& offered, size_t count, hw::Type) const override {
-    return choose_(offered, count);
+    return choose(offered, count);
   }
-
- private:
-  Choose choose_;
+  Choose choose;
 };
 
 TEST(MappingRefusals, SelectionOfNpsNotOfferedOrTwiceIsRefused) {
-  struct Row {
-    Selection::Choose choose;
-    std::string expected;
-  };
-  const std::vector<Row> rows{
+  const std::vector<std::pair<Selection::Choose, std::string>> rows{
       {[](const auto&, size_t count) { return std::vector<hw::Ident>(count, {9, 9, 0, 0}); },
        "Cannot map layer 'conv'. The selection of CNP1 NPs returned (9, 9, 0, 0), which is not available."},
-      {[](const auto& offered, size_t count) {
-         std::vector<hw::Ident> chosen(offered.begin(), offered.begin() + static_cast<std::ptrdiff_t>(count));
-         chosen.back() = chosen.front();
-         return chosen;
-       },
+      {[](const auto& offered, size_t) { return std::vector<hw::Ident>{offered[0], offered[0]}; },
        "Cannot map layer 'conv'. The selection of CNP1 NPs returned (2, 1, 0, 0) more than once."},
-      {[](const auto& offered, size_t) { return std::vector<hw::Ident>{offered.front()}; },
-       "Cannot map layer 'conv'. Not enough hardware component of type CNP1 available. 2 are needed but 1 are "
-       "available."},
   };
-  for (const Row& row : rows) {
+  for (const auto& [choose, expected] : rows) {
     RealModel m({8, 8, 8});
-    const auto conv = m.add(LayerType::Conv2D, conv_params(3, 16), "conv");
-    const auto constraints = std::make_shared<Selection>(m.device, row.choose);
+    m.add(LayerType::Conv2D, conv_params(3, 16), "conv");
+    const auto constraints = std::make_shared<Selection>(m.device, choose);
     constraints->set_cnp_max_filters(8);  // two NPs
-    EXPECT_EQ(m.map(constraints), row.expected);
+    EXPECT_EQ(m.map(constraints), expected);
     EXPECT_TRUE(m.model->sequences().empty());
   }
 }

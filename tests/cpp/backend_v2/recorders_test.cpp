@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
+#include "backend/v2/conv2d_recording.h"
+#include "backend/v2/depthwise_recording.h"
 #include "backend/v2/io_recorder.h"
 #include "backend/v2/layer_recorder.h"
+#include "backend/v2/tnp_b_recording.h"
+#include "backend/v2/transposed_recording.h"
 #include "engine/layer_fixtures.h"
 #include "program/thrown.h"
 #include "support/fake_mapping.h"
@@ -115,6 +120,35 @@ TEST_F(LayerRecorderTest, MergeAndDequantizerLayersRecordAnEmptyProgram) {
 TEST_F(LayerRecorderTest, OtherTypesFailWithTheirNumber) {
   EXPECT_THAT(recording(LayerType::ExtractToken), throws_text<std::runtime_error>("Unsupported layer type: 18."));
   EXPECT_THAT(recording(LayerType::Convolutional), throws_text<std::runtime_error>("Unsupported layer type: 4."));
+}
+
+using NpRecorder = std::unique_ptr<program::Record> (*)(const Device&, const Layer&, std::shared_ptr<Layer>, bool, bool,
+                                                        const std::vector<hw::Ident>&, bool, bool);
+
+TEST(NpRecorders, EachRefusesLayersOfAnotherType) {
+  struct Row {
+    NpRecorder recorder;
+    LayerType other;
+    std::string message;
+  };
+  const std::string cnp = "Invalid layer type for CNP recording.";
+  const std::string tnp_b = "Invalid layer type for TNP-B recording.";
+  const std::vector<Row> rows{
+      {record_program_conv2d_layer, LayerType::DepthwiseConv2D, cnp},
+      {record_program_dwconv2d_layer, LayerType::Conv2D, cnp},
+      {record_program_transposed_conv2d_layer, LayerType::DepthwiseConv2DTranspose, cnp},
+      {record_program_transposed_dwconv2d_layer, LayerType::Conv2DTranspose, cnp},
+      {record_program_buffer_temp_conv_layer, LayerType::DepthwiseBufferTempConv, tnp_b},
+      {record_program_buffer_temp_conv_layer, LayerType::Conv2D, tnp_b},
+      {record_program_depthwise_buffer_temp_conv_layer, LayerType::BufferTempConv, tnp_b},
+  };
+  const test::FakeDevice device{kV2};
+  for (const Row& row : rows) {
+    const auto layer = make_layer(row.other, {}, "other");
+    EXPECT_EQ(thrown<std::runtime_error>([&] { row.recorder(device, *layer, nullptr, false, false, {}, false, false); }),
+              row.message)
+        << static_cast<int>(row.other);
+  }
 }
 
 TEST_F(LayerRecorderTest, LearningIsRefused) {

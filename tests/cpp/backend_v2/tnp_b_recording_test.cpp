@@ -240,20 +240,10 @@ TEST(TnpBRecording, FifoSizeIsBoundByItsRegisterFields) {
 
 TEST(TnpBRecording, Refusals) {
   const Temporal plain(LayerType::BufferTempConv, 2, {tnp_b(2, 0, 4, 6)});
-  const Temporal depthwise(LayerType::DepthwiseBufferTempConv, 2, {tnp_b(2, 0, 6, 6)});
   const FakeDevice device{kV2};
   const auto as_plain = [&](const Layer& layer) {
     record_program_buffer_temp_conv_layer(device, layer, nullptr, false, false, {}, false, false);
   };
-  const auto as_depthwise = [&](const Layer& layer) {
-    record_program_depthwise_buffer_temp_conv_layer(device, layer, nullptr, false, false, {}, false, false);
-  };
-  const std::string kWrongType = "Invalid layer type for TNP-B recording.";
-  EXPECT_EQ(thrown<std::runtime_error>([&] { as_plain(*depthwise.t); }), kWrongType);
-  EXPECT_EQ(thrown<std::runtime_error>([&] { as_depthwise(*plain.t); }), kWrongType);
-  const auto conv = make_layer(LayerType::Conv2D, {{"kernel_size", 1}}, "conv");
-  EXPECT_EQ(thrown<std::runtime_error>([&] { as_plain(*conv); }), kWrongType);
-
   const auto unmapped = make_layer(LayerType::BufferTempConv, {{"fifo_size", 2}, {"filters", 4}}, "lone");
   EXPECT_EQ(thrown<std::invalid_argument>([&] { as_plain(*unmapped); }), "Layer 'lone' has no layer mapping.");
   layer_mapping_of(*plain.t)->nps->front().allocation.reset();

@@ -139,17 +139,6 @@ TEST(TransposedRecording, RegistersOnlyRecordsOneBlockPerNp) {
 
 TEST(TransposedRecording, Refusals) {
   const TransposedFixture f(LayerType::Conv2DTranspose, Shape{12, 8, 4}, {cnp(3, 0, 8, 4, 4)});
-  const TransposedFixture depthwise(LayerType::DepthwiseConv2DTranspose, Shape{8, 8, 4}, {cnp(3, 0, 4, 0, 4)});
-  const std::string wrong_type = "Invalid layer type for CNP recording.";
-  EXPECT_EQ(thrown<std::runtime_error>([&] {
-              record_program_transposed_conv2d_layer(f.device, *depthwise.layer, nullptr, false, false, {}, false,
-                                                     false);
-            }),
-            wrong_type);
-  EXPECT_EQ(thrown<std::runtime_error>([&] {
-              record_program_transposed_dwconv2d_layer(f.device, *f.layer, nullptr, false, false, {}, false, false);
-            }),
-            wrong_type);
 
   // Nothing built is read, but the input shape is.
   const auto outside = make_layer(LayerType::DepthwiseConv2DTranspose, {{"kernel_size", 3}, {"activation", 1}}, "up");

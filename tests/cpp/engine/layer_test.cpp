@@ -1,6 +1,5 @@
 #include "ornix/layer.h"
 #include "ornix/layer_params.h"
-#include "ornix/learning_params.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -14,12 +13,10 @@
 
 #include "layer_fixtures.h"
 #include "ornix/layers/convolution_v2.h"
-#include "ornix/layers/dense.h"
 
 namespace ornix {
 namespace {
 
-using ::testing::ElementsAre;
 using test::add_layer;
 using test::make_layer;
 using test::model_with_input;
@@ -71,29 +68,6 @@ TEST(LayerAccessors, MappingKeepsItsDynamicTypeAndIsReleasedWhenReplaced) {
   EXPECT_TRUE(old.expired());
 }
 
-class FixedLearning : public FullyConnected {
- public:
-  using FullyConnected::FullyConnected;
-  const LearningParams* learning() const override { return fixed_.get(); }
-
- private:
-  std::shared_ptr<LearningParams> fixed_ = LearningParams::create(LearningType::Unsupervised, {});
-};
-
-TEST(LayerAccessors, LearningIsHeldWeaklyAndAskedThroughTheOverride) {
-  const auto layer = std::dynamic_pointer_cast<FullyConnected>(make_layer(LayerType::FullyConnected, {{"units", 1}}, "fc"));
-  ASSERT_NE(layer, nullptr);
-  auto learning = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 4}});
-  layer->set_learning(learning);
-  EXPECT_TRUE(layer->is_learning());
-  learning.reset();
-  EXPECT_EQ(layer->learning(), nullptr);
-  EXPECT_FALSE(layer->can_learn());
-
-  const auto params = LayerParams::create(LayerType::FullyConnected, {{"units", 1}});
-  EXPECT_TRUE(FixedLearning(*params, "fc").can_learn());
-}
-
 // The component kind each layer type is mapped on; None: no component.
 const std::vector<std::pair<LayerType, ComponentKind>> kTargets{
     {LayerType::InputData, ComponentKind::None},         {LayerType::InputConvolutional, ComponentKind::HRC},
@@ -134,28 +108,11 @@ TEST(LayerAccessors, KindQueries) {
   EXPECT_FALSE(make_layer(LayerType::InputConv2D, {}, "hrc2")->is_input());
 }
 
-TEST(LayerParams, ReadsValuesListsKeysInOrderAndClones) {
+TEST(LayerParams, ReadsValuesAndNamesAMissingKey) {
   const auto params = LayerParams::create(LayerType::Conv2D, {{"padding", 1}, {"filters", 32}, {"kernel_size", 3}});
   EXPECT_EQ(params->get("filters"), 32);
   EXPECT_FALSE(params->has("kernel_width"));
-  EXPECT_THAT(params->keys(), ElementsAre("filters", "kernel_size", "padding"));
   EXPECT_THAT([&] { params->get("kernel_width"); }, throws_text<std::invalid_argument>("Key kernel_width not found"));
-
-  const auto copy = LayerParams::clone(params.get());
-  EXPECT_NE(copy.get(), params.get());
-  EXPECT_EQ(copy->layer_type(), LayerType::Conv2D);
-  EXPECT_THAT(copy->keys(), ElementsAre("filters", "kernel_size", "padding"));
-  EXPECT_THROW(LayerParams::clone(nullptr), std::invalid_argument);
-}
-
-TEST(LearningParams, ReadsValuesRefusesMissingKeysAndClones) {
-  const auto params = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 7.0}, {"num_classes", 1.0}});
-  EXPECT_DOUBLE_EQ(params->get("num_weights"), 7.0);
-  EXPECT_THAT(params->keys(), ElementsAre("num_classes", "num_weights"));
-  EXPECT_THAT([&] { params->get("min_plasticity"); },
-              throws_text<std::invalid_argument>("Key min_plasticity not found"));
-  EXPECT_DOUBLE_EQ(LearningParams::clone(params.get())->get("num_classes"), 1.0);
-  EXPECT_THROW(LearningParams::clone(nullptr), std::invalid_argument);
 }
 
 }  // namespace

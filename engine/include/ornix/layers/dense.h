@@ -28,6 +28,12 @@ class FullyConnected : public LayerImpl {
   bool is_learning() const override { return can_learn(); }
   // Refers to `learning` (null: no learning) without owning it.
   void set_learning(const std::shared_ptr<const LearningParams>& learning) { learning_ = learning; }
+  // Model side (compile): checks `learning` against the built layer (the rule's keys present;
+  // num_weights a whole number from 1 to the inputs of a neuron, num_classes from 1 to the
+  // units; std::invalid_argument otherwise), gives the layer the rule's variables
+  // "threshold_learning" and "thswap" (int32, one per unit; zero-filled unless present) and
+  // refers to `learning`.
+  void start_learning(const std::shared_ptr<const LearningParams>& learning);
 
  protected:
   LayerBuild build(const LayerInputs& inputs) const override;

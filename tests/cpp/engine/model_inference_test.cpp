@@ -1,0 +1,107 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/error_text.h"
+#include "layer_fixtures.h"
+#include "support/fake_mapping.h"
+
+namespace ornix {
+namespace {
+
+using test::add_layer;
+using test::FakeDevice;
+using test::ScopedMapper;
+
+// A sequence that answers each sample with one int32 zero and records the labels of each run.
+class RecordingSequence final : public ForwardableSequence {
+ public:
+  const std::vector<std::shared_ptr<Pass>>& passes() const override { return passes_; }
+  BackendType backend() const override { return BackendType::Hardware; }
+  Bytes program() const override { return {}; }
+  ProgramParts program_parts() const override { return {}; }
+  std::string name() const override { return "HW/recording"; }
+  std::vector<std::shared_ptr<Tensor>> forward_samples(const std::vector<std::shared_ptr<const Tensor>>& inputs,
+                                                       std::vector<int32_t>* labels) override {
+    runs.push_back(labels ? *labels : std::vector<int32_t>{-1});
+    return std::vector<std::shared_ptr<Tensor>>(inputs.size(), Dense::create(TensorType::int32, Shape{1, 1, 1}));
+  }
+  std::vector<std::vector<int32_t>> runs;  // {-1}: a run without learning
+  std::vector<std::shared_ptr<Pass>> passes_;
+};
+
+// An 8 x 8 x 8 model mapped on one recording sequence.
+struct MappedModel {
+  explicit MappedModel(bool signed_input = false) : model(Model::create()) {
+    model->add(test::make_layer(LayerType::InputData,
+                                {{"input_width", 8}, {"input_height", 8}, {"input_channels", 8},
+                                 {"input_signed", signed_input}},
+                                "input"));
+    add_layer(*model, LayerType::FullyConnected, {{"units", 2}, {"weights_bits", 1}}, "dense");
+    const ScopedMapper mapper{[this](auto& layers, auto& sequences, const MapRequest&) {
+      sequence = std::make_shared<RecordingSequence>();
+      sequences.push_back(sequence);
+      layers.clear();
+    }};
+    model->map(std::make_shared<FakeDevice>(), true, nullptr);
+  }
+  std::string forward(TensorType type, const Shape& shape, Layout layout = Layout::RowMajor) {
+    return error_text([&] { model->forward(Dense::create(type, shape, layout), 0); });
+  }
+  std::unique_ptr<Model> model;
+  std::shared_ptr<RecordingSequence> sequence;
+};
+
+TEST(ModelInputs, FramesMustHaveTheModelsSampleShapeAndInputType) {
+  MappedModel unsigned_model;
+  EXPECT_EQ(unsigned_model.forward(TensorType::uint8, {2, 8, 8, 8}), "no error");
+  const std::string shape = "The model takes inputs of shape (N, 8, 8, 8) for N samples; got ";
+  EXPECT_EQ(unsigned_model.forward(TensorType::uint8, {2, 4, 4, 4}), shape + "(2, 4, 4, 4).");
+  EXPECT_EQ(unsigned_model.forward(TensorType::uint8, {2, 8, 8, 9}), shape + "(2, 8, 8, 9).");
+  EXPECT_EQ(unsigned_model.forward(TensorType::uint8, {512}), shape + "(512).");
+  EXPECT_EQ(unsigned_model.forward(TensorType::float32, {2, 8, 8, 8}), "The model takes uint8 inputs; got float32.");
+  EXPECT_EQ(unsigned_model.forward(TensorType::uint8, {2, 8, 8, 8}, Layout::Reversed),
+            "The model takes row-major inputs; got a tensor in reversed layout.");
+  EXPECT_EQ(unsigned_model.sequence->runs.size(), 1u);  // the refused inputs never ran
+
+  MappedModel signed_model(true);
+  EXPECT_EQ(signed_model.forward(TensorType::int8, {1, 8, 8, 8}), "no error");
+  EXPECT_EQ(signed_model.forward(TensorType::int16, {1, 8, 8, 8}), "no error");
+  EXPECT_EQ(signed_model.forward(TensorType::uint8, {1, 8, 8, 8}), "The model takes int8 or int16 inputs; got uint8.");
+}
+
+TEST(ModelInference, FitNeedsACompiledModelAndHandsEachBatchItsLabels) {
+  MappedModel mapped;
+  const auto inputs = Dense::create(TensorType::uint8, {5, 8, 8, 8});
+  EXPECT_EQ(error_text([&] { mapped.model->fit(inputs, {}, 0); }),
+            "Cannot fit a model that is not compiled: compile it first.");
+  mapped.model->compile(LearningParams::create(LearningType::Unsupervised,
+                                               {{"num_weights", 3}, {"num_classes", 2}, {"initial_plasticity", 1},
+                                                {"learning_competition", 0}, {"min_plasticity", 0.1},
+                                                {"plasticity_decay", 0.25}}));
+  EXPECT_EQ(error_text([&] { mapped.model->fit(inputs, {1, 2}, 0); }),
+            "fit takes no label, one label for all samples or one per sample; got 2 labels for 5 samples.");
+  EXPECT_EQ(mapped.model->fit(inputs, {0, 1, 2, 3, 4}, 2)->shape(), (Shape{5, 1, 1, 1}));
+  mapped.model->fit(inputs, {7}, 3);
+  mapped.model->fit(inputs, {}, 0);
+  mapped.model->forward(inputs, 0);
+  EXPECT_EQ(mapped.sequence->runs, (std::vector<std::vector<int32_t>>{{0, 1}, {2, 3}, {4}, {7}, {7}, {}, {-1}}));
+}
+
+TEST(ModelInference, PredictRefusesAnActivationOnTheLastLayerAndStaleMappingsAreRefused) {
+  MappedModel mapped;
+  const auto inputs = Dense::create(TensorType::uint8, {1, 8, 8, 8});
+  EXPECT_EQ(mapped.model->predict(inputs, 0)->shape(), (Shape{1, 1, 1, 1}));
+  add_layer(*mapped.model, LayerType::Dense1D, {{"units", 3}, {"activation", 1}}, "relu");
+  EXPECT_THAT([&] { mapped.model->predict(inputs, 0); },
+              test::throws_text<std::runtime_error>(
+                  "Cannot predict with a model whose last layer (relu) has an activation: use forward."));
+  EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }),
+            "The model's layers changed since it was mapped: map it again.");
+}
+
+}  // namespace
+}  // namespace ornix
