@@ -12,12 +12,19 @@ namespace {
 
 using Samples = std::vector<std::shared_ptr<const Tensor>>;
 
+bool holds_learning_layer(const Sequence& sequence) {
+  const auto learns = [](const std::shared_ptr<Layer>& layer) { return layer->is_learning(); };
+  return std::any_of(sequence.passes().begin(), sequence.passes().end(),
+                     [&](const auto& pass) { return std::any_of(pass->layers.begin(), pass->layers.end(), learns); });
+}
+
+// With `labels`, only a sequence holding the learning layer learns; the others run as inference.
 Samples run_batch(const std::vector<std::shared_ptr<Sequence>>& sequences, Samples samples,
                   std::vector<int32_t>* labels) {
   for (const auto& sequence : sequences) {
     auto* runnable = dynamic_cast<ForwardableSequence*>(sequence.get());
     if (!runnable) throw std::runtime_error(msg::sequence_cannot_run(sequence->name()));
-    const auto outputs = runnable->forward_samples(samples, labels);
+    const auto outputs = runnable->forward_samples(samples, holds_learning_layer(*sequence) ? labels : nullptr);
     if (outputs.size() != samples.size()) {
       throw std::runtime_error(msg::sequence_output_count(sequence->name(), samples.size(), outputs.size()));
     }

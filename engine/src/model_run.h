@@ -15,7 +15,8 @@ HardwareMapper registered_hardware_mapper();
 
 // Runs the samples of `inputs` through `sequences` in order, `batch_size` samples at a time
 // (0: all at once), and stacks the outputs along a new first dimension. With `labels` (fit) the
-// sequences learn: each batch gets the labels, or its own share when there is one per sample.
+// sequence holding the learning layer learns: each batch gets the labels, or its own share when
+// there is one per sample.
 std::shared_ptr<Dense> run_sequences(const std::vector<std::shared_ptr<Sequence>>& sequences, const Dense& inputs,
                                      const std::vector<int32_t>* labels, uint32_t batch_size);
 

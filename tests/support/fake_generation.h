@@ -40,7 +40,7 @@ class LoggedLife {
 
 class FakeChecker final : public CompatibilityChecker {
  public:
-  // The answers; the fit predicates see (type, window height, width, channels).
+  // The answers; every input and weight fit is accepted.
   struct Behaviour {
     std::function<LayerMappingStatus(const Layer&, const Layer*)> compatibility = [](const Layer& layer,
                                                                                     const Layer*) {
@@ -51,11 +51,6 @@ class FakeChecker final : public CompatibilityChecker {
     };
     std::function<LayerMappingStatus(const Layer&, const std::vector<hw::Component>&)> mappings =
         [](const Layer& layer, const std::vector<hw::Component>&) { return LayerMappingStatus(layer); };
-    std::function<bool(hw::Type, uint32_t, uint32_t, uint32_t)> single_buffer_fits =
-        [](hw::Type, uint32_t, uint32_t, uint32_t) { return true; };
-    std::function<bool(hw::Type, uint32_t, uint32_t, uint32_t)> dual_buffer_fits =
-        [](hw::Type, uint32_t, uint32_t, uint32_t) { return true; };
-    std::function<bool(const Layer&, uint32_t)> weights_fit = [](const Layer&, uint32_t) { return true; };
     std::function<NpSplitParams(hw::Type, const LayerParams&)> split_params = [](hw::Type, const LayerParams&) {
       return NpSplitParams{};
     };
@@ -78,17 +73,15 @@ class FakeChecker final : public CompatibilityChecker {
                                           const std::vector<hw::Component>& components) const override {
     return behaviour.mappings(layer, components);
   }
-  bool is_sram_input_fit_single_buffer(hw::Type type, uint32_t height, uint32_t width, uint32_t channels, uint32_t,
-                                       uint8_t, uint32_t) const override {
-    return behaviour.single_buffer_fits(type, height, width, channels);
+  bool is_sram_input_fit_single_buffer(hw::Type, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t,
+                                       uint32_t) const override {
+    return true;
   }
-  bool is_sram_input_fit_dual_buffer(hw::Type type, uint32_t height, uint32_t width, uint32_t channels, uint32_t,
-                                     uint8_t, uint32_t) const override {
-    return behaviour.dual_buffer_fits(type, height, width, channels);
+  bool is_sram_input_fit_dual_buffer(hw::Type, uint32_t, uint32_t, uint32_t, uint32_t, uint8_t,
+                                     uint32_t) const override {
+    return true;
   }
-  bool is_weights_size_fit_np(const Layer& layer, uint32_t filters) const override {
-    return behaviour.weights_fit(layer, filters);
-  }
+  bool is_weights_size_fit_np(const Layer&, uint32_t) const override { return true; }
   NpSplitParams np_split_params(hw::Type type, const LayerParams& params) const override {
     return behaviour.split_params(type, params);
   }
@@ -96,7 +89,6 @@ class FakeChecker final : public CompatibilityChecker {
     return behaviour.fnp3_fits(table, layer);
   }
 
-  const Device* device_given() const { return device; }
   const HardwareConstraints* table_given() const { return constraints; }
 
   Behaviour behaviour;
@@ -161,7 +153,7 @@ struct EpgCall {
 };
 
 // Records are empty, for the device's version, and there are no EPG values, unless the test
-// sets the hooks; the I/O type codes are the fields below (0 unless set). Calls of record_scc
+// sets the hooks; the input type code is 0, the output type code the field below. Calls of record_scc
 // and record_epg are kept in order.
 class FakeIoRecorder final : public IoRecorder {
  public:
@@ -181,12 +173,11 @@ class FakeIoRecorder final : public IoRecorder {
     epg_calls.push_back({&layer, col_low, col_high, epg_byte, hrc_only, several_passes, input_type_is_0});
     return std::make_unique<RegisterWrites>(epg_values);
   }
-  int8_t get_input_type(const Layer&) const override { return input_type; }
+  int8_t get_input_type(const Layer&) const override { return 0; }
   int8_t get_output_type(const Layer&, int8_t) const override { return output_type; }
 
   std::function<std::unique_ptr<program::Record>()> scc_program;
   RegisterWrites epg_values;
-  int8_t input_type = 0;
   int8_t output_type = 0;
   mutable std::vector<SccCall> scc_calls;
   mutable std::vector<EpgCall> epg_calls;

@@ -40,14 +40,13 @@ void SimulatedDriver::read(uint32_t address, void* buffer, size_t length) {
 
 void SimulatedDriver::write(uint32_t address, const void* buffer, size_t length) {
   check_length(length);
-  write_failures_.check(address);
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   uint32_t value = 0;
   for (size_t i = 0; i < kWordBytes; ++i) value |= static_cast<uint32_t>(bytes[i]) << (8 * i);
   registers_[address] = value;
   if (const auto pend = pend_bits_.find(address); pend != pend_bits_.end() && (value & pend->second.mask) != 0 &&
                                                   pend->second.reads != kNever) {
-    changes_[address] = {pend->second.reads, ~pend->second.mask, 0};
+    changes_[address] = {pend->second.reads, ~pend->second.mask};
   }
   log_.push_back({address, value, AccessKind::Write});
 }
@@ -55,7 +54,7 @@ void SimulatedDriver::write(uint32_t address, const void* buffer, size_t length)
 uint32_t SimulatedDriver::load(uint32_t address) {
   if (const auto change = changes_.find(address); change != changes_.end()) {
     if (change->second.reads_left == 0) {
-      registers_[address] = (peek(address) & change->second.keep) | change->second.value;
+      registers_[address] = peek(address) & change->second.keep;
       changes_.erase(change);
     } else {
       --change->second.reads_left;
@@ -79,10 +78,6 @@ std::vector<SimulatedDriver::Access> SimulatedDriver::writes() const {
   return result;
 }
 
-void SimulatedDriver::change_after_reads(uint32_t address, uint32_t reads, uint32_t value) {
-  changes_[address] = {reads, 0, value};
-}
-
 void SimulatedDriver::pend_after_write(uint32_t address, uint32_t mask, uint32_t reads) {
   pend_bits_[address] = {mask, reads};
 }
@@ -93,19 +88,6 @@ void SimulatedDriver::fail_reads(std::string what, std::optional<uint32_t> addre
   } else {
     read_failures_.every = std::move(what);
   }
-}
-
-void SimulatedDriver::fail_writes(std::string what, std::optional<uint32_t> address) {
-  if (address) {
-    write_failures_.at[*address] = std::move(what);
-  } else {
-    write_failures_.every = std::move(what);
-  }
-}
-
-void SimulatedDriver::clear_failures() {
-  read_failures_ = {};
-  write_failures_ = {};
 }
 
 void SimulatedDriver::set_version(const HwVersion& version) {
@@ -128,11 +110,6 @@ void SimulatedDriver::set_output(const Shape& shape, TensorType type) {
   poke(DeviceRegs::kOutputHeight, shape[1]);
   poke(DeviceRegs::kOutputChannels, shape[2]);
   poke(DeviceRegs::kOutputType, static_cast<uint32_t>(type));
-}
-
-void SimulatedDriver::set_learned_memory(const std::vector<uint32_t>& words) {
-  poke(DeviceRegs::kLearnMemSize, static_cast<uint32_t>(words.size()));
-  for (uint32_t i = 0; i < words.size(); ++i) poke(DeviceRegs::learn_mem_word(i), words[i]);
 }
 
 size_t SimulatedDriver::open_count() const {

@@ -22,8 +22,8 @@ namespace ornix {
 //
 // Every register reads 0 until written. Accesses are 4 bytes long, little-endian words; any
 // other length throws std::invalid_argument and is neither logged nor applied. Completed
-// accesses are logged in order; failed ones (injected failures) are not logged and change
-// nothing. Hooks change what a register holds as it is read or written (see below).
+// accesses are logged in order; failed reads (injected failures) are not logged. A hook
+// clears written bits after some reads (see below).
 //
 // Not thread-safe: one thread drives it at a time.
 class SimulatedDriver final : public HardwareDriver {
@@ -58,21 +58,15 @@ class SimulatedDriver final : public HardwareDriver {
   std::vector<Access> writes() const;
   void clear_log() { log_.clear(); }
 
-  // The next `reads` reads of `address` return what it holds; the read after them finds
-  // `value` in it (reads 0: the very next read). Writes in between are stored as usual and
-  // do not cancel the change. Replaces any change pending on `address`.
-  void change_after_reads(uint32_t address, uint32_t reads, uint32_t value);
   // Every write to `address` stores its value; when that value sets bits of `mask`, they
   // read as set for the next `reads` reads and are cleared for the read after them (kNever:
   // they stay set until written otherwise).
   void pend_after_write(uint32_t address, uint32_t mask, uint32_t reads);
 
-  // Reads (writes) of `address`, or of every address when none is given, throw
-  // std::runtime_error with `what` until clear_failures(). A later call replaces the
-  // failure of the same address (or the one for every address).
+  // Reads of `address`, or of every address when none is given, throw std::runtime_error
+  // with `what`. A later call replaces the failure of the same address (or the one for every
+  // address).
   void fail_reads(std::string what, std::optional<uint32_t> address = std::nullopt);
-  void fail_writes(std::string what, std::optional<uint32_t> address = std::nullopt);
-  void clear_failures();
 
   // ---- The engine device's registers (poked: not logged)
 
@@ -84,8 +78,6 @@ class SimulatedDriver final : public HardwareDriver {
   // The output geometry of the programmed program: a (width, height, channels) shape
   // (std::invalid_argument for another dimension count) and its element type.
   void set_output(const Shape& shape, TensorType type);
-  // The learning layer's memory: its size and words.
-  void set_learned_memory(const std::vector<uint32_t>& words);
   // Devices opened on this driver since the log was last cleared (HardwareDevice::create
   // reads the version register once per opening).
   size_t open_count() const;
@@ -94,11 +86,10 @@ class SimulatedDriver final : public HardwareDriver {
   size_t program_count() const;
 
  private:
-  // Applied as register = (register & keep) | value.
+  // Applied as register = register & keep.
   struct PendingChange {
     uint32_t reads_left;
     uint32_t keep;
-    uint32_t value;
   };
   struct PendBits {
     uint32_t mask;
@@ -119,7 +110,6 @@ class SimulatedDriver final : public HardwareDriver {
   std::map<uint32_t, PendingChange> changes_;
   std::map<uint32_t, PendBits> pend_bits_;
   Failures read_failures_;
-  Failures write_failures_;
 };
 
 // For readable test failures: "read 0x00000050 = 0x00000202".

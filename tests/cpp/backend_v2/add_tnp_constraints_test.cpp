@@ -31,14 +31,7 @@ struct Checker {
 };
 
 std::unique_ptr<Model> model_of(const Shape& input, int32_t bits) {
-  auto model = Model::create();
-  model->add(make_layer(LayerType::InputData,
-                        {{"input_width", static_cast<int32_t>(input[0])},
-                         {"input_height", static_cast<int32_t>(input[1])},
-                         {"input_channels", static_cast<int32_t>(input[2])},
-                         {"input_bits", bits}},
-                        "input"));
-  return model;
+  return test::model_with_input(input[0], input[1], input[2], bits);
 }
 
 const std::string kInputShiftLine =

@@ -33,13 +33,7 @@ std::shared_ptr<Layer> conv(LayerType type, uint32_t width, uint32_t height, uin
                              {"weights_bits", 8}, {"activation", 1},   {"output_bits", 8}};
   if (type == LayerType::Conv2D || type == LayerType::Conv2DTranspose) values["filters"] = 4;
   for (const auto& [key, value] : changes) values[key] = value;
-  auto model = Model::create();
-  model->add(test::make_layer(LayerType::InputData,
-                              {{"input_width", static_cast<int32_t>(width)},
-                               {"input_height", static_cast<int32_t>(height)},
-                               {"input_channels", static_cast<int32_t>(channels)},
-                               {"input_bits", input_bits}},
-                              "input"));
+  auto model = test::model_with_input(width, height, channels, input_bits);
   return test::add_layer(*model, type, values, "conv");
 }
 
@@ -82,8 +76,10 @@ const std::vector<Rule> kRules{
     {kDwUp, {8, 8, 4}, {}, ""},
     // The transposed forms take any padding, pooling and stride.
     {kUp, {8, 8, 4}, {{"padding", 0}, {"pool_type", 1}, {"pool_size", 3}, {"kernel_stride", 2}}, ""},
-    {kDw, {8, 8, 4}, {{"kernel_size", 1}, {"weights_bits", 4}}, "Input bits should be >= weights bits.\n"
-     "Input should be 4-bit or 8-bit.\nKernel size must be 3, 5 or 7.\n4-bit weights and 8-bit activation is not allowed.", 2},
+    {kDw, {8, 8, 4}, {{"kernel_size", 1}, {"weights_bits", 4}},
+     "Input bits should be >= weights bits.\nInput should be 4-bit or 8-bit.\nKernel size must be 3, 5 or 7.\n"
+     "4-bit weights and 8-bit activation is not allowed.",
+     2},
     {kUp, {8, 8, 4}, {{"kernel_size", 5}, {"weights_bits", 4}, {"output_bits", 16}}, kTransposedLines, 4},
     {kDwUp, {8, 8, 4}, {{"kernel_size", 5}, {"weights_bits", 4}, {"output_bits", 16}}, kTransposedLines, 4},
     // At every limit: 2048 input shifts fill the 256 words; 1x1 8-bit filters take 2 words per
@@ -121,7 +117,8 @@ const std::vector<Rule> kRules{
     {kConv, {8, 8, 4}, {{"output_bits", 28}, {"activation", 0}}, ""},
     {kUp, {8, 8, 4}, {{"output_bits", 16}, {"activation", 0}}, "Without activation output bitwidth should be 8 or 28."},
     // 4-bit weights with an 8-bit output.
-    {kConv, {8, 8, 4}, {{"weights_bits", 4}, {"activation", 0}}, "4-bit weights and 8-bit potential is not allowed.", 4},
+    {kConv, {8, 8, 4}, {{"weights_bits", 4}, {"activation", 0}}, "4-bit weights and 8-bit potential is not allowed.",
+     4},
     {kDw, {8, 8, 4}, {{"weights_bits", 4}, {"activation", 0}}, "", 4},
     {kConv, {8, 8, 4}, {{"weights_bits", 4}}, "", 4},
     {kDw, {8, 8, 4}, {{"weights_bits", 4}}, "4-bit weights and 8-bit activation is not allowed.", 4},

@@ -9,7 +9,7 @@
 #include "program/record.h"
 
 // The DMA blocks of a track or of a record, read back from their headers, for the recorder
-// tests. No block read this way may need the extra-large form.
+// tests.
 namespace ornix::v2::test {
 
 struct DmaBlock {
@@ -17,14 +17,15 @@ struct DmaBlock {
   uint32_t target;
   uint32_t address;
   std::vector<uint32_t> words;
+  bool operator==(const DmaBlock&) const = default;
 };
 
 // Header: word 0 [7:0] col | [15:8] row | [23:16] id | [31:24] channel;
-// word 1 [15:0] address | [19:16] target | [31:21] size.
+// word 1 [15:0] address | [19:16] target | [20] size in 16-word units | [31:21] size.
 inline std::vector<DmaBlock> dma_blocks(const std::vector<uint32_t>& track) {
   std::vector<DmaBlock> out;
   for (auto at = track.begin(); at + 1 < track.end();) {
-    const uint32_t size = at[1] >> 21;
+    const uint32_t size = (at[1] >> 21) * ((at[1] >> 20 & 1) != 0 ? 16 : 1);
     const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
     out.push_back({ident, at[1] >> 16 & 0xF, at[1] & 0xFFFF, std::vector<uint32_t>(at + 2, at + 2 + size)});
     at += 2 + size;

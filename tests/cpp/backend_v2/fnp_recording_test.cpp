@@ -60,9 +60,7 @@ const Words kPacked3InputShifts{0x00030201, 0x00000000};
 // input 1 x 1 x 3 at `input_bits` [-> Conv2D 1x1 of 3 filters] -> dense.
 struct DenseFixture {
   explicit DenseFixture(hw::Type type = hw::Type::FNP3, int32_t input_bits = 8, bool after_conv = false) {
-    model->add(make_layer(LayerType::InputData,
-                          {{"input_width", 1}, {"input_height", 1}, {"input_channels", 3}, {"input_bits", input_bits}},
-                          "input"));
+    model->add(ornix::test::input_layer(1, 1, 3, "input", input_bits));
     if (after_conv) {
       conv = make_layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 3}, {"output_bits", input_bits}}, "conv");
       model->add(conv);
@@ -173,10 +171,7 @@ TEST(FnpRecording, ConvFedLayerIsRowAlignedUnlessItOpensTheSequence) {
 // input x, y, c at `bits` -> Conv2D 1x1 of c filters -> Dense1D of one neuron.
 std::shared_ptr<Layer> conv_fed_dense(Model& model, uint32_t x, uint32_t y, uint32_t c, int32_t bits,
                                       int32_t weights_bits) {
-  model.add(make_layer(LayerType::InputData,
-                       {{"input_width", int32_t(x)}, {"input_height", int32_t(y)}, {"input_channels", int32_t(c)},
-                        {"input_bits", bits}},
-                       "input"));
+  model.add(ornix::test::input_layer(x, y, c, "input", bits));
   model.add(make_layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", int32_t(c)}, {"output_bits", bits}}, "conv"));
   return ornix::test::add_layer(model, LayerType::Dense1D, {{"units", 1}, {"weights_bits", weights_bits}}, "dense");
 }
@@ -245,7 +240,8 @@ TEST(FnpRegisters, WidthsShapesAndNpKindsOutsideTheFieldsAreRefused) {
   EXPECT_THAT(format(hw::Type::FNP3, 2, 8, 8), throws_text<std::runtime_error>("Wrong input_bits at FNP recording."));
   EXPECT_THAT(format(hw::Type::FNP3, 8, 2, 8),
               throws_text<std::runtime_error>("Wrong weight bitwidth at FNP recording."));
-  EXPECT_THAT(format(hw::Type::FNP3, 8, 8, 33), throws_text<std::runtime_error>("Wrong output bitwidth at FNP recording."));
+  EXPECT_THAT(format(hw::Type::FNP3, 8, 8, 33),
+              throws_text<std::runtime_error>("Wrong output bitwidth at FNP recording."));
   EXPECT_THAT(format(hw::Type::FNP3, 8, 8, 8, Shape{2048, 1, 1}),
               throws_text<std::runtime_error>(
                   "Attempted to write value 2048 into a 11-bit field, which will cause an overflow."));

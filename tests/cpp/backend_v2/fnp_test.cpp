@@ -29,12 +29,9 @@ enum class Feed { Input, Cnp, Hrc, TnpB, Fnp, Concat };
 // input (x, y, c at `bits`) -> [producer of x, y, c at `bits`] -> dense. A Concat joins the input
 // with itself, so it gives 2c channels.
 struct Chain {
-  Chain(Feed feed, uint32_t x, uint32_t y, uint32_t c, int32_t bits, LayerParams::Values dense_params = {}) {
-    const auto input = make_layer(LayerType::InputData,
-                                  {{"input_width", int32_t(x)}, {"input_height", int32_t(y)},
-                                   {"input_channels", int32_t(c)}, {"input_bits", bits}},
-                                  "input");
-    model->add(input);
+  Chain(Feed feed, uint32_t x, uint32_t y, uint32_t c, int32_t bits, LayerParams::Values dense_params = {})
+      : model(test::model_with_input(x, y, c, bits)) {
+    const auto input = model->get_layer(0);
     const LayerParams::Values conv{{"kernel_size", 1}, {"filters", int32_t(c)}, {"output_bits", bits}};
     switch (feed) {
       case Feed::Input:
@@ -63,7 +60,7 @@ struct Chain {
   }
   using Layers = std::vector<std::shared_ptr<Layer>>;
 
-  std::unique_ptr<Model> model = Model::create();
+  std::unique_ptr<Model> model;
   std::shared_ptr<Layer> producer;  // null when fed by the input
   LayerParams::Values params{{"units", 2}, {"weights_bits", 8}, {"output_bits", 8}};
   std::shared_ptr<Layer> dense;

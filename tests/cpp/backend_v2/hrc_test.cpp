@@ -11,6 +11,7 @@
 #include "backend/v2/layer_recorder.h"
 #include "backend/v2/layer_type_checks.h"
 #include "engine/layer_fixtures.h"
+#include "backend_v2/dma_blocks.h"
 #include "program/thrown.h"
 #include "support/fake_mapping.h"
 
@@ -18,6 +19,7 @@ namespace ornix::v2 {
 namespace {
 
 using program::thrown;
+using test::overflow;
 using ::testing::ElementsAreArray;
 
 constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
@@ -27,12 +29,12 @@ constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
 // replace or add parameters.
 struct Hrc {
   explicit Hrc(const LayerParams::Values& changes, Shape input = Shape{8, 8, 1})
-      : model(test::model_with_input(input[0], input[1], input[2])) {
+      : model(ornix::test::model_with_input(input[0], input[1], input[2])) {
     LayerParams::Values params{{"kernel_size", 3}, {"kernel_stride", 1}, {"padding", 1},     {"pool_type", 0},
                                {"pool_size", 0},   {"pool_stride", 0},   {"output_bits", 8}, {"activation", 1},
                                {"filters", 2},     {"weights_bits", 8}};
     for (const auto& [key, value] : changes) params[key] = value;
-    layer = test::add_layer(*model, LayerType::InputConv2D, params, "hrc");
+    layer = ornix::test::add_layer(*model, LayerType::InputConv2D, params, "hrc");
     set_weights([](uint32_t, uint32_t, uint32_t, uint32_t) { return 1; });
   }
 
@@ -57,7 +59,7 @@ struct Hrc {
 
   std::unique_ptr<Model> model;
   std::shared_ptr<Layer> layer;
-  test::FakeDevice device{kV2};
+  ornix::test::FakeDevice device{kV2};
 };
 
 const std::string kKernel6 = "Unsupported kernel size.\n The kernel size should be 3, 4, 5 or 7. 6 given.";
@@ -73,7 +75,8 @@ struct Rule {
 
 const std::vector<Rule> kRules{
     {{{"kernel_size", 6}}, kKernel6},
-    {{{"kernel_size", 6}, {"kernel_stride", 7}}, kKernel6 + "\nFor a kernel size 6, the kernel stride must be smaller than 6."},
+    {{{"kernel_size", 6}, {"kernel_stride", 7}},
+     kKernel6 + "\nFor a kernel size 6, the kernel stride must be smaller than 6."},
     {{{"kernel_size", 7}, {"kernel_stride", 6}}, ""},
     {{{"kernel_size", 3}, {"kernel_stride", 4}}, "For a kernel size 3, the kernel stride must be smaller than 3."},
     {{{"pool_type", 1}, {"pool_size", 3}, {"pool_stride", 2}}, ""},
@@ -120,29 +123,21 @@ TEST(HrcConstraints, OutputBitsThroughTheCheckerAndWeightValues) {
   const Hrc unsigned_weights({});
   unsigned_weights.layer->variables().set("weights", Dense::create(TensorType::uint8, Shape{3, 3, 1, 2}));
   EXPECT_THAT([&] { unsigned_weights.check(); },
-              test::throws_text<std::runtime_error>("Wrong requested type a for a tensor of type uint8."));
+              ornix::test::throws_text<std::runtime_error>("Wrong requested type a for a tensor of type uint8."));
 }
 
-// One DMA block of a record: its address, target and payload.
+// The blocks of a record, as (address, target, payload); all address the all-zero ident.
 struct Block {
   uint32_t address;
   uint32_t target;
   std::vector<uint32_t> payload;
   bool operator==(const Block&) const = default;
 };
-
-// Every block of every track, in order; all must address the all-zero ident.
 std::vector<Block> blocks_of(const program::Record& record) {
   std::vector<Block> blocks;
-  for (const auto& track : record.tracks) {
-    for (std::size_t i = 0; i < track.words.size();) {
-      EXPECT_EQ(track.words[i], 0u);
-      const uint32_t header = track.words[i + 1];
-      const uint32_t size = (header >> 21) * (((header >> 20) & 1) != 0 ? 16 : 1);
-      const auto payload = track.words.begin() + static_cast<std::ptrdiff_t>(i + 2);
-      blocks.push_back({header & 0xFFFF, (header >> 16) & 0xF, {payload, payload + size}});
-      i += 2 + size;
-    }
+  for (const auto& block : test::dma_blocks(record)) {
+    EXPECT_EQ(block.ident, hw::Ident{});
+    blocks.push_back({block.address, block.target, block.words});
   }
   return blocks;
 }
@@ -244,10 +239,6 @@ TEST(HrcRecording, RefusesWhatTheHrcCannotRun) {
   EXPECT_EQ(average.check(), "");
   EXPECT_EQ(average.recording_error(), "Wrong pooling at HRC recording.");
 
-  const auto overflow = [](int value, int width) {
-    return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-           "-bit field, which will cause an overflow.";
-  };
   EXPECT_EQ(Hrc({{"pool_type", 1}, {"pool_size", 16}, {"pool_stride", 2}}).recording_error(), overflow(16, 4));
   EXPECT_EQ(Hrc({{"filters", 513}}).recording_error(), overflow(512, 9));
 }

@@ -11,6 +11,7 @@
 #include "backend/v2/layer_recorder.h"
 #include "backend/v2/tnp_b_recording.h"
 #include "backend/v2/transposed_recording.h"
+#include "backend_v2/dma_blocks.h"
 #include "engine/layer_fixtures.h"
 #include "program/thrown.h"
 #include "support/fake_mapping.h"
@@ -18,9 +19,9 @@
 namespace ornix::v2 {
 namespace {
 
-using test::make_layer;
+using ornix::test::make_layer;
 using program::thrown;
-using test::throws_text;
+using ornix::test::throws_text;
 using ::testing::ElementsAreArray;
 
 constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
@@ -43,7 +44,7 @@ class IoRecorderTest : public ::testing::Test {
   // The word written at 0x44 for that output plane.
   uint32_t output_word(Shape output) const { return scc(false, false, Shape{1, 1, 1}, output).at(8); }
 
-  test::FakeDevice device{kV2};
+  ornix::test::FakeDevice device{kV2};
   IoRecorderImpl recorder{&device};
 };
 
@@ -67,14 +68,10 @@ TEST_F(IoRecorderTest, SccRefusesValuesWiderThanTheirFields) {
   const auto error = [&](Shape input, Shape output) {
     return thrown<std::runtime_error>([&] { recorder.record_scc(false, false, false, false, false, input, output); });
   };
-  const auto overflow = [](const char* value, const char* width) {
-    return std::string("Attempted to write value ") + value + " into a " + width +
-           "-bit field, which will cause an overflow.";
-  };
-  EXPECT_EQ(error(Shape{1, 1, 0x40000}, Shape{1, 1, 1}), overflow("262144", "18"));
-  EXPECT_EQ(error(Shape{1, 1, 1}, Shape{2, 1, 0x100000}), overflow("1048576", "20"));
+  EXPECT_EQ(error(Shape{1, 1, 0x40000}, Shape{1, 1, 1}), test::overflow(262144, 18));
+  EXPECT_EQ(error(Shape{1, 1, 1}, Shape{2, 1, 0x100000}), test::overflow(1048576, 20));
   // 65536 x 65536 wraps to 0 in 32 bits; it must not pass as an empty plane.
-  EXPECT_EQ(error(Shape{1, 1, 1}, Shape{2, 65536, 65536}), overflow("4294967296", "20"));
+  EXPECT_EQ(error(Shape{1, 1, 1}, Shape{2, 65536, 65536}), test::overflow(4294967296, 20));
 }
 
 TEST_F(IoRecorderTest, EpgListHoldsSixRegistersWithFnpFlagColumnsAndByteAndTypesAreZero) {
@@ -102,7 +99,7 @@ class LayerRecorderTest : public ::testing::Test {
     return [this, type] { record(type); };
   }
 
-  test::FakeDevice device{kV2};
+  ornix::test::FakeDevice device{kV2};
   HardwareConstraints constraints;
   LayerRecorderImpl recorder{&device, &constraints};
 };
@@ -142,12 +139,11 @@ TEST(NpRecorders, EachRefusesLayersOfAnotherType) {
       {record_program_buffer_temp_conv_layer, LayerType::Conv2D, tnp_b},
       {record_program_depthwise_buffer_temp_conv_layer, LayerType::BufferTempConv, tnp_b},
   };
-  const test::FakeDevice device{kV2};
+  const ornix::test::FakeDevice device{kV2};
   for (const Row& row : rows) {
     const auto layer = make_layer(row.other, {}, "other");
-    EXPECT_EQ(thrown<std::runtime_error>([&] { row.recorder(device, *layer, nullptr, false, false, {}, false, false); }),
-              row.message)
-        << static_cast<int>(row.other);
+    const auto record = [&] { row.recorder(device, *layer, nullptr, false, false, {}, false, false); };
+    EXPECT_EQ(thrown<std::runtime_error>(record), row.message) << static_cast<int>(row.other);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "engine/layer_fixtures.h"
 #include "mapping/layer_mapping_builder.h"
+#include "backend_v2/dma_blocks.h"
 #include "program/thrown.h"
 
 // Golden words are worked out by hand in the comments. Stores sit on channel 1 (registers at 256
@@ -19,6 +20,7 @@ namespace ornix::v2 {
 namespace {
 
 using program::thrown;
+using test::overflow;
 using Words = std::vector<uint32_t>;
 
 struct Block {
@@ -28,24 +30,14 @@ struct Block {
   bool operator==(const Block&) const = default;
 };
 
-// Every block of the record; each must be a plain target-11 block.
+// Every block of the record; each must be a target-11 block.
 std::vector<Block> blocks(const program::Record& record) {
   std::vector<Block> out;
-  for (const auto& track : record.tracks) {
-    for (auto at = track.words.begin(); at != track.words.end();) {
-      const uint32_t size = at[1] >> 21;
-      EXPECT_EQ((at[1] >> 16) & 0x1F, 11u);
-      const hw::Ident ident{uint8_t(at[0]), uint8_t(at[0] >> 8), uint8_t(at[0] >> 16), uint8_t(at[0] >> 24)};
-      out.push_back({ident, uint16_t(at[1]), Words(at + 2, at + 2 + size)});
-      at += 2 + size;
-    }
+  for (const auto& block : test::dma_blocks(record)) {
+    EXPECT_EQ(block.target, 11u);
+    out.push_back({block.ident, uint16_t(block.address), block.words});
   }
   return out;
-}
-
-std::string overflow(uint64_t value, uint32_t width) {
-  return "Attempted to write value " + std::to_string(value) + " into a " + std::to_string(width) +
-         "-bit field, which will cause an overflow.";
 }
 
 hw::Component np(uint8_t col, uint8_t row, uint8_t id = 0, hw::Type type = hw::Type::CNP1) {
@@ -76,9 +68,10 @@ using Layers = std::vector<std::shared_ptr<Layer>>;
 
 // A model being built from an input of the given shape (8 bits).
 struct Net {
-  Net(uint32_t width, uint32_t height, uint32_t channels) : model(test::model_with_input(width, height, channels)) {}
+  Net(uint32_t width, uint32_t height, uint32_t channels)
+      : model(ornix::test::model_with_input(width, height, channels)) {}
   std::shared_ptr<Layer> add(LayerType type, const LayerParams::Values& values, const char* name, const Layers& in) {
-    auto layer = test::make_layer(type, values, name);
+    auto layer = ornix::test::make_layer(type, values, name);
     model->add(layer, in);
     return layer;
   }

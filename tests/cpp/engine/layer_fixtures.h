@@ -20,19 +20,20 @@ inline std::shared_ptr<Layer> make_layer(LayerType type, const LayerParams::Valu
   return Layer::create(params.get(), name);
 }
 
+// An InputData layer of that shape, of `bits` bits (the engine's default when 0).
 inline std::shared_ptr<Layer> input_layer(uint32_t width, uint32_t height, uint32_t channels,
-                                          const std::string& name = "input") {
-  return make_layer(LayerType::InputData,
-                    {{"input_width", static_cast<int32_t>(width)},
-                     {"input_height", static_cast<int32_t>(height)},
-                     {"input_channels", static_cast<int32_t>(channels)}},
-                    name);
+                                          const std::string& name = "input", int32_t bits = 0) {
+  LayerParams::Values values{{"input_width", static_cast<int32_t>(width)},
+                             {"input_height", static_cast<int32_t>(height)},
+                             {"input_channels", static_cast<int32_t>(channels)}};
+  if (bits != 0) values["input_bits"] = bits;
+  return make_layer(LayerType::InputData, values, name);
 }
 
-// A model holding one InputData layer named "input" of that shape.
-inline std::unique_ptr<Model> model_with_input(uint32_t width, uint32_t height, uint32_t channels) {
+// A model holding one InputData layer named "input" of that shape and bit width.
+inline std::unique_ptr<Model> model_with_input(uint32_t width, uint32_t height, uint32_t channels, int32_t bits = 0) {
   auto model = Model::create();
-  model->add(input_layer(width, height, channels));
+  model->add(input_layer(width, height, channels, "input", bits));
   return model;
 }
 

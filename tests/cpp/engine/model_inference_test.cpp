@@ -16,9 +16,13 @@ using test::add_layer;
 using test::FakeDevice;
 using test::ScopedMapper;
 
-// A sequence that answers each sample with one int32 zero and records the labels of each run.
+// A sequence over `layers` that answers each sample with one int32 zero and records the labels
+// of each run.
 class RecordingSequence final : public ForwardableSequence {
  public:
+  explicit RecordingSequence(std::vector<std::shared_ptr<Layer>> layers) : passes_{std::make_shared<Pass>()} {
+    passes_[0]->layers = std::move(layers);
+  }
   const std::vector<std::shared_ptr<Pass>>& passes() const override { return passes_; }
   BackendType backend() const override { return BackendType::Hardware; }
   Bytes program() const override { return {}; }
@@ -33,7 +37,7 @@ class RecordingSequence final : public ForwardableSequence {
   std::vector<std::shared_ptr<Pass>> passes_;
 };
 
-// An 8 x 8 x 8 model mapped on one recording sequence.
+// An 8 x 8 x 8 model mapped on two recording sequences: one without layers, then its layers.
 struct MappedModel {
   explicit MappedModel(bool signed_input = false) : model(Model::create()) {
     model->add(test::make_layer(LayerType::InputData,
@@ -42,8 +46,9 @@ struct MappedModel {
                                 "input"));
     add_layer(*model, LayerType::FullyConnected, {{"units", 2}, {"weights_bits", 1}}, "dense");
     const ScopedMapper mapper{[this](auto& layers, auto& sequences, const MapRequest&) {
-      sequence = std::make_shared<RecordingSequence>();
-      sequences.push_back(sequence);
+      front = std::make_shared<RecordingSequence>(std::vector<std::shared_ptr<Layer>>{});
+      sequence = std::make_shared<RecordingSequence>(layers);
+      sequences = {front, sequence};
       layers.clear();
     }};
     model->map(std::make_shared<FakeDevice>(), true, nullptr);
@@ -52,7 +57,7 @@ struct MappedModel {
     return error_text([&] { model->forward(Dense::create(type, shape, layout), 0); });
   }
   std::unique_ptr<Model> model;
-  std::shared_ptr<RecordingSequence> sequence;
+  std::shared_ptr<RecordingSequence> front, sequence;
 };
 
 TEST(ModelInputs, FramesMustHaveTheModelsSampleShapeAndInputType) {
@@ -89,6 +94,7 @@ TEST(ModelInference, FitNeedsACompiledModelAndHandsEachBatchItsLabels) {
   mapped.model->fit(inputs, {}, 0);
   mapped.model->forward(inputs, 0);
   EXPECT_EQ(mapped.sequence->runs, (std::vector<std::vector<int32_t>>{{0, 1}, {2, 3}, {4}, {7}, {7}, {}, {-1}}));
+  EXPECT_EQ(mapped.front->runs, std::vector<std::vector<int32_t>>(7, {-1}));  // it holds no learning layer
 }
 
 TEST(ModelInference, PredictRefusesAnActivationOnTheLastLayerAndStaleMappingsAreRefused) {

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+
+// Texts of the refusals of the array conversions, the variables view, evaluate_bitwidth and the
+// metrics table. Python programs match them word for word: do not reword them.
+
+namespace ornix::python::msg {
+
+inline constexpr const char* kInvalidSourceArray = "Invalid source array.";
+inline constexpr const char* kLabelsNotIntegers = "fit method expects integers as labels";
+inline constexpr const char* kBitwidthArrayType = "Wrong py::array type: cannot evaluate the bitwidth.";
+
+inline std::string dense_dimension_count(long count) {
+  return "Cannot instantiate a Dense with " + std::to_string(count) + " dimensions (min 1, max 4).\n";
+}
+
+inline std::string unconvertible_tensor(const char* type_name) {
+  return std::string("Unable to convert a tensor of type ") + type_name + "\n";
+}
+
+// `received` and `expected` are NumPy's texts of the dtypes ("float64").
+inline std::string unsupported_variable_type(const std::string& name, const std::string& expected,
+                                             const std::string& received) {
+  return "Unsupported variable type for " + name + " expected " + expected + " received " + received;
+}
+
+// A variable whose tensor type holds no NumPy element.
+inline std::string unsupported_variable_type(const std::string& name, const std::string& received) {
+  return "Unsupported variable type for " + name + " " + received;
+}
+
+inline std::string no_such_metrics(const std::string& name) { return name + " : no such metrics"; }
+
+}  // namespace ornix::python::msg

@@ -1,0 +1,47 @@
+import numpy as np
+import pytest
+
+from ornix import _testing, core
+
+INT32, FLOAT32, UINT8, INT16, INT8, INT4, INT2, UINT4, UINT2, BIT = range(10)
+
+
+@pytest.mark.parametrize("code, stored, dims, reversed_", [
+    # Narrow types come back one value per byte, signed ones as int8, unsigned ones as uint8.
+    (INT4, np.array([-8, 7, 0], np.int8), [3], False), (BIT, np.array([1, 0, 1], np.int8), [3], False),
+    (UINT2, np.array([3, 1], np.uint8), [2], False), (FLOAT32, np.array([0.5, -2.0], np.float32), [2], False),
+    (INT32, np.arange(6, dtype=np.int32), [2, 3], False),
+    # Reversed (a, b, c): dimension 0 is contiguous, so the tensor's (k, j, i) is NumPy's [i, j, k].
+    (INT8, np.arange(24, dtype=np.int8), [2, 3, 4], True), (INT16, np.arange(6, dtype=np.int16), [2, 3], True),
+])
+def test_tensor_comes_back_in_numpy_order_and_storage_dtype(code, stored, dims, reversed_):
+    array = _testing.tensor_to_numpy(code, dims, reversed_, stored.tobytes())
+    assert array.dtype == stored.dtype and array.flags.owndata and array.flags.writeable
+    np.testing.assert_array_equal(array, stored.reshape(dims[::-1] if reversed_ else dims))
+
+
+@pytest.mark.parametrize("shape, error, message", [
+    ((), ValueError, "Cannot instantiate a Dense with 0 dimensions (min 1, max 4).\n"),
+    ((1,) * 5, ValueError, "Cannot instantiate a Dense with 5 dimensions (min 1, max 4).\n"),
+    ((2, 0, 3), RuntimeError, "Cannot have a shape with a dimension set to 0"),
+])
+def test_arrays_refused_as_tensors(shape, error, message):
+    with pytest.raises(error) as raised:
+        core.evaluate_bitwidth(np.zeros(shape, np.int8))
+    assert str(raised.value) == message
+
+
+@pytest.mark.parametrize("labels, expected", [
+    (np.array([0, 4], np.uint64), [0, 4]),
+    (np.array([[-128, 127]], np.int8), [-128, 127]),
+    (np.array([2**31], np.int64), RuntimeError),  # the cast to int32 fails
+    (np.array([1], np.float32), "fit method expects integers as labels"),
+    (np.array([True]), "fit method expects integers as labels"),
+])
+def test_labels(labels, expected):
+    if isinstance(expected, list):
+        assert _testing.labels_to_int_vector(labels) == expected
+    else:
+        with pytest.raises(ValueError if isinstance(expected, str) else expected) as error:
+            _testing.labels_to_int_vector(labels)
+        assert isinstance(expected, type) or str(error.value) == expected
