@@ -1,6 +1,7 @@
 #include "mapping/layer_graph.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace ornix {
 
@@ -8,13 +9,26 @@ bool is_merge_layer(const Layer& layer) { return layer.is_target_component(Compo
 
 uint32_t get_layer_depth(const std::shared_ptr<Layer>& layer, LayerDepthMap* depths) {
   if (const auto known = depths->find(layer); known != depths->end()) return known->second;
-  uint32_t deepest_inbound = 0;
-  for (const auto& inbound : layer->inbound_layers()) {
-    deepest_inbound = std::max(deepest_inbound, get_layer_depth(inbound, depths));
+  // Depth-first without recursion, so that a long chain of layers cannot exhaust the stack: a
+  // layer is settled once every inbound layer is.
+  std::vector<std::shared_ptr<Layer>> pending{layer};
+  while (!pending.empty()) {
+    const std::shared_ptr<Layer> current = pending.back();
+    uint32_t deepest_inbound = 0;
+    bool settled = true;
+    for (const auto& inbound : current->inbound_layers()) {
+      if (const auto known = depths->find(inbound); known != depths->end()) {
+        deepest_inbound = std::max(deepest_inbound, known->second);
+      } else {
+        pending.push_back(inbound);
+        settled = false;
+      }
+    }
+    if (!settled) continue;
+    depths->emplace(current, deepest_inbound + 1);
+    pending.pop_back();
   }
-  const uint32_t depth = deepest_inbound + 1;
-  depths->emplace(layer, depth);
-  return depth;
+  return depths->at(layer);
 }
 
 void sort_by_depth(std::vector<std::shared_ptr<Layer>>* layers, LayerDepthMap* depths) {

@@ -102,9 +102,12 @@ std::shared_ptr<Layer> first_mappable_layer(const std::vector<std::shared_ptr<La
 // handle.
 std::shared_ptr<Layer> last_mappable_layer(const std::vector<std::shared_ptr<Layer>>& layers);
 
-// The layer mapped after `layer` in the pass of `layers`: its first outbound layer, stepping
-// over a merge layer to that merge layer's first outbound layer. Empty after the pass's last
-// mappable layer and where the walk finds no outbound layer.
+// The layer that follows `layer` in the graph: its first outbound layer, stepping over a merge
+// layer to that merge layer's first outbound layer. Empty where the walk finds no outbound layer.
+std::shared_ptr<Layer> following_layer(const Layer& layer);
+
+// The layer mapped after `layer` in the pass of `layers`: following_layer, but empty after the
+// pass's last mappable layer.
 std::shared_ptr<Layer> next_mappable_layer(const std::shared_ptr<Layer>& layer,
                                            const std::vector<std::shared_ptr<Layer>>& layers);
 

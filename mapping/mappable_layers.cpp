@@ -46,14 +46,17 @@ std::shared_ptr<Layer> last_mappable_layer(const Layers& layers) {
   return inbounds.empty() ? nullptr : inbounds.back();
 }
 
-std::shared_ptr<Layer> next_mappable_layer(const std::shared_ptr<Layer>& layer, const Layers& layers) {
-  if (layer == last_mappable_layer(layers)) return nullptr;
-  const auto outbounds = layer->outbound_layers();
+std::shared_ptr<Layer> following_layer(const Layer& layer) {
+  const auto outbounds = layer.outbound_layers();
   if (outbounds.empty()) return nullptr;
   const auto& next = outbounds.front();
   if (!is_merge_layer(*next)) return next;
   const auto after_merge = next->outbound_layers();
   return after_merge.empty() ? nullptr : after_merge.front();
+}
+
+std::shared_ptr<Layer> next_mappable_layer(const std::shared_ptr<Layer>& layer, const Layers& layers) {
+  return layer == last_mappable_layer(layers) ? nullptr : following_layer(*layer);
 }
 
 }  // namespace ornix

@@ -64,12 +64,16 @@ ColumnRange sequence_column_range(const Passes& passes) {
 
 bool fnp_padding_flag(const std::shared_ptr<Layer>& layer, const std::vector<std::shared_ptr<Layer>>& pass_layers) {
   if (layer->ip_version() != IpVersion::v2) return false;
-  const std::shared_ptr<Layer> next = next_mappable_layer(layer, pass_layers);
+  // The layer after this one decides; the pass's last mappable layer has none. Ask the graph
+  // first: finding the pass's last layer sorts the whole pass.
+  const std::shared_ptr<Layer> next = following_layer(*layer);
   if (!next) return false;
-  if (next->is_target_component(ComponentKind::TNP_B)) return true;
-  if (!layer->is_target_component(ComponentKind::CNP) || !next->is_target_component(ComponentKind::FNP)) return false;
-  if (layer->output_bits() == program::kRowPaddedCnpOutputBits) return true;
-  return v2::get_fnp_supported_padding(*next, false) == v2::InputPadding::RowAligned;
+  bool padded = next->is_target_component(ComponentKind::TNP_B);
+  if (!padded && layer->is_target_component(ComponentKind::CNP) && next->is_target_component(ComponentKind::FNP)) {
+    padded = layer->output_bits() == program::kRowPaddedCnpOutputBits ||
+             v2::get_fnp_supported_padding(*next, false) == v2::InputPadding::RowAligned;
+  }
+  return padded && layer != last_mappable_layer(pass_layers);
 }
 
 }  // namespace ornix

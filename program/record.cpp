@@ -1,5 +1,7 @@
 #include "program/record.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <stdexcept>
 
 #include "program/limits.h"
@@ -18,10 +20,13 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
   const uint64_t start = words.size();
   if (start + dma::kHeaderWords + size > kMaxTrackWords) return false;
 
+  // One allocation for the block, growing geometrically so that many small blocks stay cheap.
+  const std::size_t end = start + dma::kHeaderWords + size;
+  if (end > words.capacity()) words.reserve(std::max(end, 2 * words.capacity()));
   words.resize(start + dma::kHeaderWords);
   dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
   words.insert(words.end(), payload.begin(), payload.end());
-  words.resize(start + dma::kHeaderWords + size, 0);
+  words.resize(end, 0);
   return true;
 }
 

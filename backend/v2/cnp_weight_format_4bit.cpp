@@ -1,3 +1,5 @@
+#include <bit>
+#include <cstring>
 #include <stdexcept>
 
 #include "backend/v2/cnp_weight_format.h"  // the 4-bit packers
@@ -42,6 +44,30 @@ uint32_t depthwise_channel_words(uint32_t kernel) {
 // The nibble a Conv2D weight is stored as: its low four bits.
 uint32_t low_nibble(int8_t value) { return static_cast<uint8_t>(value); }
 
+// The low nibbles of eight consecutive weights, the first in bits 0-3.
+uint32_t eight_low_nibbles(const int8_t* weights) {
+  static_assert(std::endian::native == std::endian::little, "weights are gathered as a little-endian word");
+  uint64_t x;
+  std::memcpy(&x, weights, sizeof(x));
+  x &= 0x0F0F0F0F0F0F0F0Full;
+  x = (x | x >> 4) & 0x00FF00FF00FF00FFull;
+  x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
+  return static_cast<uint32_t>(x | x >> 16);
+}
+
+// One nibble per filter of a 1x1 kernel's channel, eight filters a word where they are contiguous.
+void put_filter_nibbles(CnpWeightStream& stream, const CnpWeightsView& view, uint32_t channel, uint32_t count) {
+  constexpr uint32_t kGathered = 8;
+  uint32_t filter = 0;
+  if (view.filters_contiguous()) {
+    const int8_t* run = view.find(0, 0, channel, 0);
+    for (; filter + kGathered <= count; filter += kGathered) {
+      stream.put(eight_low_nibbles(run + filter), kGathered * kNibbleBits);
+    }
+  }
+  for (; filter < count; ++filter) stream.put(low_nibble(view.at(0, 0, channel, filter)), kNibbleBits);
+}
+
 // Kernel 7 opens the next 100-bit word after filter slots 3, 6 and 8 of a row.
 bool ends_hundred_bit_word(uint32_t kernel, uint32_t slot) {
   constexpr uint32_t kSplitKernel = 7;
@@ -62,9 +88,7 @@ std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t 
   for (uint32_t channel = 0; channel < view.channels(); ++channel) {
     if (kernel == 1) {
       stream.seek(channel * channel_words);
-      for (uint32_t filter = 0; filter < count; ++filter) {
-        stream.put(low_nibble(view.at(0, 0, channel, filter)), kNibbleBits);
-      }
+      put_filter_nibbles(stream, view, channel, count);
       continue;
     }
     for (uint32_t start = 0, block = 0; start < count; start += kFilterBlock, ++block) {

@@ -21,9 +21,11 @@ const Shape& checked_shape(const Dense& weights, uint32_t first, uint32_t count)
 
 CnpWeightsView::CnpWeightsView(const Dense& weights, uint32_t first, uint32_t count)
     : data_(weights.data<int8_t>()),
-      strides_(weights.strides().begin(), weights.strides().end()),
+      strides_(),
       kernel_(checked_shape(weights, first, count)[0]),
       channels_(weights.shape()[2]),
-      first_(first) {}
+      first_(first) {
+  for (size_t i = 0; i < strides_.size(); ++i) strides_[i] = weights.strides()[i];
+}
 
 }  // namespace ornix::v2

@@ -2,8 +2,9 @@
 
 // Read access to the weights of the filters (or depthwise channels) one NP computes.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "ornix/tensor.h"
 
@@ -25,13 +26,16 @@ class CnpWeightsView {
   uint32_t channels() const { return channels_; }
 
   // Weight at (column, row, channel, first + index).
-  int8_t at(uint32_t column, uint32_t row, uint32_t channel, uint32_t index) const {
-    return data_[column * strides_[0] + row * strides_[1] + channel * strides_[2] + (first_ + index) * strides_[3]];
+  int8_t at(uint32_t column, uint32_t row, uint32_t channel, uint32_t index) const { return *find(column, row, channel, index); }
+  const int8_t* find(uint32_t column, uint32_t row, uint32_t channel, uint32_t index) const {
+    return &data_[column * strides_[0] + row * strides_[1] + channel * strides_[2] + (first_ + index) * strides_[3]];
   }
+  // Whether the filters (index 3) of one kernel position lie side by side in memory.
+  bool filters_contiguous() const { return strides_[3] == 1; }
 
  private:
   const int8_t* data_;
-  std::vector<size_t> strides_;  // elements
+  std::array<size_t, 4> strides_;  // elements
   uint32_t kernel_;
   uint32_t channels_;
   uint32_t first_;

@@ -1,5 +1,7 @@
 #include "backend/v2/fnp_payloads.h"
 
+#include <algorithm>
+#include <array>
 #include <memory>
 #include <stdexcept>
 
@@ -23,6 +25,65 @@ void check_weights_bits(uint8_t weights_bits) {
 }
 
 uint32_t byte_of(int8_t value) { return static_cast<uint8_t>(value); }
+
+// Bits between two weights: a whole byte each with ChannelRowAligned.
+uint32_t weight_slot_bits(InputPadding padding, uint8_t weights_bits) {
+  return padding == InputPadding::ChannelRowAligned ? kFnpByteBits : weights_bits;
+}
+
+// The largest value slot of `slots` (padding slots aside), 0 when all are padding.
+uint32_t largest_slot(const std::vector<uint32_t>& slots) {
+  uint32_t largest = 0;
+  for (const uint32_t slot : slots) {
+    if (slot != kFnpPaddingSlot && slot > largest) largest = slot;
+  }
+  return largest;
+}
+
+// The neuron area of `neuron` in `ram`, checked to lie inside it.
+uint32_t* neuron_weight_words(std::span<uint32_t> ram, uint32_t neuron, uint64_t neuron_words) {
+  const uint64_t end = (uint64_t{neuron} + 1) * neuron_words;
+  if (end > ram.size()) throw std::out_of_range(fnp_neuron_outside_image_message(ram.size(), neuron, end));
+  return &ram[neuron * neuron_words + kNeuronParameterWords];
+}
+
+// Writes the weights of neurons first .. first + count - 1 after their parameter words: slot
+// i's weight in the `weights_bits`-bit field at bit slot_bits x i (slot_bits divides 32, so no
+// field crosses a word). Word by word: the weights of one word are gathered from their inputs,
+// side by side in memory for consecutive neurons, and the word written once. Finding the last
+// neuron's area and reading [largest][last] through the engine first check the image, the
+// element type and every coordinate read below, which then go through the strides directly.
+void write_neuron_weights(std::span<uint32_t> ram, uint64_t neuron_words, const std::vector<uint32_t>& slots,
+                          uint32_t largest, const Dense& weights, uint32_t first, uint32_t count, uint32_t slot_bits,
+                          uint8_t weights_bits) {
+  const uint32_t last = first + count - 1;
+  neuron_weight_words(ram, last, neuron_words);
+  weights.at<int8_t>({largest, last});
+  const int8_t* data = weights.data<int8_t>();
+  const std::size_t input_stride = weights.strides()[0];
+  const std::size_t neuron_stride = weights.strides()[1];
+  const uint32_t field = (1u << weights_bits) - 1;
+  const uint32_t per_word = kFnpWordBits / slot_bits;
+  for (std::size_t start = 0; start < slots.size(); start += per_word) {
+    std::array<const int8_t*, kFnpWordBits / kFnp4Bits> inputs;
+    std::array<uint32_t, kFnpWordBits / kFnp4Bits> shifts;
+    uint32_t used = 0;
+    uint32_t written = 0;  // the word's weight fields; padding slots keep their bits
+    for (uint32_t k = 0; k < per_word && start + k < slots.size(); ++k) {
+      if (slots[start + k] == kFnpPaddingSlot) continue;
+      inputs[used] = data + slots[start + k] * input_stride;
+      shifts[used] = k * slot_bits;
+      written |= field << shifts[used++];
+    }
+    uint32_t* word = &ram[first * neuron_words + kNeuronParameterWords + start / per_word];
+    for (uint32_t n = first; used > 0 && n <= last; ++n, word += neuron_words) {
+      uint32_t gathered = 0;
+      for (uint32_t j = 0; j < used; ++j) gathered |= (byte_of(inputs[j][n * neuron_stride]) & field) << shifts[j];
+      *word = (*word & ~written) | gathered;
+    }
+  }
+}
+
 
 // The per-neuron variables of the image, read once.
 struct NeuronVariables {
@@ -89,10 +150,15 @@ std::vector<uint32_t> format_fnp_ram(const Layer& layer, bool flat_input, InputP
   std::vector<uint32_t> ram(get_layer_word_size(*weights, weights_bits, shape, padding, input_bits), 0);
   const uint32_t neuron_words = get_neuron_word_size(shape, padding, input_bits, weights_bits);
   const uint32_t neurons = weights->shape()[1];
-  for (uint32_t n = 0; n < neurons; ++n) {
-    // The weights first: they check that the image holds the neuron's area.
-    format_fnp_input_words(ram, n, *weights, weights_bits, shape, padding, input_bits);
-    variables.write(&ram[std::size_t{n} * neuron_words], n);
+  const std::vector<uint32_t> slots = fnp_input_slots(shape, padding, input_bits);
+  const uint32_t largest = largest_slot(slots);
+  const uint32_t slot_bits = weight_slot_bits(padding, weights_bits);
+  constexpr uint32_t kNeuronBlock = 64;  // neurons whose weights are written together
+  for (uint32_t first = 0; first < neurons; first += kNeuronBlock) {
+    const uint32_t count = std::min(kNeuronBlock, neurons - first);
+    // The weights first: they check that the image holds the neurons.
+    write_neuron_weights(ram, neuron_words, slots, largest, *weights, first, count, slot_bits, weights_bits);
+    for (uint32_t n = first; n < first + count; ++n) variables.write(&ram[std::size_t{n} * neuron_words], n);
   }
   return ram;
 }
@@ -103,17 +169,10 @@ void format_fnp_input_words(std::span<uint32_t> ram, uint32_t neuron, const Dens
   // neuron's two parameter words.
   check_weights_bits(weights_bits);
   const uint64_t neuron_words = get_neuron_word_size(shape, padding, input_bits, weights_bits);
-  const uint64_t end = (uint64_t{neuron} + 1) * neuron_words;
-  if (end > ram.size()) throw std::out_of_range(fnp_neuron_outside_image_message(ram.size(), neuron, end));
-  uint32_t* weight_words = &ram[neuron * neuron_words + kNeuronParameterWords];
-  const uint32_t slot_bits = padding == InputPadding::ChannelRowAligned ? kFnpByteBits : weights_bits;
+  neuron_weight_words(ram, neuron, neuron_words);
   const std::vector<uint32_t> slots = fnp_input_slots(shape, padding, input_bits);
-  for (std::size_t i = 0; i < slots.size(); ++i) {
-    if (slots[i] == kFnpPaddingSlot) continue;
-    const uint64_t bit = uint64_t{slot_bits} * i;
-    const uint32_t weight = byte_of(weights.at<int8_t>({slots[i], neuron})) & ((1u << weights_bits) - 1);
-    set_field(&weight_words[bit / kFnpWordBits], {static_cast<uint32_t>(bit % kFnpWordBits), weights_bits}, weight);
-  }
+  write_neuron_weights(ram, neuron_words, slots, largest_slot(slots), weights, neuron, 1,
+                       weight_slot_bits(padding, weights_bits), weights_bits);
 }
 
 }  // namespace ornix::v2

@@ -14,5 +14,7 @@ inline constexpr const char* kMsgDepthwise4bitKernel = "Invalid kernel size.";
 inline constexpr const char* kMsgCnpWeightsShape =
     "CNP weights must be a four-dimensional tensor with a square kernel.";
 inline constexpr const char* kMsgCnpWeightsRange = "The filter range goes past the last filter of the weights tensor.";
+// A packer whose layout overruns the words it sized (an internal fault).
+inline constexpr const char* kMsgWeightStreamEnd = "CNP weight stream: write past the last word.";
 
 }  // namespace ornix::v2

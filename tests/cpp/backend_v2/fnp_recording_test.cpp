@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "backend/v2/fnp_input_layout.h"
+#include "backend/v2/fnp_input_slots.h"
+#include "backend/v2/fnp_limits.h"
 #include "backend/v2/fnp_payloads.h"
 #include "backend/v2/fnp_register_format.h"
 #include "backend_v2/dma_blocks.h"
@@ -212,6 +215,47 @@ TEST(FnpPayloads, ChannelRowAlignedLinesTakeWholeWords) {
               throws_text<std::invalid_argument>("The input shift holds 2 values but 10 are read from index 0."));
   EXPECT_THAT([&] { format_input_shift_fnp(*shifts, shape, InputPadding::ChannelRowAligned, 4); },
               throws_text<std::runtime_error>("Wrong input_bits at FNP recording."));
+}
+
+// Weights are gathered word by word for blocks of neurons: compare the image of many neurons
+// with random weights against one field written per weight, for every input layout.
+TEST(FnpPayloads, ImageWeightsMatchOneFieldPerWeight) {
+  struct Case {
+    uint32_t x, y, c;
+    int32_t input_bits, weights_bits;
+    InputPadding padding;
+  };
+  const Case cases[] = {{3, 2, 3, 4, 4, InputPadding::RowAligned},
+                        {5, 1, 2, 8, 8, InputPadding::ChannelRowAligned},
+                        {5, 1, 2, 8, 4, InputPadding::ChannelRowAligned}};
+  std::mt19937 random(11);
+  for (const Case& c : cases) {
+    const auto model = Model::create();
+    conv_fed_dense(*model, c.x, c.y, c.c, c.input_bits, c.weights_bits);
+    model->pop_layer();
+    const auto dense = ornix::test::add_layer(*model, LayerType::Dense1D,
+                                              {{"units", 130}, {"weights_bits", c.weights_bits}}, "dense");
+    const uint32_t inputs = c.x * c.y * c.c;
+    std::vector<int8_t> weights(size_t{inputs} * 130);
+    const int lowest = -(1 << (c.weights_bits - 1));
+    for (int8_t& w : weights) w = static_cast<int8_t>(std::uniform_int_distribution<int>(lowest, -lowest - 1)(random));
+    dense->variables().set("weights", test::s8(weights, Shape{inputs, 130}));
+
+    const Words image = format_fnp_ram(*dense, false, c.padding, uint8_t(c.input_bits), uint8_t(c.weights_bits));
+    const std::vector<uint32_t> slots = fnp_input_slots(Shape{c.x, c.y, c.c}, c.padding, uint8_t(c.input_bits));
+    const size_t neuron_words = image.size() / 130;
+    const uint32_t slot_bits = c.padding == InputPadding::ChannelRowAligned ? 8 : uint32_t(c.weights_bits);
+    Words expected = image;
+    for (size_t n = 0; n < 130; ++n) {
+      for (size_t i = 0; i < slots.size(); ++i) {
+        uint32_t& word = expected[n * neuron_words + 2 + slot_bits * i / 32];
+        const uint32_t mask = ((1u << c.weights_bits) - 1) << (slot_bits * i % 32);
+        const uint32_t value = slots[i] == kFnpPaddingSlot ? 0 : uint8_t(weights[slots[i] * 130 + n]);
+        word = (word & ~mask) | (value << (slot_bits * i % 32) & mask);
+      }
+    }
+    EXPECT_EQ(image, expected) << c.x << "x" << c.y << "x" << c.c;
+  }
 }
 
 TEST(FnpPayloads, MaxVariablesFillTheUpperHalfOfWordZero) {

@@ -1,6 +1,6 @@
-// ornix._testing: what the Python tests need of the engine and the back end that the module
-// does not offer itself: models assembled and mapped from C++ (layers come from ornix.core),
-// metrics tables and the label conversion.
+// ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
+// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, metrics
+// tables, tensors of any type and layout, and the label conversion.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -13,30 +13,12 @@
 #include <vector>
 
 #include "array_conversion.h"
-#include "fake_mesh_device.h"
+#include "mapping/layer_mapping.h"
 #include "metrics.h"
 #include "ornix/model.h"
 
 namespace py = pybind11;
 using namespace ornix;
-
-namespace {
-
-// IP v2: four columns of four CNPs, an FNP3, the DMA in column 1, one skip-DMA engine of four
-// channels.
-std::shared_ptr<Device> virtual_v2_device() {
-  std::vector<np::Info> nps;
-  for (uint8_t col = 2; col <= 5; ++col) {
-    for (uint8_t id = 0; id < 4; ++id) nps.push_back({{col, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
-  }
-  nps.push_back({{6, 2, 0, 0}, {hw::Type::FNP3}, false});
-  std::vector<np::Info> skip_dmas{{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false}};
-  return std::make_shared<test::FakeMeshDevice>(
-      HwVersion{0xD3, 0xA2, 0x01, 0x00},
-      Mesh(IpVersion::v2, {1, 1, 0, 0}, {1, 1, 1, 0}, std::nullopt, std::move(nps), std::move(skip_dmas)));
-}
-
-}  // namespace
 
 PYBIND11_MODULE(_testing, m) {
   py::module_::import("ornix.core");  // binds the layers and registers the hardware back end
@@ -44,11 +26,21 @@ PYBIND11_MODULE(_testing, m) {
   py::class_<Model, py::smart_holder>(m, "Model", py::module_local())
       .def(py::init(&Model::create))
       .def("add", &Model::add, py::arg("layer"), py::arg("inbounds") = std::vector<std::shared_ptr<Layer>>{})
-      .def("map_on_virtual_v2", [](Model& model) { model.map(virtual_v2_device(), true, nullptr); });
+      .def("map", [](Model& model, std::shared_ptr<Device> device) { model.map(std::move(device), true, nullptr); });
 
+  // A mapping the back end never makes (it refuses a dual-output layer that also feeds a skip
+  // connection): two skip-DMA stores, the first output's in column 1, the second output's in column 2.
+  m.def("attach_two_store_mapping", [](Layer& layer) {
+    const std::shared_ptr<LayerMapping> record = LayerMapping::create();
+    record->merge_info = std::make_unique<MergeLayerMapInfo>();
+    record->merge_info->dual_output = true;
+    for (const uint8_t col : {1, 2}) {
+      record->skipdma_stores.push_back({hw::Type::SKIP_DMA_STORE, {col, 0, 0, 0}, std::nullopt, MemoryInfo{}});
+    }
+    layer.set_mapping(record);
+  });
   m.def("metrics", [](const std::unordered_map<std::string, int64_t>& values) { return python::PyMetrics{values}; });
   m.def("labels_to_int_vector", &python::labels_to_int_vector);
-  // A tensor of any type and layout from its stored bytes, read back as NumPy sees it.
   m.def("tensor_to_numpy", [](uint32_t type, const std::vector<uint32_t>& dims, bool reversed, const py::bytes& data) {
     const std::string bytes = data;
     return python::tensor_to_numpy(Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),

@@ -1,0 +1,64 @@
+#pragma once
+
+// Writes 50-bit weight words into their 64-bit slots (two u32 words, low word first): bits
+// gather in a 64-bit accumulator and reach the stream a whole slot at a time.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace ornix::v1 {
+
+class SlotWriter {
+ public:
+  // Writes into `words` (borrowed, zero-filled by the caller) from slot `first_slot` on. A slot
+  // past the end of `words` throws std::out_of_range when it is written.
+  SlotWriter(std::vector<uint32_t>* words, std::size_t first_slot) : words_(words), slot_(first_slot) {}
+
+  // Bit of the current slot where the next value goes.
+  uint32_t position() const { return position_; }
+
+  // The low `width` bits of `bits` at the current position; the caller keeps them in the slot.
+  void put(uint64_t bits, uint32_t width) {
+    accumulator_ |= bits << position_;
+    position_ += width;
+  }
+
+  // Like put, but the bits past `limit` continue at bit 0 of the next slot, and a slot filled
+  // up to `limit` is closed.
+  void put_wrapped(uint64_t bits, uint32_t width, uint32_t limit) {
+    if (position_ + width < limit) return put(bits, width);
+    const uint32_t low = limit - position_;
+    put(bits & ((uint64_t{1} << low) - 1), low);
+    next_slot();
+    if (width > low) put(bits >> low, width - low);
+  }
+
+  // Writes the current slot and moves to bit 0 of the next one.
+  void next_slot() {
+    flush();
+    ++slot_;
+    position_ = 0;
+    accumulator_ = 0;
+  }
+
+  // Moves to the next slot unless nothing was put in the current one yet.
+  void close_slot() {
+    if (position_ != 0) next_slot();
+  }
+
+  // Writes the current slot (bits already there are kept).
+  void flush() {
+    if (accumulator_ == 0) return;
+    words_->at(2 * slot_) |= static_cast<uint32_t>(accumulator_);
+    words_->at(2 * slot_ + 1) |= static_cast<uint32_t>(accumulator_ >> 32);
+  }
+
+ private:
+  std::vector<uint32_t>* words_;
+  std::size_t slot_;
+  uint32_t position_ = 0;
+  uint64_t accumulator_ = 0;
+};
+
+}  // namespace ornix::v1

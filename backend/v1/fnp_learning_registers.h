@@ -1,0 +1,23 @@
+#pragma once
+
+// The learning fields of the generation-1 NP register block (words 36 to 38, np_registers.h).
+
+#include <cstdint>
+#include <vector>
+
+#include "ornix/learning_params.h"
+
+namespace ornix::v1 {
+
+// Without `params` (borrowed, may be null): clears word 36 bit 28 only. With them: sets word 36
+// bit 28 and, from "num_weights" (nw), "initial_plasticity", "learning_competition",
+// "min_plasticity" and "plasticity_decay" (read in this order; a missing key throws
+// std::invalid_argument):
+//   word 36 [19:0] round((1 - learning_competition) x nw), halves away from zero;
+//   word 37 [15:0] ceil(nw x min_plasticity);
+//   word 38 [15:0] ceil(round(nw x initial_plasticity) x plasticity_decay).
+// A value too wide for its field (a value outside the 32-bit range counts as 0xFFFFFFFF) panics
+// with the field-overflow message.
+void format_learning_common_regs(std::vector<uint32_t>* regs, const LearningParams* params);
+
+}  // namespace ornix::v1

@@ -1,0 +1,29 @@
+#pragma once
+
+// Every message text of the generation-1 FNP memory image, registers and record. Field
+// overflows panic with hardware's kMsgFieldOverflowFormat; thresholds out of range with
+// program's kMsgSignedRangeFormat.
+
+#include <cstdint>
+#include <string>
+
+namespace ornix::v1 {
+
+inline constexpr const char* kMsgFnp4bitInputsDualBuffer = "4-bit FNP inputs require single buffer mode.";
+
+// After FnpError's prefix.
+inline std::string fnp_act_step_message(int32_t act_step) {
+  return "act_step should be between 0 and 65535. Receives act_step " + std::to_string(act_step) + ".";
+}
+inline std::string fnp_negative_1bit_weight_message(uint32_t neuron, uint32_t input, int32_t weight) {
+  return "1-bit weights must be 0 or 1. Receives weight " + std::to_string(weight) + " for neuron " +
+         std::to_string(neuron) + ", input " + std::to_string(input) + ".";
+}
+
+// Tensors the memory image cannot be built from.
+inline constexpr const char* kMsgFnpWeightsRank = "FNP weights must be a two-dimensional tensor (neurons, inputs).";
+inline constexpr const char* kMsgFnpWeightsBits = "FNP weights must be at least 1 bit wide.";
+inline constexpr const char* kMsgFnpNeuronValues = "The threshold and act_step tensors must hold one value per neuron.";
+inline constexpr const char* kMsgFnp2WithoutMesh = "An FNP2 layer needs a device with a mesh.";
+
+}  // namespace ornix::v1

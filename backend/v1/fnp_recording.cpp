@@ -1,0 +1,36 @@
+#include "backend/v1/fnp_recording.h"
+
+#include <algorithm>
+
+#include "backend/v1/fnp_ram_format.h"
+#include "backend/v1/fnp_register_format.h"
+#include "mapping/layer_mapping.h"
+#include "ornix/dma/config_header.h"
+
+namespace ornix::v1 {
+
+std::unique_ptr<program::Record> record_program_dense_layer(const Device& device, const Layer& layer,
+                                                            std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
+                                                            bool route_flag, const std::vector<hw::Ident>& skip_nps,
+                                                            bool registers_only) {
+  const hw::Component& np = record_of(layer).nps->at(0);
+  auto record = program::new_record(device.version());
+  if (std::find(skip_nps.begin(), skip_nps.end(), np.ident) != skip_nps.end()) return record;
+
+  const auto regs = format_fnp_regs(device, layer, false, std::move(reconfig_layer), ib_spikes, route_flag);
+  record->add_np_track(np.ident, dma::Target::NpRegisters, 0, regs.at(np.ident));
+  if (registers_only) return record;
+
+  const Variables& variables = layer.variables();
+  const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
+  const std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
+                                                     layer.params()->get("weights_bits"), layer.has_activation());
+  if (np.type == hw::Type::FNP2) {
+    record->add_fnp2_filters_track(np.ident, image);
+  } else {
+    record->add_np_track(np.ident, dma::Target::FnpRam, 0, image);
+  }
+  return record;
+}
+
+}  // namespace ornix::v1

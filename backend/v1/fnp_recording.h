@@ -1,0 +1,30 @@
+#pragma once
+
+// The program of a FullyConnected layer mapped on one generation-1 FNP: for the first NP of its
+// LayerMapping,
+//   target 7   its register block (format_fnp_regs, without learning), at address 0;
+//   then       its memory image (format_fnp_ram): on an FNP3 as target 6 at address 0, on an
+//              FNP2 as the record's external filters track.
+
+#include <memory>
+#include <vector>
+
+#include "ornix/device.h"
+#include "ornix/hw/ident.h"
+#include "ornix/layer.h"
+#include "program/record.h"
+
+namespace ornix::v1 {
+
+// A new record for `device`'s version. An NP listed in `skip_nps` gives an empty record;
+// `registers_only` leaves the memory image out. The image is built from the layer's "weights",
+// "threshold" and "act_step" (in sixteenths) under its "weights_bits" and activation.
+// `reconfig_layer` (may be null), `ib_spikes` and `route_flag` go to format_fnp_regs. The
+// failures of format_fnp_regs, format_fnp_ram and Record::add_np_track pass through, and no
+// record is returned then.
+std::unique_ptr<program::Record> record_program_dense_layer(const Device& device, const Layer& layer,
+                                                            std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
+                                                            bool route_flag, const std::vector<hw::Ident>& skip_nps,
+                                                            bool registers_only);
+
+}  // namespace ornix::v1
