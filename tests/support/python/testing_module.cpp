@@ -1,6 +1,7 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
-// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, metrics
-// tables, tensors of any type and layout, and the label conversion.
+// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, a
+// hand-made NP component, metrics tables, tensors of any type and layout, and the label
+// conversion.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "array_conversion.h"
+#include "hardware/component.h"
 #include "mapping/layer_mapping.h"
 #include "metrics.h"
 #include "ornix/model.h"
@@ -45,5 +47,12 @@ PYBIND11_MODULE(_testing, m) {
     const std::string bytes = data;
     return python::tensor_to_numpy(Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
                                                reversed ? Layout::Reversed : Layout::RowMajor));
+  });
+  // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
+  // column padded_x.
+  m.def("np_component", [](bool single_buffer, uint32_t padded_x) {
+    const NpSpace window{0, 0, Shape{8, 8, 8}};
+    const NpSpace padded{padded_x, 0, Shape{8, 8, 8}};
+    return hw::Component{hw::Type::CNP2, {2, 1, 0, 0}, NpAllocation{0, 8, window, padded, single_buffer}, MemoryInfo{}};
   });
 }
