@@ -34,7 +34,9 @@ uint32_t get_hrc_sram_size(const Layer& layer) {
     words += static_cast<uint32_t>(plane.size());
   }
   words += static_cast<uint32_t>(threshold_steps(layer).size());
-  if (dma::config_block_size_needs_xl(words)) words = (words + kHrcXlRoundWords - 1) / kHrcXlRoundWords * kHrcXlRoundWords;
+  if (dma::config_block_size_needs_xl(words)) {
+    words = (words + kHrcXlRoundWords - 1) / kHrcXlRoundWords * kHrcXlRoundWords;
+  }
   return words;
 }
 

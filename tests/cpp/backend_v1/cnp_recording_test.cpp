@@ -155,8 +155,9 @@ TEST(CnpRegisters, WindowOffsetsAndPoolingEdges) {
 TEST(CnpRegisters, PoolingAndBuildStateOfTheLayer) {
   auto pooled = [](int32_t pool_type, int32_t width) {
     test::MappedLayer layer(LayerType::Convolutional,
-                            {{"kernel_width", 3}, {"kernel_height", 3}, {"stride_x", 1}, {"filters", 2}, {"weights_bits", 1},
-                             {"pool_type", pool_type}, {"pooling_width", width}, {"pooling_height", width}},
+                            {{"kernel_width", 3}, {"kernel_height", 3}, {"stride_x", 1}, {"filters", 2},
+                             {"weights_bits", 1}, {"pool_type", pool_type}, {"pooling_width", width},
+                             {"pooling_height", width}},
                             Shape{8, 8, 1}, 1, {});
     return read_cnp_layer_facts(*layer.layer);
   };
@@ -165,7 +166,8 @@ TEST(CnpRegisters, PoolingAndBuildStateOfTheLayer) {
   EXPECT_EQ(std::vector<uint32_t>({global_average.pool_width, global_average.pool_flag}), (Words{1, 1}));
   EXPECT_EQ(std::vector<uint32_t>({max.pool_width, max.pool_stride, max.pool_flag}), (Words{2, 2, 1}));
 
-  auto loose = ornix::test::make_layer(LayerType::Convolutional, {{"kernel_width", 3}, {"filters", 2}}, "loose");
+  auto loose =
+      ornix::test::make_layer(LayerType::Convolutional, {{"kernel_width", 3}, {"filters", 2}}, "loose");
   EXPECT_THAT([&] { format_std_cnp_regs(*loose, nullptr, false, false, {}); },
               throws_text<std::runtime_error>("The layer loose is not built."));
 }
@@ -205,7 +207,8 @@ TEST(CnpRecording, SeparableLayerPlacesThePointwiseStreamAfterTheDepthwiseOne) {
   const Words depthwise = format_sep_cnp_dw_weights(*layer.variables().get("weights"), 2);
   ASSERT_EQ(depthwise.size(), 20u);
 
-  const auto blocks = v2::test::dma_blocks(*record_program_sep_conv_layer(device, layer, nullptr, false, false, {}, false));
+  const auto record = record_program_sep_conv_layer(device, layer, nullptr, false, false, {}, false);
+  const auto blocks = v2::test::dma_blocks(*record);
   ASSERT_EQ(v2::test::targets(blocks), (std::vector<uint32_t>{7, 0, 0, 4}));
   EXPECT_EQ(blocks[1].words, depthwise);
   EXPECT_EQ(blocks[2].address, 2u);
