@@ -1,6 +1,6 @@
 // ornix._testing: what the Python tests need of the engine and the back end that the module
 // does not offer itself: models assembled and mapped from C++ (layers come from ornix.core),
-// metrics tables and the label conversion.
+// metrics tables, the label conversion and the classification of model outputs.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "array_conversion.h"
+#include "classification.h"
 #include "fake_mesh_device.h"
 #include "metrics.h"
 #include "ornix/model.h"
@@ -36,6 +37,14 @@ std::shared_ptr<Device> virtual_v2_device() {
       Mesh(IpVersion::v2, {1, 1, 0, 0}, {1, 1, 1, 0}, std::nullopt, std::move(nps), std::move(skip_dmas)));
 }
 
+// A tensor of any type and layout from its stored bytes.
+std::shared_ptr<Dense> tensor_of(uint32_t type, const std::vector<uint32_t>& dims, bool reversed,
+                                 const py::bytes& data) {
+  const std::string bytes = data;
+  return Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
+                     reversed ? Layout::Reversed : Layout::RowMajor);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_testing, m) {
@@ -48,10 +57,12 @@ PYBIND11_MODULE(_testing, m) {
 
   m.def("metrics", [](const std::unordered_map<std::string, int64_t>& values) { return python::PyMetrics{values}; });
   m.def("labels_to_int_vector", &python::labels_to_int_vector);
-  // A tensor of any type and layout from its stored bytes, read back as NumPy sees it.
+  // Stored bytes read back as NumPy sees them.
   m.def("tensor_to_numpy", [](uint32_t type, const std::vector<uint32_t>& dims, bool reversed, const py::bytes& data) {
-    const std::string bytes = data;
-    return python::tensor_to_numpy(Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
-                                               reversed ? Layout::Reversed : Layout::RowMajor));
+    return python::tensor_to_numpy(tensor_of(type, dims, reversed, data));
+  });
+  m.def("predicted_classes", [](uint32_t type, const std::vector<uint32_t>& dims, const py::bytes& data,
+                                int64_t num_classes) {
+    return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
   });
 }
