@@ -91,9 +91,8 @@ inline std::string no_layer_named(const std::string& layer) { return "The model 
 inline constexpr const char* kNoHardwareBackend = "No hardware back end is registered with the engine.";
 inline constexpr const char* kNullDevice = "A model can only be mapped onto a device.";
 inline constexpr const char* kNullInputs = "No inputs given to the model.";
-inline constexpr const char* kModelNotMapped = "The model is not mapped on a device: this engine runs no layer in software.";
 inline std::string layer_not_mapped(const std::string& layer) {
-  return "Layer " + layer + " is not mapped on the device: this engine runs no layer in software.";
+  return "Layer " + layer + " is not mapped on the device: a mapped model runs on the device only.";
 }
 inline std::string sequence_cannot_run(const std::string& sequence) { return "Sequence " + sequence + " cannot run samples."; }
 inline std::string sequence_output_count(const std::string& sequence, size_t inputs, size_t outputs) {

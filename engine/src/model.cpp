@@ -12,6 +12,7 @@
 #include "model_run.h"
 #include "ornix/layer_impl.h"
 #include "ornix/layers/dense.h"
+#include "software_sequence.h"
 
 namespace ornix {
 
@@ -196,15 +197,18 @@ class ModelImpl final : public Model {
       if (!learning_) throw std::runtime_error(msg::kFitNotCompiled);
       check_labels(labels->size(), inputs->shape()[0]);
     }
-    if (sequences_.empty()) return run_in_software(kind, *inputs, labels, batch_size);
+    if (sequences_.empty()) return run_in_software(kind, *inputs, labels);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
     if (!same_layers_as_mapped()) throw std::runtime_error(msg::kMappingStale);
     return run_sequences(sequences_, *inputs, labels, batch_size);
   }
 
-  // The software path of an unmapped model.
-  std::shared_ptr<Dense> run_in_software(Run, const Dense&, const std::vector<int32_t>*, uint32_t) {
-    throw std::runtime_error(msg::kModelNotMapped);
+  // The software path of an unmapped model (software_sequence.h): the samples run one at a time,
+  // whatever the batch size.
+  std::shared_ptr<Dense> run_in_software(Run kind, const Dense& inputs, const std::vector<int32_t>* labels) {
+    const SoftwareMode mode =
+        kind == Run::Fit ? SoftwareMode::Fit : kind == Run::Predict ? SoftwareMode::Predict : SoftwareMode::Forward;
+    return run_software(layers_, inputs, mode, labels ? *labels : std::vector<int32_t>{});
   }
 
   // The layers after the input data layer are still those the model was mapped with.

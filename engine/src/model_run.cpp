@@ -33,7 +33,8 @@ Samples run_batch(const std::vector<std::shared_ptr<Sequence>>& sequences, Sampl
   return samples;
 }
 
-// One tensor of shape (count, sample dims...) holding the samples back to back.
+}  // namespace
+
 std::shared_ptr<Dense> stack(const Samples& samples) {
   const auto first = std::const_pointer_cast<Tensor>(samples.front())->ensure_dense();
   std::vector<uint32_t> dims{static_cast<uint32_t>(samples.size())};
@@ -51,8 +52,6 @@ std::shared_ptr<Dense> stack(const Samples& samples) {
   }
   return stacked;
 }
-
-}  // namespace
 
 std::shared_ptr<Dense> run_sequences(const std::vector<std::shared_ptr<Sequence>>& sequences, const Dense& inputs,
                                      const std::vector<int32_t>* labels, uint32_t batch_size) {

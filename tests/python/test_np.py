@@ -2,7 +2,7 @@ import gc
 
 import pytest
 
-from ornix import core
+from ornix import _testing, core
 
 NP = core.NP
 V1, V2 = core.IpVersion.v1, core.IpVersion.v2
@@ -146,3 +146,23 @@ def test_lists_are_new_and_old_views_stay_safe_after_reassignment():
     assert m.hrc is None and not any(n.has_lut for n in m.nps)
     m.hrc = NP.Info.hrc(True)
     assert m.hrc.has_lut and old_hrc.ident == NP.Ident(0, 0, 0)
+
+
+def test_components_without_and_with_an_np_share(residual):
+    load = residual.y.mapping.skipdma_loads[0]
+    space = load.spatial_partition
+    assert (load.type, load.filters, load.start_neuron, load.single_buffer) == (NP.SKIP_DMA_LOAD, 0, 0, True)
+    assert (space.x, space.y, space.shape) == (0, 0, [])
+    share = _testing.np_component(False, 0)
+    assert (share.filters, share.single_buffer, share.spatial_partition.shape) == (8, False, [8, 8, 8])
+    ident, memory = share.ident, share.mem_info
+    del share
+    gc.collect()
+    assert ident == NP.Ident(2, 1, 0) and memory == NP.MemoryInfo()
+
+
+def test_component_equality_skips_buffering_but_not_the_padded_window():
+    assert _testing.np_component(True, 0) == _testing.np_component(False, 0)
+    assert _testing.np_component(True, 0) != _testing.np_component(True, 1)
+    with pytest.raises(TypeError):
+        hash(_testing.np_component(True, 0))

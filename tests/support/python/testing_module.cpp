@@ -1,6 +1,7 @@
-// ornix._testing: what the Python tests need of the engine and the back end that the module
-// does not offer itself: models assembled and mapped from C++ (layers come from ornix.core),
-// metrics tables, the label conversion and the classification of model outputs.
+// ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
+// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, a
+// hand-made NP component, metrics tables, tensors of any type and layout, and the label
+// conversion.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -14,7 +15,8 @@
 
 #include "array_conversion.h"
 #include "classification.h"
-#include "fake_mesh_device.h"
+#include "hardware/component.h"
+#include "mapping/layer_mapping.h"
 #include "metrics.h"
 #include "ornix/model.h"
 
@@ -22,20 +24,6 @@ namespace py = pybind11;
 using namespace ornix;
 
 namespace {
-
-// IP v2: four columns of four CNPs, an FNP3, the DMA in column 1, one skip-DMA engine of four
-// channels.
-std::shared_ptr<Device> virtual_v2_device() {
-  std::vector<np::Info> nps;
-  for (uint8_t col = 2; col <= 5; ++col) {
-    for (uint8_t id = 0; id < 4; ++id) nps.push_back({{col, 1, id, 0}, {hw::Type::CNP1, hw::Type::CNP2}, false});
-  }
-  nps.push_back({{6, 2, 0, 0}, {hw::Type::FNP3}, false});
-  std::vector<np::Info> skip_dmas{{{6, 1, 0, 4}, {hw::Type::SKIP_DMA_STORE, hw::Type::SKIP_DMA_LOAD}, false}};
-  return std::make_shared<test::FakeMeshDevice>(
-      HwVersion{0xD3, 0xA2, 0x01, 0x00},
-      Mesh(IpVersion::v2, {1, 1, 0, 0}, {1, 1, 1, 0}, std::nullopt, std::move(nps), std::move(skip_dmas)));
-}
 
 // A tensor of any type and layout from its stored bytes.
 std::shared_ptr<Dense> tensor_of(uint32_t type, const std::vector<uint32_t>& dims, bool reversed,
@@ -53,16 +41,33 @@ PYBIND11_MODULE(_testing, m) {
   py::class_<Model, py::smart_holder>(m, "Model", py::module_local())
       .def(py::init(&Model::create))
       .def("add", &Model::add, py::arg("layer"), py::arg("inbounds") = std::vector<std::shared_ptr<Layer>>{})
-      .def("map_on_virtual_v2", [](Model& model) { model.map(virtual_v2_device(), true, nullptr); });
+      .def("map", [](Model& model, std::shared_ptr<Device> device) { model.map(std::move(device), true, nullptr); });
 
+  // A mapping the back end never makes (it refuses a dual-output layer that also feeds a skip
+  // connection): two skip-DMA stores, the first output's in column 1, the second output's in column 2.
+  m.def("attach_two_store_mapping", [](Layer& layer) {
+    const std::shared_ptr<LayerMapping> record = LayerMapping::create();
+    record->merge_info = std::make_unique<MergeLayerMapInfo>();
+    record->merge_info->dual_output = true;
+    for (const uint8_t col : {1, 2}) {
+      record->skipdma_stores.push_back({hw::Type::SKIP_DMA_STORE, {col, 0, 0, 0}, std::nullopt, MemoryInfo{}});
+    }
+    layer.set_mapping(record);
+  });
   m.def("metrics", [](const std::unordered_map<std::string, int64_t>& values) { return python::PyMetrics{values}; });
   m.def("labels_to_int_vector", &python::labels_to_int_vector);
-  // Stored bytes read back as NumPy sees them.
   m.def("tensor_to_numpy", [](uint32_t type, const std::vector<uint32_t>& dims, bool reversed, const py::bytes& data) {
     return python::tensor_to_numpy(tensor_of(type, dims, reversed, data));
   });
   m.def("predicted_classes", [](uint32_t type, const std::vector<uint32_t>& dims, const py::bytes& data,
                                 int64_t num_classes) {
     return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
+  });
+  // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
+  // column padded_x.
+  m.def("np_component", [](bool single_buffer, uint32_t padded_x) {
+    const NpSpace window{0, 0, Shape{8, 8, 8}};
+    const NpSpace padded{padded_x, 0, Shape{8, 8, 8}};
+    return hw::Component{hw::Type::CNP2, {2, 1, 0, 0}, NpAllocation{0, 8, window, padded, single_buffer}, MemoryInfo{}};
   });
 }
