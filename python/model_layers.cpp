@@ -1,6 +1,8 @@
 #include "model_layers.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -31,8 +33,7 @@ std::shared_ptr<LearningParams> learning_of(const Layer& layer) {
 
 // A writable copy of `tensor`.
 std::shared_ptr<Dense> copy_of(const Dense& tensor) {
-  return Dense::copy(tensor.buffer(), tensor.shape().element_count() * tensor_element_size(tensor.type()),
-                     tensor.type(), tensor.shape(), tensor.layout());
+  return Dense::copy(tensor.buffer(), tensor.byte_size(), tensor.type(), tensor.shape(), tensor.layout());
 }
 
 // Weights (neurons, inputs) with neurons contiguous: each input's run of old neurons moves to the
@@ -83,11 +84,12 @@ void add_classes(Model& model, int32_t count) {
   for (const std::string& key : learning->keys()) values[key] = learning->get(key);
   const int32_t units = params.get("units");
   const double num_classes = values.at("num_classes");
-  const int32_t new_units = units + int32_t(units / num_classes) * count;
+  const int64_t new_units = units + int64_t(int32_t(units / num_classes)) * count;
+  if (new_units > std::numeric_limits<int32_t>::max()) throw std::invalid_argument(msg::kTooManyClasses);
   values["num_classes"] = num_classes + count;
   const auto new_learning = LearningParams::create(learning->learning_type(), values);
   const auto new_params =
-      LayerParams::create(LayerType::FullyConnected, {{"units", new_units},
+      LayerParams::create(LayerType::FullyConnected, {{"units", int32_t(new_units)},
                                                       {"weights_bits", params.get("weights_bits")},
                                                       {"activation", params.get("activation")},
                                                       {"act_bits", params.get("act_bits")}});
@@ -102,8 +104,7 @@ void add_classes(Model& model, int32_t count) {
     if (name == "weights") {
       copy_weights(*old_tensor, *tensor);
     } else {
-      std::memcpy(tensor->buffer(), old_tensor->buffer(),
-                  old_tensor->shape().element_count() * tensor_element_size(old_tensor->type()));
+      std::memcpy(tensor->buffer(), old_tensor->buffer(), std::min(old_tensor->byte_size(), tensor->byte_size()));
     }
     new_layer->variables().set(name, tensor);
   }

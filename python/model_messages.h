@@ -13,6 +13,7 @@ inline constexpr const char* kFileEmpty = "File is empty.";
 inline constexpr const char* kCorruptedBuffer = "Cannot uncompress corrupted serialization buffer";
 inline constexpr const char* kInvalidLayer = "Invalid layer received";
 inline constexpr const char* kClassesNotPositive = "The number of classes to add must be positive.";
+inline constexpr const char* kTooManyClasses = "The number of classes to add is too large.";
 inline constexpr const char* kNoLayer = "The model must have at least one layer.";
 inline constexpr const char* kLastNotFullyConnected = "The last layer must be a FullyConnected layer.";
 inline constexpr const char* kLastNotCompiled = "The last layer must be compiled.";
