@@ -178,3 +178,14 @@ def test_fit_takes_integer_labels(labels):
 def test_evaluate_checks_the_labels(inputs, labels, text):
     with pytest.raises(ValueError, match=f"^{text}$"):
         fc_model().evaluate(inputs, labels)
+
+
+def test_a_sample_without_class_never_counts_as_correct():
+    model = core.Model()
+    model.add(input_layer())
+    model.add(layer(core.Dense1D, {"units": 4, "weights_bits": 8, "activation": 1, "output_bits": 8}, "dense"))
+    inputs = np.ones((2, 4, 4, 2), np.uint8)
+    assert not model.forward(inputs).any()  # zero weights: no neuron rises above 0
+    assert model.evaluate(inputs, np.array([-1, -1], np.int32), 2) == 0.0
+    assert sorted(model.metrics.names) == ["inference_end", "inference_frames", "inference_start"]
+    assert model.metrics["inference_frames"] == 2
