@@ -14,10 +14,12 @@ void register_variables(py::module_& m);
 void register_evaluate_bitwidth(py::module_& m);
 void register_metrics(py::module_& m);
 void register_device(py::module_& m);
+void register_hardware_device(py::module_& m);  // HardwareDevice and devices()
 void register_hw_version(py::module_& m);
 void register_np_mesh(py::module_& m);        // NP: SramSize and its constants, Mesh
 void register_np_components(py::module_& m);  // NP: Ident, Type, Info, NpSpace, MemoryInfo, Component
 void register_clock_mode(py::module_& soc);
 void register_ip_version(py::module_& m);
+void register_flash(py::module_& m);  // the boardKpl2200 submodule
 
 }  // namespace ornix::python
