@@ -15,6 +15,7 @@ PYBIND11_MODULE(core, m) {
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());
   register_backend_type(m);
+  register_model(m);
   register_layer(m);
   register_layer_params(m);
   register_variables(m);

@@ -8,6 +8,7 @@ namespace py = pybind11;
 
 // One function per bound family; module.cpp calls them in the module's registration order.
 void register_backend_type(py::module_& m);
+void register_model(py::module_& m);
 void register_layer(py::module_& m);         // Layer and Layer.Mapping
 void register_layer_params(py::module_& m);  // the layer enums, then LayerParams
 void register_variables(py::module_& m);

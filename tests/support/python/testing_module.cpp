@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "array_conversion.h"
+#include "classification.h"
 #include "cpp/hardware/mesh_fixture.h"
 #include "device_registers.h"
 #include "hardware/component.h"
@@ -77,6 +78,14 @@ size_t writes_to(const SimulatedDriver& registers, uint32_t address) {
   return count;
 }
 
+// A tensor of any type and layout from its stored bytes.
+std::shared_ptr<Dense> tensor_of(uint32_t type, const std::vector<uint32_t>& dims, bool reversed,
+                                 const py::bytes& data) {
+  const std::string bytes = data;
+  return Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
+                     reversed ? Layout::Reversed : Layout::RowMajor);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_testing, m) {
@@ -101,9 +110,11 @@ PYBIND11_MODULE(_testing, m) {
   m.def("metrics", [](const std::unordered_map<std::string, int64_t>& values) { return python::PyMetrics{values}; });
   m.def("labels_to_int_vector", &python::labels_to_int_vector);
   m.def("tensor_to_numpy", [](uint32_t type, const std::vector<uint32_t>& dims, bool reversed, const py::bytes& data) {
-    const std::string bytes = data;
-    return python::tensor_to_numpy(Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
-                                               reversed ? Layout::Reversed : Layout::RowMajor));
+    return python::tensor_to_numpy(tensor_of(type, dims, reversed, data));
+  });
+  m.def("predicted_classes", [](uint32_t type, const std::vector<uint32_t>& dims, const py::bytes& data,
+                                int64_t num_classes) {
+    return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
   });
   // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
   // column padded_x.
