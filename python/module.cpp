@@ -29,6 +29,8 @@ PYBIND11_MODULE(core, m) {
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);
+  register_program_memory(m);
+  register_nn(m);
 
   register_ip_version(m);
   register_flash(m);

@@ -1,7 +1,7 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
-// ornix.core layers mapped on ornix.core devices, a mapping the back end never makes, a
-// hand-made NP component, metrics tables, tensors of any type and layout, the label
-// conversion, and simulated devices attached to the engine's driver list.
+// ornix.core layers mapped on ornix.core devices and their programs, a mapping the back end
+// never makes, a hand-made NP component, metrics tables, tensors of any type and layout, the
+// label conversion, and simulated devices attached to the engine's driver list.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -22,6 +22,7 @@
 #include "metrics.h"
 #include "ornix/flash_access_driver.h"
 #include "ornix/model.h"
+#include "ornix/sequence.h"
 #include "ornix/testing/driver_registry.h"
 #include "support/simulated_driver.h"
 
@@ -94,7 +95,11 @@ PYBIND11_MODULE(_testing, m) {
   py::class_<Model, py::smart_holder>(m, "Model", py::module_local())
       .def(py::init(&Model::create))
       .def("add", &Model::add, py::arg("layer"), py::arg("inbounds") = std::vector<std::shared_ptr<Layer>>{})
-      .def("map", [](Model& model, std::shared_ptr<Device> device) { model.map(std::move(device), true, nullptr); });
+      .def("map", [](Model& model, std::shared_ptr<Device> device) { model.map(std::move(device), true, nullptr); })
+      .def("program", [](const Model& model, size_t sequence) {
+        const Sequence::Bytes bytes = model.sequences().at(sequence)->program();
+        return py::bytes(reinterpret_cast<const char*>(bytes.data), bytes.size);
+      });
 
   // A mapping the back end never makes (it refuses a dual-output layer that also feeds a skip
   // connection): two skip-DMA stores, the first output's in column 1, the second output's in column 2.
