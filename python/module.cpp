@@ -22,6 +22,7 @@ PYBIND11_MODULE(core, m) {
   register_evaluate_bitwidth(m);
   register_metrics(m);
   register_device(m);
+  register_hardware_device(m);
   register_hw_version(m);
   register_np_mesh(m);
   register_np_components(m);
@@ -32,4 +33,5 @@ PYBIND11_MODULE(core, m) {
   register_nn(m);
 
   register_ip_version(m);
+  register_flash(m);
 }
