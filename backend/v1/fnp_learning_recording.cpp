@@ -39,7 +39,9 @@ uint32_t whole_param(const LearningParams& params, const char* key) {
   return static_cast<uint32_t>(value);
 }
 
-uint32_t block_words(uint32_t inputs) { return (inputs + kFnpChunkInputs - 1) / kFnpChunkInputs + kFnpNeuronHeaderWords; }
+uint32_t block_words(uint32_t inputs) {
+  return (inputs + kFnpChunkInputs - 1) / kFnpChunkInputs + kFnpNeuronHeaderWords;
+}
 
 const LearningParams& learning_of(const Layer& layer) {
   const auto* dense = dynamic_cast<const FullyConnected*>(&layer);
@@ -143,9 +145,9 @@ void fnp_update_learn_vars(HardwareDevice* hardware, VariablesImpl* variables, b
                                    static_cast<uint32_t>(swaps->size())});
   for (uint32_t n = 0; n < count; ++n) {
     const uint32_t* words = image + static_cast<size_t>(n) * block;
-    const uint32_t high = words[kBlockNumWeightsWord] & (((uint32_t{1} << kBlockThresholdHigh.width) - 1)
-                                                          << kBlockThresholdHigh.offset);
-    thresholds->data<int32_t>()[n] = static_cast<int32_t>(high | (words[kBlockThresholdSwapWord] >> kBlockThresholdLow.offset));
+    const uint32_t high_mask = ((uint32_t{1} << kBlockThresholdHigh.width) - 1) << kBlockThresholdHigh.offset;
+    const uint32_t low = words[kBlockThresholdSwapWord] >> kBlockThresholdLow.offset;
+    thresholds->data<int32_t>()[n] = static_cast<int32_t>((words[kBlockNumWeightsWord] & high_mask) | low);
     swaps->data<int32_t>()[n] = static_cast<int32_t>(words[kBlockThresholdSwapWord] & 0xFFFF);
   }
   variables->set("weights", learned);
