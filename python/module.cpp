@@ -15,18 +15,23 @@ PYBIND11_MODULE(core, m) {
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());
   register_backend_type(m);
+  register_model(m);
   register_layer(m);
   register_layer_params(m);
   register_variables(m);
   register_evaluate_bitwidth(m);
   register_metrics(m);
   register_device(m);
+  register_hardware_device(m);
   register_hw_version(m);
   register_np_mesh(m);
   register_np_components(m);
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);
+  register_program_memory(m);
+  register_nn(m);
 
   register_ip_version(m);
+  register_flash(m);
 }
