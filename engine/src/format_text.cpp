@@ -18,4 +18,10 @@ std::string format_text(const char* format, ...) {
   return text;
 }
 
+std::string shape_text(const Shape& shape) {
+  std::string text = "(";
+  for (size_t i = 0; i < shape.size(); ++i) text += (i > 0 ? ", " : "") + std::to_string(shape[i]);
+  return text + ")";
+}
+
 }  // namespace ornix

@@ -18,6 +18,12 @@ inline void axpy(int32_t value, const W* __restrict w, int32_t* __restrict acc, 
   for (size_t j = 0; j < columns; ++j) acc[j] += value * static_cast<int32_t>(w[j]);
 }
 
+// acc[j] += x[j] x w[j] for j < count.
+template <typename W>
+inline void multiply_add(const int32_t* __restrict x, const W* __restrict w, int32_t* __restrict acc, size_t count) {
+  for (size_t j = 0; j < count; ++j) acc[j] += x[j] * static_cast<int32_t>(w[j]);
+}
+
 // out (rows, columns) = x (rows, depth) times w (depth, columns), all row-major.
 template <typename X, typename W>
 void matmul_rows(const X* x, const W* w, int32_t* out, size_t rows, size_t depth, size_t columns) {

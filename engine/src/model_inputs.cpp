@@ -3,21 +3,13 @@
 #include <stdexcept>
 #include <string>
 
+#include "format_text.h"
 #include "model_messages.h"
 
 namespace ornix {
 
 namespace {
 
-// "(N, 8, 8, 3)" for a sample shape, "(2, 4, 4)" for a tensor's shape.
-std::string shape_text(const Shape& shape, bool leading_n) {
-  std::string text = leading_n ? "(N" : "(";
-  for (size_t i = 0; i < shape.size(); ++i) {
-    if (leading_n || i > 0) text += ", ";
-    text += std::to_string(shape[i]);
-  }
-  return text + ")";
-}
 
 bool takes_type(TensorType type, bool signed_input) {
   if (signed_input) return type == TensorType::int8 || type == TensorType::int16;
@@ -30,7 +22,7 @@ void check_model_inputs(const Dense& inputs, const Shape& sample, bool signed_in
   const Shape& shape = inputs.shape();
   bool same = shape.size() == sample.size() + 1;
   for (size_t i = 0; same && i < sample.size(); ++i) same = shape[i + 1] == sample[i];
-  if (!same) throw std::invalid_argument(msg::input_shape_mismatch(shape_text(sample, true), shape_text(shape, false)));
+  if (!same) throw std::invalid_argument(msg::input_shape_mismatch("(N, " + shape_text(sample).substr(1), shape_text(shape)));
   if (!takes_type(inputs.type(), signed_input)) {
     const char* expected = signed_input ? msg::kSignedInputTypes : msg::kUnsignedInputTypes;
     throw std::invalid_argument(msg::input_type_mismatch(expected, tensor_type_name(inputs.type())));

@@ -5,6 +5,7 @@
 #include "image_view.h"
 #include "matmul_kernel.h"
 #include "ops_messages.h"
+#include "format_text.h"
 #include "ops_support.h"
 #include "ornix/ops/convolution.h"
 
@@ -27,7 +28,7 @@ Kernel kernel_of(const Dense& w, const ImageView& image, bool depthwise, const c
   const uint32_t channels = depthwise ? s[3] : s[2];
   if ((depthwise && s[2] != 1) || channels != image.channels) {
     throw std::invalid_argument(msg::op_shape_mismatch(op, "input channels of the weights and the image",
-                                                       detail::shape_text(s), std::to_string(image.channels)));
+                                                       shape_text(s), std::to_string(image.channels)));
   }
   return {s[0], s[1], image.channels, depthwise ? image.channels : s[3]};
 }
@@ -37,50 +38,45 @@ struct Window {
   uint32_t out_width, out_height;
 };
 
-// out (out_width, out_height, filters) of one frame: each output position accumulates, for
-// each input position its window covers, that position's channels times their weight rows.
-void conv_frame(const int32_t* x, const int8_t* w, int32_t* out, const ImageView& in, const Kernel& k,
-                const Window& g) {
-  const size_t filters = k.filters;
+// For each output position of one frame, zeroes its `outputs` accumulators, then calls
+// tap(acc, pixel, t) for every input position its window covers inside the image: `pixel` holds
+// that position's channels and t = kx x window_y + ky is the window position.
+template <typename Tap>
+void slide_frame(const int32_t* x, int32_t* out, const ImageView& in, const Kernel& k, const Window& g, size_t outputs,
+                 Tap tap) {
   for (uint32_t ox = 0; ox < g.out_width; ++ox) {
     for (uint32_t oy = 0; oy < g.out_height; ++oy) {
-      int32_t* acc = out + (size_t{ox} * g.out_height + oy) * filters;
-      std::fill(acc, acc + filters, 0);
+      int32_t* acc = out + (size_t{ox} * g.out_height + oy) * outputs;
+      std::fill(acc, acc + outputs, 0);
       for (uint32_t kx = 0; kx < k.window_x; ++kx) {
         const int64_t ix = ox * g.stride_x - g.pad_left + kx;
         if (ix < 0 || ix >= in.width) continue;
         for (uint32_t ky = 0; ky < k.window_y; ++ky) {
           const int64_t iy = oy * g.stride_y - g.pad_top + ky;
           if (iy < 0 || iy >= in.height) continue;
-          const int32_t* pixel = x + (ix * in.height + iy) * in.channels;
-          const int8_t* rows = w + (size_t{kx} * k.window_y + ky) * k.channels * filters;
-          for (uint32_t c = 0; c < k.channels; ++c) detail::axpy(pixel[c], rows + c * filters, acc, filters);
+          tap(acc, x + (ix * in.height + iy) * in.channels, size_t{kx} * k.window_y + ky);
         }
       }
     }
   }
 }
 
+// Each covered input position adds its channels times their weight rows (channels, filters).
+void conv_frame(const int32_t* x, const int8_t* w, int32_t* out, const ImageView& in, const Kernel& k,
+                const Window& g) {
+  const size_t filters = k.filters;
+  slide_frame(x, out, in, k, g, filters, [&](int32_t* acc, const int32_t* pixel, size_t t) {
+    const int8_t* rows = w + t * k.channels * filters;
+    for (uint32_t c = 0; c < k.channels; ++c) detail::axpy(pixel[c], rows + c * filters, acc, filters);
+  });
+}
+
+// Each covered input position adds each channel times that channel's own tap.
 void depthwise_frame(const int32_t* x, const int8_t* w, int32_t* out, const ImageView& in, const Kernel& k,
                      const Window& g) {
-  const size_t channels = k.channels;
-  for (uint32_t ox = 0; ox < g.out_width; ++ox) {
-    for (uint32_t oy = 0; oy < g.out_height; ++oy) {
-      int32_t* __restrict acc = out + (size_t{ox} * g.out_height + oy) * channels;
-      std::fill(acc, acc + channels, 0);
-      for (uint32_t kx = 0; kx < k.window_x; ++kx) {
-        const int64_t ix = ox * g.stride_x - g.pad_left + kx;
-        if (ix < 0 || ix >= in.width) continue;
-        for (uint32_t ky = 0; ky < k.window_y; ++ky) {
-          const int64_t iy = oy * g.stride_y - g.pad_top + ky;
-          if (iy < 0 || iy >= in.height) continue;
-          const int32_t* __restrict pixel = x + (ix * in.height + iy) * channels;
-          const int8_t* __restrict taps = w + (size_t{kx} * k.window_y + ky) * channels;
-          for (size_t c = 0; c < channels; ++c) acc[c] += pixel[c] * static_cast<int32_t>(taps[c]);
-        }
-      }
-    }
-  }
+  slide_frame(x, out, in, k, g, k.channels, [&](int32_t* acc, const int32_t* pixel, size_t t) {
+    detail::multiply_add(pixel, w + t * k.channels, acc, k.channels);
+  });
 }
 
 // Runs `frame` over every frame of x after the shared checks.
@@ -144,13 +140,13 @@ std::shared_ptr<Dense> input_conv2d(const Dense& x, const Dense& v, int8_t strid
   detail::require_type(lw, TensorType::int8, kOp, "lw");
   detail::require_row_major(lw, kOp, "lw");
   if (v.size() != in.channels) {
-    throw std::invalid_argument(msg::op_per_channel(kOp, "v", v.size(), detail::shape_text(x.shape())));
+    throw std::invalid_argument(msg::op_per_channel(kOp, "v", v.size(), shape_text(x.shape())));
   }
   detail::require_range(window_x, 1, INT32_MAX, kOp, "window_x");
   detail::require_range(window_y, 1, INT32_MAX, kOp, "window_y");
   const size_t depth = size_t{static_cast<uint32_t>(window_x)} * static_cast<uint32_t>(window_y) * in.channels;
   if (lw.shape().size() != 2 || lw.shape()[1] != depth) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "filters and window", detail::shape_text(lw.shape()),
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "filters and window", shape_text(lw.shape()),
                                                        std::to_string(depth) + " values per filter"));
   }
   detail::check_axis(kOp, "x", in.width, window_x, stride_x, pad_left, out_width);

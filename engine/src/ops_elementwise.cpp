@@ -2,6 +2,7 @@
 #include <stdexcept>
 
 #include "ops_messages.h"
+#include "format_text.h"
 #include "ops_support.h"
 #include "ornix/ops/elementwise.h"
 
@@ -57,7 +58,7 @@ std::shared_ptr<Dense> add(const Dense& x, const Dense& y, int n) {
   detail::require_row_major(y, "add", "y");
   if (!(x.shape() == y.shape())) {
     throw std::invalid_argument(
-        msg::op_shape_mismatch("add", "shapes", detail::shape_text(x.shape()), detail::shape_text(y.shape())));
+        msg::op_shape_mismatch("add", "shapes", shape_text(x.shape()), shape_text(y.shape())));
   }
   auto out = detail::int32_tensor(x.shape());
   const Range range = detail::signed_range(n);
@@ -115,8 +116,8 @@ std::shared_ptr<Dense> look_up(const Dense& x, const Dense& y) {
   const size_t channels = per_channel_tables ? y.shape()[0] : 1;
   const size_t entries = y.shape()[y.shape().size() - 1];
   if (per_channel_tables && (x.shape().empty() || x.shape()[x.shape().size() - 1] != channels)) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "tables and input channels", detail::shape_text(y.shape()),
-                                                       detail::shape_text(x.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "tables and input channels", shape_text(y.shape()),
+                                                       shape_text(x.shape())));
   }
   auto out = detail::int32_tensor(x.shape());
   const int32_t* in = x.data<int32_t>();

@@ -3,6 +3,7 @@
 
 #include "matmul_kernel.h"
 #include "ops_messages.h"
+#include "format_text.h"
 #include "ops_support.h"
 #include "ornix/ops/linear.h"
 
@@ -20,8 +21,8 @@ std::shared_ptr<Dense> matmul(const Dense& x, const Dense& y, int n, bool transp
   const uint32_t columns = transposed_y ? y.shape()[0] : y.shape()[1];
   const Shape& xs = x.shape();
   if (xs.empty() || xs[xs.size() - 1] != depth) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "inner dimensions of", detail::shape_text(xs),
-                                                       detail::shape_text(y.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "inner dimensions of", shape_text(xs),
+                                                       shape_text(y.shape())));
   }
   // y as (depth, columns) rows, whatever its given form.
   const int32_t* weights = y.data<int32_t>();
@@ -60,7 +61,7 @@ std::shared_ptr<Dense> concatenate_last_dim(const std::vector<std::shared_ptr<De
     bool same = tensor->type() == first.type() && s.size() == fs.size();
     for (size_t d = 0; same && d + 1 < fs.size(); ++d) same = s[d] == fs[d];
     if (!same) {
-      throw std::invalid_argument(msg::op_shape_mismatch(kOp, "tensors", detail::shape_text(fs), detail::shape_text(s)));
+      throw std::invalid_argument(msg::op_shape_mismatch(kOp, "tensors", shape_text(fs), shape_text(s)));
     }
     last += s[s.size() - 1];
   }

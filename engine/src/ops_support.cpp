@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "format_text.h"
 #include "ops_messages.h"
 
 namespace ornix::ops::detail {
@@ -37,12 +38,6 @@ size_t trailing_period(const Shape& shape, const Dense& per_channel, const char*
     if (count == covered) return count;
   }
   throw std::invalid_argument(msg::op_per_channel(op, arg, count, shape_text(shape)));
-}
-
-std::string shape_text(const Shape& shape) {
-  std::string text = "(";
-  for (size_t i = 0; i < shape.size(); ++i) text += (i > 0 ? ", " : "") + std::to_string(shape[i]);
-  return text + ")";
 }
 
 Range signed_range(int bits) { return {-(int64_t{1} << (bits - 1)), (int64_t{1} << (bits - 1)) - 1}; }

@@ -26,9 +26,6 @@ void require_range(int64_t value, int64_t min, int64_t max, const char* op, cons
 // elements whose flat index has that remainder. std::invalid_argument for any other count.
 size_t trailing_period(const Shape& shape, const Dense& per_channel, const char* op, const char* arg);
 
-// "(2, 3, 4)"
-std::string shape_text(const Shape& shape);
-
 // The signed two's-complement range of `bits` bits, or the unsigned range [0, 2^bits - 1].
 struct Range {
   int64_t min;

@@ -3,6 +3,7 @@
 
 #include "matmul_kernel.h"
 #include "ops_messages.h"
+#include "format_text.h"
 #include "ops_support.h"
 #include "ornix/ops/temporal.h"
 
@@ -18,8 +19,8 @@ size_t frame_size(const Dense& buffer, const char* op, const char* arg) {
 
 void require_frame_values(const Dense& buffer, size_t frame, const Dense& values, const char* op) {
   if (values.size() != frame) {
-    throw std::invalid_argument(msg::op_shape_mismatch(op, "frame sizes of", detail::shape_text(buffer.shape()),
-                                                       detail::shape_text(values.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(op, "frame sizes of", shape_text(buffer.shape()),
+                                                       shape_text(values.shape())));
   }
 }
 
@@ -50,20 +51,18 @@ std::shared_ptr<Dense> depthwise_like_conv(const Dense& x, const Dense& y, int n
   const uint32_t taps = xs[0];
   const uint32_t channels = xs[xs.size() - 1];
   if (y.shape().size() != 2 || y.shape()[0] != taps || y.shape()[1] != channels) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "buffer and weights", detail::shape_text(xs),
-                                                       detail::shape_text(y.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "buffer and weights", shape_text(xs),
+                                                       shape_text(y.shape())));
   }
   const int8_t* weights = y.data<int8_t>();
   detail::require_accumulator_fits(detail::max_magnitude(x.data<int32_t>(), x.size()),
                                    detail::max_column_abs_sum(weights, taps, channels), kOp);
   auto out = detail::int32_tensor(Shape(std::span<const uint32_t>(xs.begin() + 1, xs.end())));
-  int32_t* __restrict result = out->data<int32_t>();
+  int32_t* result = out->data<int32_t>();
   const int32_t* in = x.data<int32_t>();
   for (uint32_t t = 0; t < taps; ++t) {
-    const int32_t* __restrict slice = in + t * frame;
-    const int8_t* __restrict tap = weights + size_t{t} * channels;
     for (size_t i = 0; i < frame; i += channels) {
-      for (uint32_t c = 0; c < channels; ++c) result[i + c] += slice[i + c] * static_cast<int32_t>(tap[c]);
+      detail::multiply_add(in + t * frame + i, weights + size_t{t} * channels, result + i, channels);
     }
   }
   detail::saturate_in_place(*out, n);
@@ -86,15 +85,15 @@ std::pair<std::shared_ptr<Dense>, std::shared_ptr<Dense>> update_internal_state(
     detail::require_row_major(*t, kOp, "every tensor");
   }
   if (b.shape().size() != 2 || a.shape().empty() || a.shape()[a.shape().size() - 1] != b.shape()[0]) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "input and projection", detail::shape_text(a.shape()),
-                                                       detail::shape_text(b.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "input and projection", shape_text(a.shape()),
+                                                       shape_text(b.shape())));
   }
   const uint32_t inputs = b.shape()[0];
   const uint32_t states = b.shape()[1];
   const size_t positions = a.size() / inputs;
   if (!(c.shape() == d.shape()) || c.size() != positions * states || e.size() != states || f.size() != states) {
-    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "states and decays", detail::shape_text(c.shape()),
-                                                       detail::shape_text(e.shape())));
+    throw std::invalid_argument(msg::op_shape_mismatch(kOp, "states and decays", shape_text(c.shape()),
+                                                       shape_text(e.shape())));
   }
   const int8_t* projection = b.data<int8_t>();
   detail::require_accumulator_fits(detail::max_magnitude(a.data<int32_t>(), a.size()),

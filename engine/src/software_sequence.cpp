@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "model_run.h"
+#include "format_text.h"
 #include "ops_support.h"
 #include "ornix/layers/dense.h"
 #include "software_learning.h"
@@ -113,8 +114,8 @@ std::shared_ptr<Dense> SoftwareSequence::run_sample(const Tensor& sample) {
       for (const size_t position : inbounds_[i]) inputs.push_back(values[position]);
       values[i] = steps_[i]->run(inputs);
       if (!(values[i]->shape() == layer.output_dimensions())) {
-        throw std::runtime_error(msg::software_output_shape(ops::detail::shape_text(values[i]->shape()),
-                                                            ops::detail::shape_text(layer.output_dimensions())));
+        throw std::runtime_error(msg::software_output_shape(shape_text(values[i]->shape()),
+                                                            shape_text(layer.output_dimensions())));
       }
     } catch (const std::invalid_argument& error) {
       throw std::invalid_argument(msg::software_layer_failed(layer.name(), error.what()));

@@ -3,6 +3,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "format_text.h"
 #include "layer_messages.h"
 
 namespace ornix {
@@ -10,14 +11,7 @@ namespace ornix {
 namespace {
 
 std::string shape_text(const Shape& shape, Layout layout) {
-  std::string text = "(";
-  for (size_t i = 0; i < shape.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += std::to_string(shape[i]);
-  }
-  text += ")";
-  if (layout == Layout::Reversed) text += " in reversed layout";
-  return text;
+  return shape_text(shape) + (layout == Layout::Reversed ? " in reversed layout" : "");
 }
 
 bool listed_backwards(const Shape& a, const Shape& b) {
