@@ -1,7 +1,8 @@
 // Times mapping and program serialization of Conv2D models on a virtual IP v2 device with the
 // built-in back end: chains of 8, 32 and 128 layers, one of 64 layers with an Add skip
-// connection every eight layers (the model-wide DMA channel numbers allow about fifteen), and
-// one layer too large for any NP, which must be refused fast. Prints
+// connection every eight layers (the model-wide DMA channel numbers allow about fifteen), one
+// layer too large for any NP, and one 256x256x3 layer of 16 filters under the smallest CNP limits
+// (a million one-pixel pieces for a mesh of 128 CNPs); both must be refused fast. Prints
 // milliseconds per model and per layer (median of a few runs); both should stay flat or grow
 // linearly with the layer count.
 //
@@ -21,6 +22,7 @@
 
 #include "hardware/mesh.h"
 #include "mapping/hardware_backend_registration.h"
+#include "mapping/map_constraints.h"
 #include "ornix/device.h"
 #include "ornix/model.h"
 
@@ -93,13 +95,14 @@ std::unique_ptr<Model> conv_chain(int layers, bool skips, uint32_t size = 32) {
 // Median milliseconds of mapping (and serializing) a fresh model made by `make`; the error text
 // instead when mapping fails.
 template <typename Make>
-double median_ms(const std::shared_ptr<Device>& device, Make make, std::string* error) {
+double median_ms(const std::shared_ptr<Device>& device, Make make, std::string* error,
+                 const std::shared_ptr<MapConstraints>& constraints = nullptr) {
   std::vector<double> times;
   for (int run = 0; run < kRuns; ++run) {
     auto model = make();
     const auto start = Clock::now();
     try {
-      model->map(device, true, nullptr);
+      model->map(device, true, constraints);
       for (const auto& sequence : model->sequences()) sequence->program();
     } catch (const std::exception& failure) {
       *error = failure.what();
@@ -126,5 +129,21 @@ int main() {
   std::string error;
   const double ms = median_ms(device, [] { return conv_chain(1, false, 4096); }, &error);
   std::printf("%-28s %10.2f %12s %s\n", "one 4096x4096 Conv2D", ms, "-", error.empty() ? "mapped" : error.c_str());
+
+  const auto smallest = std::make_shared<MapConstraints>(device);
+  smallest->set_cnp_max_width(1);
+  smallest->set_cnp_max_height(1);
+  smallest->set_cnp_max_filters(1);
+  const auto rgb = [] {
+    auto model = Model::create();
+    model->add(
+        layer(LayerType::InputData, {{"input_width", 256}, {"input_height", 256}, {"input_channels", 3}}, "input"));
+    model->add(conv(16, "conv"));
+    return model;
+  };
+  error.clear();
+  const double smallest_ms = median_ms(device, rgb, &error, smallest);
+  std::printf("%-28s %10.3f %12s %s\n", "256x256x3 Conv2D, limits 1", smallest_ms, "-",
+              error.empty() ? "mapped" : error.c_str());
   return 0;
 }

@@ -12,7 +12,8 @@ namespace {
 enum class Groups { Filters, Channels };
 
 SplitResult split_convolution(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                              uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only, Groups groups) {
+                              uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only, Groups groups,
+                              uint32_t max_nps) {
   SplitPlan plan;
   plan.is_tnp_b = layer.is_target_component(ComponentKind::TNP_B);
   if (!plan.is_tnp_b && !layer.is_target_component(ComponentKind::CNP)) {
@@ -31,19 +32,23 @@ SplitResult split_convolution(const Layer& layer, const CompatibilityChecker& ch
   plan.group_alignment = plan.channels_per_group && plan.is_tnp_b ? kTnpBChannelAlignment : 1;
   plan.fifo_size = static_cast<uint32_t>(params.has("fifo_size") ? params.get("fifo_size") : 0);
   plan.type = type;
-  return finish_split(layer, checker, plan, max_filters, dual_only);
+  return finish_split(layer, checker, plan, max_filters, dual_only, max_nps);
 }
 
 }  // namespace
 
 SplitResult split_conv_layer(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                             uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only) {
-  return split_convolution(layer, checker, max_height, max_width, max_filters, type, dual_only, Groups::Filters);
+                             uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only,
+                             uint32_t max_nps) {
+  return split_convolution(layer, checker, max_height, max_width, max_filters, type, dual_only, Groups::Filters,
+                           max_nps);
 }
 
 SplitResult split_depthwise_conv_layer(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                                       uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only) {
-  return split_convolution(layer, checker, max_height, max_width, max_filters, type, dual_only, Groups::Channels);
+                                       uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only,
+                                       uint32_t max_nps) {
+  return split_convolution(layer, checker, max_height, max_width, max_filters, type, dual_only, Groups::Channels,
+                           max_nps);
 }
 
 namespace v2 {

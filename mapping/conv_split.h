@@ -7,6 +7,7 @@
 #include "hardware/hw_type.h"
 #include "mapping/compatibility_checker.h"
 #include "mapping/split_components.h"
+#include "mapping/split_limits.h"
 #include "ornix/layer.h"
 
 namespace ornix {
@@ -18,15 +19,19 @@ namespace ornix {
 // limits). `dual_only` forbids single-buffered windows. Pure: the mesh is not touched; the
 // components carry zero idents for the placement to assign.
 // Checks, in order, with the message of the first that fails: the layer runs on a CNP or a
-// TNP-B, the height, the width, the filter limit, the weights, the input windows.
+// TNP-B, the height, the width, the filter limit, the weights, the input windows. A split over
+// more than `max_nps` NPs makes no component and fails with the placement's NpsMappingError
+// for `type` (needed: its NP count, available: `max_nps`).
 SplitResult split_conv_layer(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                             uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only);
+                             uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only,
+                             uint32_t max_nps = kUncappedNps);
 
 // The same for a depthwise layer (DepthwiseConv2D, DepthwiseBufferTempConv): the groups divide
 // the input channels, a window holds only its group's channels, and on a TNP-B the groups but
 // the last are multiples of 4 channels.
 SplitResult split_depthwise_conv_layer(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                                       uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only);
+                                       uint32_t max_width, uint32_t max_filters, hw::Type type, bool dual_only,
+                                       uint32_t max_nps = kUncappedNps);
 
 namespace v2 {
 

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "hardware/mapping_status.h"
+#include "hardware/messages.h"
 #include "mapping/layer_mapping_messages.h"
 #include "mapping/skip_dma_links.h"
 
@@ -44,10 +45,17 @@ std::shared_ptr<Layer> producer_of(const std::shared_ptr<Layer>& layer, const st
   return d0 > d1 ? inbounds[0] : inbounds[1];
 }
 
-// The layer that heads a branch starting at `layer`: the layer itself, or the first layer after
-// it when it is a merge layer.
-std::shared_ptr<Layer> branch_head(const std::shared_ptr<Layer>& layer) {
-  return is_merge_layer(*layer) ? layer->outbound_layers().at(0) : layer;
+// The layer that heads the branch of the alternative `alt` starting at `branch`: the branch
+// itself, or the first layer after it when it is a merge layer (std::out_of_range naming `alt`
+// when there is none).
+std::shared_ptr<Layer> branch_head(const Layer& alt, const std::shared_ptr<Layer>& branch) {
+  if (!is_merge_layer(*branch)) return branch;
+  const Layers after = branch->outbound_layers();
+  if (after.empty()) {
+    throw std::out_of_range(cannot_map_layer_message(alt.name()) + " " +
+                            merge_branch_without_head_message(branch->name()));
+  }
+  return after.front();
 }
 
 }  // namespace
@@ -151,8 +159,8 @@ void LayerMappingBuilder::set_alt_layers(const std::shared_ptr<Layer>& layer, co
   for (const std::shared_ptr<Layer>& branch : branches) {
     if (!contains(layers, branch)) LayerMappingError(*layer, kMsgAltSecondBranchInNextPass).throw_exception();
   }
-  LayerMapping& first = record_of(*branch_head(branches.at(0)));
-  LayerMapping& second = record_of(*branch_head(branches.at(1)));
+  LayerMapping& first = record_of(*branch_head(*layer, branches.at(0)));
+  LayerMapping& second = record_of(*branch_head(*layer, branches.at(1)));
   const auto np_count = static_cast<uint32_t>(first.nps->size() + second.nps->size());
   first.alt_info = std::make_unique<AltLayerMapInfo>(AltLayerMapInfo{.branch = 0, .np_count = np_count});
   second.alt_info = std::make_unique<AltLayerMapInfo>(

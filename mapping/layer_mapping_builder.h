@@ -58,7 +58,8 @@ class LayerMappingBuilder {
                                    const Layers& model_layers, LayerDepthMap* depths);
 
   // Marks the two branch heads of the alternative that opens after `layer` and sends the
-  // layer's output to both. Refused when a layer of either branch lies outside `layers`.
+  // layer's output to both. Refused when a layer of either branch lies outside `layers`, and
+  // with std::out_of_range naming the layer when a branch is a merge layer with no outbound.
   static void set_alt_layers(const std::shared_ptr<Layer>& layer, const Layers& layers);
 
   // Continues the previous pass, ending at `last`, into the pass starting at `first` (both

@@ -25,6 +25,12 @@ inline constexpr const char* kMsgAltSecondBranchInNextPass =
     "Hardware partial reconfiguration with layers on the second branch is not supported.";
 inline constexpr const char* kMsgModelCannotBeMapped = "Model can not be mapped in hardware.";
 
+// std::out_of_range, after the "Cannot map layer '...'." of the alternative being linked: one of
+// its branches is a merge layer that no layer follows.
+inline std::string merge_branch_without_head_message(const std::string& merge_name) {
+  return "Its branch through merge layer '" + merge_name + "' has no layer after it.";
+}
+
 inline std::string store_index_overflow_message(std::size_t index) {
   return "Skip DMA store index " + std::to_string(index) + " exceeds " + std::to_string(kLargestStoreIndex) +
          ": the model is too large for the hardware.";

@@ -21,20 +21,21 @@
 namespace ornix {
 namespace {
 
-// The splitting of one family of convolutions, with the constraints' limits.
+// The splitting of one family of convolutions, with the constraints' limits, over at most
+// `max_nps` NPs.
 using Splitter = SplitResult (*)(const Layer&, const CompatibilityChecker&, const MapConstraints&, hw::Type np_type,
-                                 bool dual_only);
+                                 bool dual_only, uint32_t max_nps);
 
 SplitResult split_plain(const Layer& layer, const CompatibilityChecker& checker, const MapConstraints& limits,
-                        hw::Type np_type, bool dual_only) {
+                        hw::Type np_type, bool dual_only, uint32_t max_nps) {
   return split_conv_layer(layer, checker, limits.cnp_max_height(), limits.cnp_max_width(), limits.cnp_max_filters(),
-                          np_type, dual_only);
+                          np_type, dual_only, max_nps);
 }
 
 SplitResult split_depthwise(const Layer& layer, const CompatibilityChecker& checker, const MapConstraints& limits,
-                            hw::Type np_type, bool dual_only) {
+                            hw::Type np_type, bool dual_only, uint32_t max_nps) {
   return split_depthwise_conv_layer(layer, checker, limits.cnp_max_height(), limits.cnp_max_width(),
-                                    limits.cnp_max_filters(), np_type, dual_only);
+                                    limits.cnp_max_filters(), np_type, dual_only, max_nps);
 }
 
 // A transposed convolution doubles its input plane: its pieces are capped at half the
@@ -47,15 +48,15 @@ uint32_t transposed_max_width(const MapConstraints& limits) {
 }
 
 SplitResult split_transposed(const Layer& layer, const CompatibilityChecker& checker, const MapConstraints& limits,
-                             hw::Type, bool dual_only) {
+                             hw::Type, bool dual_only, uint32_t max_nps) {
   return split_transposed_conv2d_layer(layer, checker, transposed_max_height(limits), transposed_max_width(limits),
-                                       limits.cnp_max_filters(), dual_only);
+                                       limits.cnp_max_filters(), dual_only, max_nps);
 }
 
 SplitResult split_transposed_depthwise(const Layer& layer, const CompatibilityChecker& checker,
-                                       const MapConstraints& limits, hw::Type, bool dual_only) {
+                                       const MapConstraints& limits, hw::Type, bool dual_only, uint32_t max_nps) {
   return split_transposed_dwconv2d_layer(layer, checker, transposed_max_height(limits), transposed_max_width(limits),
-                                         limits.cnp_max_filters(), dual_only);
+                                         limits.cnp_max_filters(), dual_only, max_nps);
 }
 
 // Null for a layer that is not a convolution.
@@ -135,7 +136,8 @@ PlacementResult MeshMapper::map_layer(const std::shared_ptr<Layer>& layer, const
     const bool has_np_type =
         !types.empty() && (types.front() == hw::Type::CNP1 || types.front() == hw::Type::TNP_B);
     if (!has_np_type) return {components, LayerMappingError(current, kMsgNoHardwareComponent)};
-    std::tie(components, status) = split(current, checker_, constraints_, types.front(), dual_only);
+    const uint32_t cap = split_cap(layer, types, layers, allow_new_pass);
+    std::tie(components, status) = split(current, checker_, constraints_, types.front(), dual_only, cap);
     request_skipdma(&components, types, layer, layers);
   } else if (is_fully_connected(layer_type)) {
     const hw::Type fnp_type = get_compatible_fnp_type(current);
@@ -180,13 +182,32 @@ PlacementResult MeshMapper::map_layer(const std::shared_ptr<Layer>& layer, const
   return {components, status};
 }
 
+uint32_t MeshMapper::split_cap(const std::shared_ptr<Layer>& layer, const std::vector<hw::Type>& types,
+                               const std::vector<std::shared_ptr<Layer>>& layers, bool allow_new_pass) {
+  // Two skip-DMA stores are refused before the NP count is compared: no cap then.
+  const bool stores = std::find(types.begin(), types.end(), hw::Type::SKIP_DMA_STORE) != types.end();
+  if (stores && request_skipdma_store(layer, layers).size() > 1) return kUncappedNps;
+  const size_t usable = allow_new_pass ? max_nps(types.front()) : available_nps(types.front()).size();
+  return static_cast<uint32_t>(std::min<size_t>(usable, kUncappedNps));
+}
+
 LayerMappingStatus MeshMapper::assign_nps(const Layer& layer, const std::vector<hw::Type>& types,
                                           const std::map<hw::Type, size_t>& needed,
                                           std::vector<hw::Component>* components) {
   for (const hw::Type type : types) {
     const size_t need = needed.at(type);
-    const std::vector<hw::Ident> chosen = constraints_.select_nps(available_nps(type), need, type);
+    const std::vector<hw::Ident> offered = available_nps(type);
+    const std::vector<hw::Ident> chosen = constraints_.select_nps(offered, need, type);
     if (chosen.size() != need) return NpsMappingError(layer.name(), hw::to_string(type), need, chosen.size());
+    // An override may answer anything: each choice must be one of the offered, once.
+    for (auto at = chosen.begin(); at != chosen.end(); ++at) {
+      if (std::find(offered.begin(), offered.end(), *at) == offered.end()) {
+        return LayerMappingError(layer, selected_np_not_offered_message(hw::to_string(type), *at));
+      }
+      if (std::find(chosen.begin(), at, *at) != at) {
+        return LayerMappingError(layer, selected_np_repeated_message(hw::to_string(type), *at));
+      }
+    }
     auto next = chosen.begin();
     for (hw::Component& component : *components) {
       if (component.type != type) continue;
@@ -206,7 +227,8 @@ LayerMappingStatus MeshMapper::sanitize_tnp_b(const Layer& layer, bool* new_pass
   const Layer& successor = *outbounds.front();
   const Splitter split = successor.params()->layer_type() == LayerType::BufferTempConv ? split_plain : split_depthwise;
   // Its split's outcome does not matter here: its own placement reports it.
-  const size_t successor_nps = std::get<0>(split(successor, checker_, constraints_, hw::Type::TNP_B, false)).size();
+  const size_t successor_nps =
+      std::get<0>(split(successor, checker_, constraints_, hw::Type::TNP_B, false, kUncappedNps)).size();
   const std::vector<NpSlot>& tnp_bs = slots_[hw::Type::TNP_B];
   // What the current layer keeps away from itself stays usable by its successor.
   const auto kept_back = static_cast<size_t>(

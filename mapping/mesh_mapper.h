@@ -74,17 +74,19 @@ class MeshMapper {
   // Places one layer (not null) of the model `layers`: splits a convolution over NPs (within
   // the constraints' CNP limits, read after next_layer_handler announced the layer), or gives a
   // fully connected layer one NP of the compatible FNP type; adds the skip-DMA stores and loads
-  // it needs; lets the constraints' select_nps choose among the free entries; writes the chosen
-  // idents into the components in order and allocates them (an NP in every list, a skip-DMA
-  // channel in its own direction). `reserved_nps` replace the pool's reservation. `dual_only`
-  // goes to the splitting. `*new_pass` (not null) is cleared on entry and set when the layer
+  // it needs; lets the constraints' select_nps choose among the free entries (each choice must
+  // be one of them, and only once); writes the chosen idents into the components in order and
+  // allocates them (an NP in every list, a skip-DMA channel in its own direction).
+  // `reserved_nps` replace the pool's reservation. `dual_only` goes to the splitting.
+  // `*new_pass` (not null) is cleared on entry and set when the layer
   // had to free the pool, which happens only with `allow_new_pass`: when the layer's need
   // exceeds the free entries of a type, or when a single TNP-B successor would not fit beside
   // it (the selection is then redone once in the fresh pass). Without `allow_new_pass` the
   // layer must fit the entries still free. A TNP-B layer never opens a pass, and one spread
   // over several NPs whose windows do not all hold every input channel cuts its filters in
   // multiples of 4. A layer no component serves (also a convolution that runs on neither a CNP
-  // nor a TNP-B) gets no component.
+  // nor a TNP-B) gets no component, and a split over more NPs than the capacity check accepts
+  // is refused with that check's status before any of its components is built (none returned).
   // Failures come back in the status (see the placement texts of mapping/messages.h and the
   // splitting's own); exceptions of the layer, the splitting and the constraints' hooks pass
   // through. A failure may leave reservations, allocations and a set new-pass flag behind.
@@ -103,10 +105,17 @@ class MeshMapper {
  private:
   // Has the constraints' select_nps choose, for each type of `types` in order, needed[type]
   // free entries, writes them in order into the components of that type and allocates them.
-  // Stops at the first type whose choice has another size, with an NpsMappingError naming the
-  // layer; a success carries no name.
+  // Stops at the first type whose choice has another size (an NpsMappingError naming the layer)
+  // or holds an ident that was not offered or one twice (a LayerMappingError naming the layer and
+  // the ident), before writing any ident of that type; a success carries no name.
   LayerMappingStatus assign_nps(const Layer& layer, const std::vector<hw::Type>& types,
                                 const std::map<hw::Type, size_t>& needed, std::vector<hw::Component>* components);
+
+  // The most NPs of its NP type (types.front()) that a split of `layer` may take: beyond what
+  // the placement's capacity check accepts, none of its components is worth building.
+  // Uncapped when the layer has two skip-DMA stores, which are refused first.
+  uint32_t split_cap(const std::shared_ptr<Layer>& layer, const std::vector<hw::Type>& types,
+                     const std::vector<std::shared_ptr<Layer>>& layers, bool allow_new_pass);
 
   std::map<hw::Type, std::vector<NpSlot>> slots_;
   const CompatibilityChecker& checker_;

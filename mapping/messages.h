@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "ornix/hw/ident.h"
+
 namespace ornix {
 
 // Back-end entry
@@ -33,6 +35,19 @@ inline constexpr const char* kMsgTwoSkipDmaStores =
 inline constexpr const char* kMsgTnpBFirstInPass = "A TNP-B layer cannot be the first layer of a pass.";
 inline constexpr const char* kMsgTnpBChannelSplit =
     "The number of channels must be a multiple of 4 to be split by filter.";
+
+// A choice of MapConstraints::select_nps (an override) that the placement cannot use: `type` a
+// hw::to_string text, the ident written "(col, row, id, channel)".
+inline std::string ident_text(const hw::Ident& ident) {
+  return "(" + std::to_string(ident.col) + ", " + std::to_string(ident.row) + ", " + std::to_string(ident.id) +
+         ", " + std::to_string(ident.channel) + ")";
+}
+inline std::string selected_np_not_offered_message(const std::string& type, const hw::Ident& ident) {
+  return "The selection of " + type + " NPs returned " + ident_text(ident) + ", which is not available.";
+}
+inline std::string selected_np_repeated_message(const std::string& type, const hw::Ident& ident) {
+  return "The selection of " + type + " NPs returned " + ident_text(ident) + " more than once.";
+}
 
 // `successor`: the name of the TNP-B layer that follows (also for a depthwise one).
 inline std::string next_tnp_b_does_not_fit_message(const std::string& successor) {

@@ -33,8 +33,10 @@ SplitResult split_failure(const Layer& layer, const char* message);
 // Cuts `plan.params.filters` into groups of at most `max_filters` ("Cannot split by neurons."),
 // grows them until their weights fit ("Cannot split to fit weights in ram."), searches the
 // fewest NPs whose windows fit ("Cannot split to fit inputs in ram.", with the Add reservation
-// of v2::get_add_pksram_shift) and makes their components.
+// of v2::get_add_pksram_shift) and makes their components. When they would be more than
+// `max_nps`, none is made: the status is then the NpsMappingError of the layer's placement for
+// `plan.type` ("... N are needed but max_nps are available.").
 SplitResult finish_split(const Layer& layer, const CompatibilityChecker& checker, const SplitPlan& plan,
-                         uint32_t max_filters, bool dual_only);
+                         uint32_t max_filters, bool dual_only, uint32_t max_nps);
 
 }  // namespace ornix

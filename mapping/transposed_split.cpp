@@ -12,7 +12,8 @@ namespace {
 enum class Groups { Filters, Channels };
 
 SplitResult split_transposed(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
-                             uint32_t max_width, uint32_t max_filters, bool dual_only, Groups groups) {
+                             uint32_t max_width, uint32_t max_filters, bool dual_only, Groups groups,
+                             uint32_t max_nps) {
   const LayerParams& params = *layer.params();
   const int32_t kernel_size = params.get("kernel_size");
   // Below 3 the columns a piece reads after it would be negative.
@@ -34,21 +35,21 @@ SplitResult split_transposed(const Layer& layer, const CompatibilityChecker& che
   plan.group_alignment = plan.channels_per_group && plan.is_tnp_b ? kTnpBChannelAlignment : 1;
   plan.type = hw::Type::CNP1;
   plan.allow_height_split = false;
-  return finish_split(layer, checker, plan, max_filters, dual_only);
+  return finish_split(layer, checker, plan, max_filters, dual_only, max_nps);
 }
 
 }  // namespace
 
 SplitResult split_transposed_conv2d_layer(const Layer& layer, const CompatibilityChecker& checker,
                                           uint32_t max_height, uint32_t max_width, uint32_t max_filters,
-                                          bool dual_only) {
-  return split_transposed(layer, checker, max_height, max_width, max_filters, dual_only, Groups::Filters);
+                                          bool dual_only, uint32_t max_nps) {
+  return split_transposed(layer, checker, max_height, max_width, max_filters, dual_only, Groups::Filters, max_nps);
 }
 
 SplitResult split_transposed_dwconv2d_layer(const Layer& layer, const CompatibilityChecker& checker,
                                             uint32_t max_height, uint32_t max_width, uint32_t max_filters,
-                                            bool dual_only) {
-  return split_transposed(layer, checker, max_height, max_width, max_filters, dual_only, Groups::Channels);
+                                            bool dual_only, uint32_t max_nps) {
+  return split_transposed(layer, checker, max_height, max_width, max_filters, dual_only, Groups::Channels, max_nps);
 }
 
 }  // namespace ornix

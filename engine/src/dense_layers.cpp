@@ -1,6 +1,9 @@
 #include "ornix/layers/dense.h"
 
+#include <stdexcept>
+
 #include "layer_build.h"
+#include "layer_messages.h"
 
 namespace ornix {
 
@@ -12,10 +15,17 @@ uint32_t inputs_per_neuron(const LayerInputs& inputs) {
   return checked_dim(product({input[0], input[1], input[2]}));
 }
 
+// A fully connected layer is made only with its neuron count.
+void require_units(const Layer& layer) {
+  if (!layer.params()->has("units")) throw std::invalid_argument(msg::missing_param(layer.name(), "units"));
+}
+
 }  // namespace
 
 FullyConnected::FullyConnected(const LayerParams& params, std::string name)
-    : LayerImpl(LayerType::FullyConnected, params, std::move(name)) {}
+    : LayerImpl(LayerType::FullyConnected, params, std::move(name)) {
+  require_units(*this);
+}
 
 const LearningParams* FullyConnected::learning() const { return learning_.lock().get(); }
 
@@ -34,12 +44,12 @@ LayerBuild FullyConnected::build(const LayerInputs& inputs) const {
 }
 
 Dense1D::Dense1D(const LayerParams& params, std::string name)
-    : LayerImpl(LayerType::Dense1D, params, std::move(name)) {}
+    : LayerImpl(LayerType::Dense1D, params, std::move(name)) {
+  require_units(*this);
+}
 
 LayerBuild Dense1D::build(const LayerInputs& inputs) const {
-  const ParamReader params(*this);
-  const auto units = static_cast<uint32_t>(params.has("units") ? params.get("units", 1, kParamMax)
-                                                               : params.get("filters", 1, kParamMax));
+  const auto units = static_cast<uint32_t>(ParamReader(*this).get("units", 1, kParamMax));
   const uint32_t per_neuron = inputs_per_neuron(inputs);
   LayerBuild build = start_build(*this, inputs);
   build.output = plane(1, 1, units);

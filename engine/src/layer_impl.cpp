@@ -49,7 +49,7 @@ Shape LayerImpl::output_dimensions() const {
 }
 
 bool LayerImpl::is_target_component(ComponentKind kind) const {
-  return kind != ComponentKind::None && kind == traits_.target;
+  return kind == traits_.target;
 }
 
 bool LayerImpl::splittable() const {

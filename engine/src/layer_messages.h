@@ -29,6 +29,9 @@ inline std::string param_out_of_range(const std::string& layer, const std::strin
   return "Layer " + layer + ": parameter " + key + " must be between " + std::to_string(min) + " and " +
          std::to_string(max) + " (got " + std::to_string(value) + ").";
 }
+inline std::string missing_param(const std::string& layer, const std::string& key) {
+  return "Layer " + layer + ": parameter " + key + " is required.";
+}
 inline std::string pool_size_out_of_range(const std::string& layer, const std::string& key, int32_t value) {
   return "Layer " + layer + ": parameter " + key + " must be -1 (global) or at least 1 (got " +
          std::to_string(value) + ").";

@@ -22,6 +22,15 @@ uint64_t read_prefix(const uint8_t* at) {
   return flatbuffers::EndianScalar(value);
 }
 
+// A copy of `size` bytes at an address aligned for every scalar the flatbuffers readers load in
+// place: each part of a program is read from its own copy, so neither depends on where the
+// other ends.
+std::vector<uint64_t> aligned_copy(const uint8_t* data, uint64_t size) {
+  std::vector<uint64_t> copy((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
+  std::memcpy(copy.data(), data, size);
+  return copy;
+}
+
 uint64_t round_to_words(uint64_t bytes) {
   return bytes > UINT64_MAX - (kWordBytes - 1) ? bytes : (bytes + kWordBytes - 1) / kWordBytes * kWordBytes;
 }
@@ -67,17 +76,17 @@ ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
   if (data == nullptr || size < kPrefixBytes) throw std::runtime_error(msg::kProgramTruncated);
   // Both size prefixes are u32, so no readable program is larger.
   if (size > std::numeric_limits<uint32_t>::max()) throw std::runtime_error(msg::kProgramTooLarge);
-  // The flatbuffers readers load words in place: work on a copy aligned for them.
-  std::vector<uint64_t> aligned((size + sizeof(uint64_t) - 1) / sizeof(uint64_t));
-  std::memcpy(aligned.data(), data, size);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(aligned.data());
-
-  const uint64_t info_size = kPrefixBytes + read_prefix(bytes);
+  const uint64_t info_size = kPrefixBytes + read_prefix(data);
   if (info_size + kPrefixBytes > size) throw std::runtime_error(msg::kProgramTruncated);
-  const uint8_t* data_part = bytes + info_size;
-  data_part_size_ = kPrefixBytes + read_prefix(data_part);
+  data_part_size_ = kPrefixBytes + read_prefix(data + info_size);
   if (info_size + data_part_size_ > size) throw std::runtime_error(msg::kProgramTruncated);
   if (info_size + data_part_size_ < size) throw std::runtime_error(msg::kProgramTrailingBytes);
+
+  // The first prefix need not be a multiple of 4: the data part may start at any offset.
+  const std::vector<uint64_t> info_copy = aligned_copy(data, info_size);
+  const std::vector<uint64_t> data_copy = aligned_copy(data + info_size, data_part_size_);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(info_copy.data());
+  const auto* data_part = reinterpret_cast<const uint8_t*>(data_copy.data());
 
   flatbuffers::Verifier info_verifier(bytes, info_size);
   if (!info_verifier.VerifySizePrefixedBuffer<fb::ProgramInfo>(nullptr)) {

@@ -109,7 +109,8 @@ class RegisterDevice final : public HardwareDevice {
     return run(frames);
   }
   Outputs forward(const Frames& frames) override { return run(frames); }
-  Outputs predict(const Frames& frames) override { return run(frames); }
+  // Dequantized outputs: float values.
+  Outputs predict(const Frames& frames) override { return run(frames, TensorType::float32); }
 
  private:
   uint32_t read(uint32_t address) const { return read_register(*driver_, address); }
@@ -140,8 +141,9 @@ class RegisterDevice final : public HardwareDevice {
   void hold(const uint8_t* data, size_t size) { program_ = size == 0 ? ProgramView{} : ProgramView{data, size}; }
 
   // Checks the run against the program and the declaration (which it uses up), then makes one
-  // zero-filled output per frame in the geometry of the output registers.
-  Outputs run(const Frames& frames) {
+  // zero-filled output per frame in the geometry of the output registers, of their element type
+  // unless `as` gives one.
+  Outputs run(const Frames& frames, std::optional<TensorType> as = std::nullopt) {
     if (program_.data == nullptr) throw std::runtime_error(DeviceMessages::kNoProgram);
     if (!declared_frames_) throw std::runtime_error(DeviceMessages::run_not_declared(frames.size()));
     const uint32_t declared = *std::exchange(declared_frames_, std::nullopt);
@@ -156,10 +158,11 @@ class RegisterDevice final : public HardwareDevice {
       throw std::runtime_error(DeviceMessages::bad_output_type(type));
     }
     const Shape shape{width, height, channels};
+    const TensorType element = as.value_or(static_cast<TensorType>(type));
     Outputs outputs;
     outputs.reserve(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {
-      outputs.push_back(std::make_unique<FrameOutput>(Dense::create(static_cast<TensorType>(type), shape)));
+      outputs.push_back(std::make_unique<FrameOutput>(Dense::create(element, shape)));
     }
     return outputs;
   }

@@ -85,7 +85,7 @@ def test_layer_in_a_model(fc):
     (core.StatefulRecurrent, {NP.TNP_R}), (core.InputData, set()),
 ])
 def test_target_components(layer_type, targets):
-    layer = core.Layer(core.LayerParams(layer_type, {}), "layer")
+    layer = core.Layer(core.LayerParams(layer_type, {"units": 1}), "layer")
     assert {hw_type for hw_type in NP.Type.__members__.values() if layer.is_target_component(hw_type)} == targets
 
 

@@ -18,7 +18,8 @@ namespace ornix {
 // kept as the bytes given to `program`.
 //
 // This engine's device does not compute NP arithmetic: fit, forward and predict return, per
-// frame, a zero-filled tensor of the output geometry that the device's output registers hold.
+// frame, a zero-filled tensor of the output geometry that the device's output registers hold
+// (float32 values for predict, which dequantizes).
 class HardwareDevice {
  public:
   // Opens the device behind a driver; std::runtime_error when it cannot be opened. The driver

@@ -49,7 +49,8 @@ class Layer {
   virtual uint8_t output_bits() const = 0;
   virtual bool output_signed() const = 0;
 
-  // Whether the layer can be mapped on a component of that kind (never on None).
+  // Whether the layer is mapped on a component of that kind; None answers for the layers that
+  // run on no component (the input data, ExtractToken and Dequantizer layers).
   virtual bool is_target_component(ComponentKind kind) const = 0;
   // Whether its work can be spread over several NPs (the CNP and TNP-B layers).
   virtual bool splittable() const = 0;

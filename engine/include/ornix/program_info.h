@@ -12,7 +12,8 @@ namespace ornix {
 // followed by a size-prefixed program-data buffer, nothing before, between or after.
 class ProgramInfo {
  public:
-  // Reads the `size` bytes at `data`; they are not kept. std::runtime_error when they are not
+  // Reads the `size` bytes at `data` (any alignment, and either part at any offset: each is
+  // read from an aligned copy); they are not kept. std::runtime_error when they are not
   // one whole program: too short for either size prefix or for the buffer it announces, bytes
   // after the data part, a buffer that does not verify, a pass count that differs between the
   // parts, or a track located outside the data part.

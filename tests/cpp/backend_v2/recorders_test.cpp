@@ -80,7 +80,7 @@ TEST_F(IoRecorderTest, EpgListHoldsSixRegistersWithFnpFlagColumnsAndByteAndTypes
                                         {20, 0x00000100}, {24, 0x01FE0001}, {28, 0x027FFFFF}};
   EXPECT_EQ(*recorder.record_epg(*conv, 2, 5, 1, false, true, true), kConvColumns2To5);  // last two unread
 
-  const auto dense = make_layer(LayerType::Dense1D, {}, "dense");
+  const auto dense = make_layer(LayerType::Dense1D, {{"units", 1}}, "dense");
   const RegisterWrites kDenseHrcOnlyColumns0To3{{0, 0x00031202},  {12, 0x00000010}, {16, 0x03000001},
                                                 {20, 0x0000FF00}, {24, 0xFFFE0001}, {28, 0x027FFFFF}};
   EXPECT_EQ(*recorder.record_epg(*dense, 0, 3, 0xFF, true, false, false), kDenseHrcOnlyColumns0To3);
@@ -148,7 +148,7 @@ TEST(NpRecorders, EachRefusesLayersOfAnotherType) {
 }
 
 TEST_F(LayerRecorderTest, LearningIsRefused) {
-  const auto dense = make_layer(LayerType::Dense1D, {}, "dense");
+  const auto dense = make_layer(LayerType::Dense1D, {{"units", 1}}, "dense");
   EXPECT_THAT([&] { recorder.record_learning_layer(*dense, false); },
               throws_text<std::runtime_error>("Learning not implemented on v2."));
   EXPECT_THAT([&] { recorder.sync_learning_vars(dense); },

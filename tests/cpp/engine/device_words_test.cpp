@@ -33,6 +33,9 @@ TEST(DmaConfigHeader, PlainAndExtraLargeWords) {
   EXPECT_EQ(words[1], 0xFFE00000u);
   dma::format_config_header(words, {}, dma::Target::CnpWeights, 32752, 0, true);
   EXPECT_EQ(words[1], 0xFFF00000u);
+  // 4095 units: bit 11 of the size in bit 15, beside a 15-bit address.
+  dma::format_config_header(words, {}, dma::Target::CnpWeights, 65520, 0x7FFF, true);
+  EXPECT_EQ(words[1], 0xFFF0FFFFu);
 }
 
 TEST(DmaConfigHeader, ExtraLargeFromTwoThousandFortyEightWords) {
@@ -43,7 +46,8 @@ TEST(DmaConfigHeader, ExtraLargeFromTwoThousandFortyEightWords) {
   const hw::Ident np{1, 1, 0, 0};
   EXPECT_THROW(dma::format_config_header(words, np, dma::Target::FnpRam, 2048, 0, false), std::invalid_argument);
   EXPECT_THROW(dma::format_config_header(words, np, dma::Target::FnpRam, 2040, 0, true), std::invalid_argument);
-  EXPECT_THROW(dma::format_config_header(words, np, dma::Target::FnpRam, 32768, 0, true), std::invalid_argument);
+  EXPECT_THROW(dma::format_config_header(words, np, dma::Target::FnpRam, 65536, 0, true), std::invalid_argument);
+  EXPECT_THROW(dma::format_config_header(words, np, dma::Target::FnpRam, 2048, 0x8000, true), std::invalid_argument);
   EXPECT_THROW(dma::format_config_header(words, np, dma::Target{16}, 1, 0, false), std::invalid_argument);
   EXPECT_EQ(words[0], 0x5A5A5A5Au);  // a refused header writes nothing
 }

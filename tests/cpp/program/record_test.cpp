@@ -65,15 +65,18 @@ TEST(Record, ExtraLargeBlockIsPaddedToSixteenWordsAndOpensItsOwnTrack) {
 }
 
 TEST(Record, BlockThatNoFreshTrackTakesFailsAndLeavesTheEmptyTracks) {
-  // The largest block the header can state; the empty first track stays.
+  // The largest block a track holds (the empty first track stays); it leaves 13 words free, so
+  // a block of 12 words opens the next track.
   auto largest = new_record(kV2);
-  largest->add_np_track(kNp, dma::Target::FnpRam, 0, words_of(32752));
-  ASSERT_EQ(largest->tracks.size(), 2u);
+  largest->add_np_track(kNp, dma::Target::FnpRam, 0, words_of(65520));
+  largest->add_np_track(kNp, dma::Target::FnpRam, 0, words_of(12));
+  ASSERT_EQ(largest->tracks.size(), 3u);
   EXPECT_TRUE(largest->tracks[0].words.empty());
-  EXPECT_EQ(largest->tracks[1].words.size(), 32754u);
+  EXPECT_EQ(largest->tracks[1].words.size(), 65522u);
+  EXPECT_EQ(largest->tracks[2].words.size(), 14u);
 
   auto record = new_record(kV2);
-  EXPECT_EQ(add_error(*record, 32753), "Error generating NP program.");
+  EXPECT_EQ(add_error(*record, 65521), "Error generating NP program.");
   ASSERT_EQ(record->tracks.size(), 2u);
   EXPECT_TRUE(record->tracks[0].words.empty() && record->tracks[1].words.empty());
   EXPECT_EQ(add_error(*record, 65533), "Error generating NP program.");

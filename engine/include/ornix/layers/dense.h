@@ -11,6 +11,9 @@ namespace ornix {
 // Fully connected layers: every output neuron reads all width x height x channels inputs.
 // Output (1, 1, neurons).
 
+// Both take their neuron count from "units" only: parameters without it are refused when the
+// layer is created (std::invalid_argument naming the layer).
+
 // Generation 1, on an FNP. Keys "units", "weights_bits" (1, 2, 4), "activation", "act_bits".
 // "weights" in reversed layout, dimensions (units, inputs): dimension 0 contiguous; element
 // (neuron, input). "threshold" (int32) and "act_step" (float32), one per unit.
@@ -39,7 +42,7 @@ class FullyConnected : public LayerImpl {
   std::weak_ptr<const LearningParams> learning_;
 };
 
-// Generation 2, on an FNP. Keys "units" (or "filters" when "units" is absent), "weights_bits"
+// Generation 2, on an FNP. Keys "units", "weights_bits"
 // (4: int4 weights, other int8), "activation", "output_bits". "weights" row-major (inputs,
 // neurons); "input_shift" (uint8, one per input channel); "bias" (int8), "bias_shift" (uint8),
 // "output_scales" (uint8), "output_shift" (int8), one per neuron.
