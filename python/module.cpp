@@ -15,6 +15,7 @@ PYBIND11_MODULE(core, m) {
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());
   register_backend_type(m);
+  register_model(m);
   register_layer(m);
   register_layer_params(m);
   register_learning(m);
@@ -32,6 +33,8 @@ PYBIND11_MODULE(core, m) {
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);
+  register_program_memory(m);
+  register_nn(m);
 
   register_ip_version(m);
 }

@@ -1,7 +1,7 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
-// ornix.core layers mapped on ornix.core devices (with constraints), simulated SoC drivers, power
-// meters holding given events, a mapping the back end never makes, a
-// hand-made NP component, metrics tables, tensors of any type and layout, and the label
+// ornix.core layers mapped on ornix.core devices (with constraints) and their programs,
+// simulated SoC drivers, power meters holding given events, a mapping the back end never makes,
+// a hand-made NP component, metrics tables, tensors of any type and layout, and the label
 // conversion.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -16,16 +16,30 @@
 #include <vector>
 
 #include "array_conversion.h"
+#include "classification.h"
 #include "hardware/component.h"
 #include "hardware/power_meter.h"
 #include "mapping/layer_mapping.h"
 #include "mapping/map_constraints.h"
 #include "metrics.h"
 #include "ornix/model.h"
+#include "ornix/sequence.h"
 #include "support/simulated_soc_driver.h"
 
 namespace py = pybind11;
 using namespace ornix;
+
+namespace {
+
+// A tensor of any type and layout from its stored bytes.
+std::shared_ptr<Dense> tensor_of(uint32_t type, const std::vector<uint32_t>& dims, bool reversed,
+                                 const py::bytes& data) {
+  const std::string bytes = data;
+  return Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
+                     reversed ? Layout::Reversed : Layout::RowMajor);
+}
+
+}  // namespace
 
 PYBIND11_MODULE(_testing, m) {
   py::module_::import("ornix.core");  // binds the layers and registers the hardware back end
@@ -39,7 +53,11 @@ PYBIND11_MODULE(_testing, m) {
             model.map(std::move(device), true, std::move(constraints));
           },
           py::arg("device"), py::arg("constraints") = nullptr)
-      .def_property_readonly("sequences", &Model::sequences);
+      .def_property_readonly("sequences", &Model::sequences)
+      .def("program", [](const Model& model, size_t sequence) {
+        const Sequence::Bytes bytes = model.sequences().at(sequence)->program();
+        return py::bytes(reinterpret_cast<const char*>(bytes.data), bytes.size);
+      });
 
   // SoC drivers of simulated devices, alive until the process ends as a device's driver is.
   m.def(
@@ -73,9 +91,11 @@ PYBIND11_MODULE(_testing, m) {
   m.def("metrics", [](const std::unordered_map<std::string, int64_t>& values) { return python::PyMetrics{values}; });
   m.def("labels_to_int_vector", &python::labels_to_int_vector);
   m.def("tensor_to_numpy", [](uint32_t type, const std::vector<uint32_t>& dims, bool reversed, const py::bytes& data) {
-    const std::string bytes = data;
-    return python::tensor_to_numpy(Dense::copy(bytes.data(), bytes.size(), TensorType{type}, Shape(std::span(dims)),
-                                               reversed ? Layout::Reversed : Layout::RowMajor));
+    return python::tensor_to_numpy(tensor_of(type, dims, reversed, data));
+  });
+  m.def("predicted_classes", [](uint32_t type, const std::vector<uint32_t>& dims, const py::bytes& data,
+                                int64_t num_classes) {
+    return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
   });
   // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
   // column padded_x.

@@ -1,0 +1,112 @@
+#include "backend/v1/cnp_recording.h"
+
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+#include "backend/v1/cnp_limits.h"
+#include "backend/v1/cnp_register_format.h"
+#include "backend/v1/cnp_weight_format.h"
+#include "backend/v1/fnp_messages.h"
+#include "backend/v1/recorder_messages.h"
+#include "mapping/layer_mapping.h"
+#include "ornix/dma/config_header.h"
+#include "ornix/layers/convolution_v1.h"
+#include "program/register_field.h"
+
+namespace ornix::v1 {
+
+namespace {
+
+using Words = std::vector<uint32_t>;
+using RegisterMap = std::map<hw::Ident, Words>;
+// Adds the weight tracks of the NP at `ident` computing `share`.
+using WeightTracks = std::function<void(program::Record&, const hw::Ident&, const NpAllocation&)>;
+
+// The tracks of every NP of the layer's mapping, in its order.
+std::unique_ptr<program::Record> record_cnp_layer(const Device& device, const Layer& layer,
+                                                  const RegisterMap& registers, const WeightTracks& weight_tracks,
+                                                  bool registers_only) {
+  const LayerMapping& mapping = record_of(layer);
+  auto record = program::new_record(device.version());
+  std::shared_ptr<const Dense> threshold, steps16;
+  if (!registers_only) {
+    threshold = layer.variables().get("threshold");
+    steps16 = get_threshold_t16_from_act_steps(*layer.variables().get("act_step"));
+  }
+  const bool activation = layer.has_activation();
+  for (const hw::Component& np : *mapping.nps) {
+    const auto block = registers.find(np.ident);
+    record->add_np_track(np.ident, dma::Target::NpRegisters, 0, block == registers.end() ? Words{} : block->second);
+    if (registers_only) continue;
+    const NpAllocation share = hw::np_share_or_default(np);
+    weight_tracks(*record, np.ident, share);
+    record->add_np_track(np.ident, dma::Target::CnpThresholdSteps, 0,
+                         format_cnp_threshold_steps(*threshold, *steps16, activation, share.start_neuron,
+                                                    share.filters));
+  }
+  return record;
+}
+
+}  // namespace
+
+std::vector<uint32_t> format_cnp_threshold_steps(const Dense& threshold, const Dense& steps16, bool activation,
+                                                 uint32_t first, uint32_t filters) {
+  const int32_t* thresholds = threshold.data<int32_t>();
+  const int32_t* steps = steps16.data<int32_t>();
+  const uint64_t end = uint64_t{first} + filters;
+  if (threshold.size() < end || steps16.size() < end) throw std::invalid_argument(kMsgValuesPerFilter);
+  Words block(static_cast<std::size_t>(filters) * kCnpWordsPerFilter, 0);
+  for (uint32_t j = 0; j < filters; ++j) {
+    const std::size_t i = std::size_t{first} + j;
+    block[j * kCnpWordsPerFilter] =
+        activation ? int32_to_intN<kCnpThresholdBits>(thresholds[i]) : kCnpNoActivationThreshold;
+    const auto step = static_cast<uint32_t>(steps[i]);
+    if (step > kCnpMaxStep) throw CnpError(fnp_act_step_message(steps[i] / kCnpStepScale));
+    block[j * kCnpWordsPerFilter + 1] = step;
+  }
+  return block;
+}
+
+std::unique_ptr<program::Record> record_program_conv_layer(const Device& device, const Layer& layer,
+                                                           std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
+                                                           bool route_flag, const std::vector<hw::Ident>& skip_nps,
+                                                           bool registers_only) {
+  const auto& conv = dynamic_cast<const Convolutional&>(layer);
+  const std::shared_ptr<const Dense> weights = conv.variables().get("weights");
+  const int32_t weights_bits = conv.params()->get("weights_bits");
+  const RegisterMap registers = format_std_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
+  const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
+    const Words words = weights_bits == 4
+                            ? format_4bits_std_cnp_weights(*weights, share.start_neuron, share.filters)
+                            : format_std_cnp_weights(weights, weights_bits == 2, share.start_neuron, share.filters);
+    record.add_np_track(ident, dma::Target::CnpWeights, 0, words);
+  };
+  return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
+}
+
+std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& device, const Layer& layer,
+                                                               std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
+                                                               bool route_flag,
+                                                               const std::vector<hw::Ident>& skip_nps,
+                                                               bool registers_only) {
+  const auto& conv = dynamic_cast<const SeparableConvolutional&>(layer);
+  const int32_t weights_bits = conv.params()->get("weights_bits");
+  const RegisterMap registers = format_sep_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
+  Words depthwise;
+  std::shared_ptr<const Dense> pointwise;
+  if (!registers_only) {
+    depthwise = format_sep_cnp_dw_weights(*conv.variables().get("weights"), weights_bits);
+    pointwise = conv.variables().get("weights_pw");
+  }
+  const auto pointwise_address =
+      static_cast<uint16_t>((depthwise.size() + kCnpWeightAddressUnit - 1) / kCnpWeightAddressUnit);
+  const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
+    record.add_np_track(ident, dma::Target::CnpWeights, 0, depthwise);
+    record.add_np_track(ident, dma::Target::CnpWeights, pointwise_address,
+                        format_sep_cnp_pw_weights(*pointwise, weights_bits, share.start_neuron, share.filters));
+  };
+  return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
+}
+
+}  // namespace ornix::v1

@@ -1,0 +1,90 @@
+#include "model_file.h"
+
+#include <snappy-sinksource.h>
+#include <snappy.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <system_error>
+#include <vector>
+
+#include "model_messages.h"
+
+namespace ornix::python {
+
+namespace {
+
+// Receives the decompressed model, never more than the announced length.
+class ModelBytes final : public snappy::Sink {
+ public:
+  explicit ModelBytes(size_t size) : bytes_(size, 0) {}
+  void Append(const char* data, size_t n) override {
+    const size_t taken = std::min(n, bytes_.size() - written_);
+    std::memcpy(bytes_.data() + written_, data, taken);
+    written_ += taken;
+  }
+  bool complete() const { return written_ == bytes_.size(); }
+  const uint8_t* data() const { return bytes_.data(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t written_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Model> load_model_file(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw std::runtime_error(msg::kFileNotFound);
+  file.seekg(0, std::ios::end);
+  const std::streamoff length = file.tellg();
+  if (length <= 0) throw std::runtime_error(msg::kFileEmpty);
+  file.seekg(0, std::ios::beg);
+  std::vector<char> block(static_cast<size_t>(length), 0);
+  file.read(block.data(), length);
+
+  size_t model_size = 0;
+  if (!snappy::GetUncompressedLength(block.data(), block.size(), &model_size)) {
+    throw std::invalid_argument(msg::kCorruptedBuffer);
+  }
+  // The zero trailer makes snappy refuse the file as a whole even when the block is sound, so
+  // the block counts as whole when it yields every byte it announces.
+  ModelBytes model_bytes(model_size);
+  snappy::ByteArraySource source(block.data(), block.size());
+  snappy::UncompressAsMuchAsPossible(&source, &model_bytes);
+  if (!model_bytes.complete()) throw std::invalid_argument(msg::kCorruptedBuffer);
+  return Model::from_buffer(model_bytes.data(), model_size);
+}
+
+void save_model_file(const Model& model, const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ignored;
+  if (fs::is_directory(path, ignored)) throw std::invalid_argument(msg::unable_to_save(path));
+  const std::string temporary = path + ".tmp";
+  std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+  if (!file) throw std::invalid_argument(msg::unable_to_save(path));
+
+  const std::vector<uint8_t> model_bytes = model.to_buffer();
+  // The whole maximum-length buffer is written: the block, then zeros.
+  std::vector<char> block(snappy::MaxCompressedLength(model_bytes.size()), 0);
+  size_t compressed_size = 0;
+  snappy::RawCompress(reinterpret_cast<const char*>(model_bytes.data()), model_bytes.size(), block.data(),
+                      &compressed_size);
+  file.write(block.data(), static_cast<std::streamsize>(block.size()));
+  file.close();
+  if (!file) {
+    fs::remove(temporary, ignored);
+    throw std::runtime_error(msg::save_failed(path));
+  }
+  std::error_code renamed;
+  fs::rename(temporary, path, renamed);
+  if (renamed) {
+    fs::remove(temporary, ignored);
+    throw std::runtime_error(msg::save_failed(path));
+  }
+}
+
+}  // namespace ornix::python

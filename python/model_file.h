@@ -1,0 +1,25 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "ornix/model.h"
+
+namespace ornix::python {
+
+// Model files: one raw snappy block holding the engine's serialized model (Model::to_buffer),
+// followed by zero bytes up to snappy's maximum compressed length for that model. No header of
+// their own: the engine's serialization carries and verifies everything.
+
+// Reads a model file. std::runtime_error "File not found." when it cannot be opened and "File is
+// empty." for a zero length; std::invalid_argument when the block's length header is unreadable
+// or the block yields fewer bytes than it announces (a truncated file); the engine's from_buffer
+// refuses corrupt model bytes.
+std::unique_ptr<Model> load_model_file(const std::string& path);
+
+// Writes `model` to `path` through a temporary file beside it, renamed into place once complete:
+// a failed save leaves an existing file as it was. std::invalid_argument when the file cannot be
+// opened, std::runtime_error when writing, closing or renaming fails.
+void save_model_file(const Model& model, const std::string& path);
+
+}  // namespace ornix::python

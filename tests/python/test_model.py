@@ -1,0 +1,191 @@
+import subprocess
+import sys
+
+import numpy as np
+import pytest
+
+from ornix import core
+from ornix.core import NP
+
+CONV = {"kernel_size": 3, "kernel_stride": 1, "filters": 4, "padding": 1, "activation": 1, "pool_type": 0,
+        "weights_bits": 8, "output_bits": 8}
+V1_FC = {"units": 10, "weights_bits": 2, "activation": 0, "act_bits": 1}
+
+
+def layer(layer_type, params, name):
+    return core.Layer(core.LayerParams(layer_type, params), name)
+
+
+def input_layer(width=4, height=4, channels=2, signed=0):
+    return layer(core.InputData, {"input_width": width, "input_height": height, "input_channels": channels,
+                                  "input_signed": signed}, "input")
+
+
+def conv_model(signed=0):
+    model = core.Model()
+    model.add(input_layer(signed=signed))
+    model.add(layer(core.Conv2D, CONV, "conv"))
+    return model
+
+
+def fc_model():
+    model = core.Model()
+    model.add(input_layer())
+    model.add(layer(core.FullyConnected, V1_FC, "fc"))
+    return model
+
+
+def virtual_v2():
+    nps = [NP.Info(NP.Ident(col, 1, i), [NP.CNP1, NP.CNP2]) for col in (2, 3) for i in range(4)]
+    return core.Device(core.Pelmo_v2, NP.Mesh(core.IpVersion.v2, NP.Ident(1, 1, 0), NP.Ident(1, 1, 1), None, nps))
+
+
+@pytest.mark.parametrize("make", [core.Model, lambda: core.Model([])])
+def test_empty_model(make):
+    model = make()
+    assert (model.layer_count, model.layers, model.device, model.learning) == (0, [], None, None)
+    assert (model.component_count, model.external_memory_size, model.power_events) == ({}, 0, [])
+
+
+def test_save_writes_the_padded_block_and_loads_back(tmp_path):
+    model = conv_model()
+    model.get_layer("conv").variables["input_shift"] = np.array([1, 2], np.uint8)
+    path = tmp_path / "m.fbz"
+    model.save(str(path))
+    n = len(model.to_buffer())
+    data = path.read_bytes()
+    assert len(data) == 32 + n + n // 6
+    # The zero tail is not needed and any number of zeros after the block is accepted.
+    path.write_bytes(data + bytes(100))
+    loaded = core.Model(str(path))
+    assert loaded.to_buffer() == model.to_buffer()
+    assert [layer.name for layer in loaded.layers] == ["input", "conv"]
+    assert list(tmp_path.iterdir()) == [path]
+
+
+@pytest.mark.parametrize("content, error, text", [
+    (None, RuntimeError, "File not found."),
+    (b"", RuntimeError, "File is empty."),
+    (b"\xff" * 12, ValueError, "Cannot uncompress corrupted serialization buffer"),
+])
+def test_unreadable_model_files(tmp_path, content, error, text):
+    path = tmp_path / "m.fbz"
+    if content is not None:
+        path.write_bytes(content)
+    with pytest.raises(error, match=f"^{text}$"):
+        core.Model(str(path))
+
+
+def test_truncated_model_file_is_refused(tmp_path):
+    path = tmp_path / "m.fbz"
+    conv_model().save(str(path))
+    path.write_bytes(path.read_bytes()[:40])
+    with pytest.raises(ValueError):
+        core.Model(str(path))
+
+
+def test_save_to_an_unopenable_path(tmp_path):
+    for target in (tmp_path, tmp_path / "missing" / "m.fbz"):
+        with pytest.raises(ValueError, match=f"^Unable to open file for saving model: {target}$"):
+            conv_model().save(str(target))
+
+
+def test_failed_save_is_reported_and_keeps_the_old_file(tmp_path):
+    path = tmp_path / "m.fbz"
+    path.write_bytes(b"old")
+    # A file size limit makes the write fail part way.
+    script = ("import resource, signal, sys\n"
+              "from test_model import conv_model\n"
+              "signal.signal(signal.SIGXFSZ, signal.SIG_IGN)\n"
+              "resource.setrlimit(resource.RLIMIT_FSIZE, (16, 16))\n"
+              "try:\n    conv_model().save(sys.argv[1])\n"
+              "except RuntimeError as e:\n    print(e)\n")
+    run = subprocess.run([sys.executable, "-c", script, str(path)], capture_output=True, text=True,
+                         cwd=__file__.rsplit("/", 1)[0], check=True)
+    assert run.stdout == f"Unable to write the model file: {path}\n"
+    assert sorted(tmp_path.iterdir()) == [path] and path.read_bytes() == b"old"
+
+
+def test_model_from_layers_copies_them():
+    source = conv_model()
+    source.get_layer(1).variables["input_shift"] = np.array([3, 4], np.uint8)
+    whole = core.Model(source.layers)
+    assert whole.to_buffer() == source.to_buffer()
+    tail = core.Model(source.layers[1:])
+    assert [layer.name for layer in tail.layers] == ["InputData", "conv"]
+    assert tail.get_layer("InputData").parameters.input_channels == 2
+    assert list(tail.get_layer("conv").variables["input_shift"]) == [3, 4]
+    assert tail.get_layer(1) is not source.get_layer(1)
+
+
+def test_none_in_the_layer_list():
+    with pytest.raises(RuntimeError, match="^Invalid layer received$"):
+        core.Model([conv_model().get_layer(0), None])
+
+
+@pytest.mark.parametrize("model, count, error, text", [
+    (fc_model(), 0, ValueError, "The number of classes to add must be positive."),
+    (core.Model(), 1, RuntimeError, "The model must have at least one layer."),
+    (conv_model(), 1, RuntimeError, "The last layer must be a FullyConnected layer."),
+    (fc_model(), 1, RuntimeError, "The last layer must be compiled."),
+])
+def test_add_classes_refusals_leave_the_model(model, count, error, text):
+    before = model.to_buffer()
+    with pytest.raises(error, match=f"^{text}$"):
+        model.add_classes(count)
+    assert model.to_buffer() == before
+
+
+def test_mapping_fills_the_figures():
+    model = conv_model()
+    model._map(virtual_v2(), True)
+    assert model.device.version == core.Pelmo_v2
+    assert model.component_count == {NP.CNP2: 1} or model.component_count == {NP.CNP1: 1}
+    assert model.external_memory_size == 0
+
+
+@pytest.mark.parametrize("model, inputs, text", [
+    (core.Model(), np.zeros((1, 4, 4, 2), np.float32), "Cannot perform an inference on a model with no layers"),
+    (conv_model(), np.zeros((1, 4, 4, 2), np.int8), "Input dtype should be uint8"),
+    (conv_model(signed=1), np.zeros((1, 4, 4, 2), np.float32), "Input dtype should be int8 or int16"),
+    (conv_model(), np.zeros((1, 4, 4, 3), np.uint8), "(?i).*shape.*"),
+])
+def test_refused_inputs(model, inputs, text):
+    for run in (model.forward, model.predict, model.fit):
+        with pytest.raises(ValueError, match=text):
+            run(inputs)
+    assert model.metrics.names == []
+
+
+@pytest.mark.parametrize("labels", [2.5, float("nan"), 1e10, np.array([1.0]), [1, "a"], [2**31]])
+def test_fit_refuses_labels_that_are_not_integers(labels):
+    with pytest.raises(TypeError, match="^fit method expects integers as labels$"):
+        fc_model().fit(np.zeros((1, 4, 4, 2), np.uint8), labels)
+
+
+@pytest.mark.parametrize("labels", [3.0, 3, np.array([3], np.int64), [3], []])
+def test_fit_takes_integer_labels(labels):
+    # Past the label conversion the engine refuses the uncompiled model.
+    with pytest.raises(RuntimeError):
+        fc_model().fit(np.zeros((1, 4, 4, 2), np.uint8), labels)
+
+
+@pytest.mark.parametrize("inputs, labels, text", [
+    (np.zeros((2, 4, 4, 2), np.uint8), np.zeros((2, 1), np.int32), "Labels must be 1-D."),
+    (np.zeros((2, 4, 4, 2), np.uint8), np.zeros(3, np.int32), "Inputs and labels must have the same size."),
+    (np.zeros((2, 4, 4, 2), np.uint8), np.zeros(2, np.int64), "Labels must be int32."),
+])
+def test_evaluate_checks_the_labels(inputs, labels, text):
+    with pytest.raises(ValueError, match=f"^{text}$"):
+        fc_model().evaluate(inputs, labels)
+
+
+def test_a_sample_without_class_never_counts_as_correct():
+    model = core.Model()
+    model.add(input_layer())
+    model.add(layer(core.Dense1D, {"units": 4, "weights_bits": 8, "activation": 1, "output_bits": 8}, "dense"))
+    inputs = np.ones((2, 4, 4, 2), np.uint8)
+    assert not model.forward(inputs).any()  # zero weights: no neuron rises above 0
+    assert model.evaluate(inputs, np.array([-1, -1], np.int32), 2) == 0.0
+    assert sorted(model.metrics.names) == ["inference_end", "inference_frames", "inference_start"]
+    assert model.metrics["inference_frames"] == 2
