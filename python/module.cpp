@@ -24,6 +24,7 @@ PYBIND11_MODULE(core, m) {
   register_metrics(m);
   register_device(m);
   register_soc_driver(m);
+  register_hardware_device(m);
   register_hw_version(m);
   register_np_mesh(m);
   register_np_components(m);
@@ -37,4 +38,5 @@ PYBIND11_MODULE(core, m) {
   register_nn(m);
 
   register_ip_version(m);
+  register_flash(m);
 }

@@ -17,6 +17,7 @@ void register_evaluate_bitwidth(py::module_& m);
 void register_metrics(py::module_& m);
 void register_device(py::module_& m);
 void register_soc_driver(py::module_& m);
+void register_hardware_device(py::module_& m);  // HardwareDevice and devices()
 void register_hw_version(py::module_& m);
 void register_np_mesh(py::module_& m);        // NP: SramSize and its constants, Mesh
 void register_np_components(py::module_& m);  // NP: Ident, Type, Info, NpSpace, MemoryInfo, Component
@@ -27,5 +28,6 @@ void register_clock_mode(py::module_& soc);
 void register_program_memory(py::module_& m);  // ProgramMemoryRequired, get_program_memory_infos
 void register_nn(py::module_& m);              // creates the nn submodule
 void register_ip_version(py::module_& m);
+void register_flash(py::module_& m);  // the boardKpl2200 submodule
 
 }  // namespace ornix::python

@@ -12,6 +12,7 @@ struct DeviceMessages {
     return "No device behind driver '" + driver_desc + "': its version register reads 0.";
   }
   static constexpr const char* kNullDriver = "A device needs a driver.";
+  static constexpr const char* kFlashIdNotImplemented = "get_id function is not yet implemented";
   static constexpr const char* kNullProgram = "Program data are missing for a program of non-zero size.";
   static constexpr const char* kProgramTooLarge = "A program cannot exceed 4294967295 bytes.";
   static constexpr const char* kNoProgram = "The device holds no program.";

@@ -1,8 +1,8 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
 // ornix.core layers mapped on ornix.core devices (with constraints) and their programs,
 // simulated SoC drivers, power meters holding given events, a mapping the back end never makes,
-// a hand-made NP component, metrics tables, tensors of any type and layout, and the label
-// conversion.
+// a hand-made NP component, metrics tables, tensors of any type and layout, the label
+// conversion, and simulated devices attached to the engine's driver list.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -17,19 +17,72 @@
 
 #include "array_conversion.h"
 #include "classification.h"
+#include "cpp/hardware/mesh_fixture.h"
+#include "device_registers.h"
 #include "hardware/component.h"
 #include "hardware/power_meter.h"
 #include "mapping/layer_mapping.h"
 #include "mapping/map_constraints.h"
 #include "metrics.h"
+#include "ornix/flash_access_driver.h"
 #include "ornix/model.h"
 #include "ornix/sequence.h"
+#include "ornix/testing/driver_registry.h"
+#include "support/simulated_driver.h"
 #include "support/simulated_soc_driver.h"
 
 namespace py = pybind11;
 using namespace ornix;
 
 namespace {
+
+// A device's driver whose clock counter advances by `clock_step` after every read of it.
+class CountingDriver : public HardwareDriver {
+ public:
+  void read(uint32_t address, void* buffer, size_t length) override {
+    registers.read(address, buffer, length);
+    if (address == DeviceRegs::kClockCounter) {
+      registers.poke(address, registers.peek(address) + clock_step);
+    }
+  }
+  void write(uint32_t address, const void* buffer, size_t length) override { registers.write(address, buffer, length); }
+  uint32_t top_level_reg_base() const override { return registers.top_level_reg_base(); }
+  std::string desc() const override { return registers.desc(); }
+
+  SimulatedDriver registers;
+  uint32_t clock_step = 0;
+};
+
+class FlashDriver final : public CountingDriver, public FlashAccessDriver {
+ public:
+  std::shared_ptr<SpiFlashController> flash_controller() override { return controller; }
+  const std::shared_ptr<SpiFlashController> controller = std::make_shared<SpiFlashController>();
+};
+
+// The attached devices, in attachment order. Discovered devices live until the process exits, and
+// so must their drivers: nothing here is ever detached.
+struct Attached {
+  std::unique_ptr<CountingDriver> driver;
+  std::unique_ptr<DriverAttachment> attachment;
+};
+std::vector<Attached>& attached() {
+  static auto* devices = new std::vector<Attached>;
+  return *devices;
+}
+CountingDriver& attached_driver(size_t index) { return *attached().at(index).driver; }
+
+const std::unordered_map<std::string, uint32_t> kRegisters = {
+    {"clock", DeviceRegs::kClockCounter},      {"busy", DeviceRegs::kBusy},
+    {"program_clock", DeviceRegs::kProgramClockCount}, {"memory", DeviceRegs::kMemoryUsage},
+    {"memory_top", DeviceRegs::kMemoryTopUsage}, {"learn_enable", DeviceRegs::kLearnEnable},
+    {"learn_mem_size", DeviceRegs::kLearnMemSize}, {"run_frames", DeviceRegs::kRunFrames},
+    {"learn_mem", DeviceRegs::kLearnMem}};
+
+size_t writes_to(const SimulatedDriver& registers, uint32_t address) {
+  size_t count = 0;
+  for (const SimulatedDriver::Access& access : registers.writes()) count += access.address == address ? 1 : 0;
+  return count;
+}
 
 // A tensor of any type and layout from its stored bytes.
 std::shared_ptr<Dense> tensor_of(uint32_t type, const std::vector<uint32_t>& dims, bool reversed,
@@ -104,4 +157,31 @@ PYBIND11_MODULE(_testing, m) {
     const NpSpace padded{padded_x, 0, Shape{8, 8, 8}};
     return hw::Component{hw::Type::CNP2, {2, 1, 0, 0}, NpAllocation{0, 8, window, padded, single_buffer}, MemoryInfo{}};
   });
+
+  // Simulated devices for ornix.core.devices(), which discovers once per process: attach before
+  // its first call. A "flash" device's driver also reaches a board flash.
+  m.def("attach_device", [](bool flash) {
+    std::unique_ptr<CountingDriver> driver = flash ? std::make_unique<FlashDriver>() : std::make_unique<CountingDriver>();
+    testing_mesh::set_2x2_mesh(driver->registers, testing_mesh::kD3_A2_01_00);
+    auto attachment = std::make_unique<DriverAttachment>(driver.get());
+    attached().push_back({std::move(driver), std::move(attachment)});
+  }, py::arg("flash") = false);
+  m.def("set_clock", [](size_t device, uint32_t start, uint32_t step) {
+    attached_driver(device).registers.poke(DeviceRegs::kClockCounter, start);
+    attached_driver(device).clock_step = step;
+  });
+  // What the device's program answers per frame: a (width, height, channels) tensor of a type.
+  m.def("set_output", [](size_t device, const std::vector<uint32_t>& dims, uint32_t type) {
+    attached_driver(device).registers.set_output(Shape(std::span(dims)), TensorType{type});
+  });
+  m.def("poke", [](size_t device, const std::string& name, uint32_t value) {
+    attached_driver(device).registers.poke(kRegisters.at(name), value);
+  });
+  m.def("peek", [](size_t device, const std::string& name) {
+    return attached_driver(device).registers.peek(kRegisters.at(name));
+  });
+  m.def("writes", [](size_t device, const std::string& name) {
+    return writes_to(attached_driver(device).registers, kRegisters.at(name));
+  });
+  m.def("program_count", [](size_t device) { return attached_driver(device).registers.program_count(); });
 }

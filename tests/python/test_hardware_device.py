@@ -1,0 +1,19 @@
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+from ornix import core
+
+
+def test_no_device_is_discovered_without_a_driver():
+    assert core.devices() == []
+    assert core.devices() == []
+
+
+def test_simulated_devices():
+    # devices() discovers once per process: these cases attach their drivers first, in a process of their own.
+    cases = Path(__file__).parent / "hardware" / "device_cases.py"
+    run = subprocess.run([sys.executable, "-m", "pytest", "-q", "-p", "no:cacheprovider", str(cases)],
+                         capture_output=True, text=True, env=os.environ)
+    assert run.returncode == 0, run.stdout + run.stderr
