@@ -39,4 +39,9 @@ void format_learning_common_regs(std::vector<uint32_t>* regs, const LearningPara
             field_value(std::ceil(initial * plasticity_decay)));
 }
 
+void format_learning_cnp_regs(std::vector<uint32_t>* regs, uint32_t first, uint32_t second) {
+  set_field(&regs->at(kWordCnpLearnFirst), REG39_CNP_LEARN_FIRST, first);
+  set_field(&regs->at(kWordCnpLearnSecond), REG41_CNP_LEARN_SECOND, second);
+}
+
 }  // namespace ornix::v1

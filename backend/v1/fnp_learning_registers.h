@@ -20,4 +20,8 @@ namespace ornix::v1 {
 // with the field-overflow message.
 void format_learning_common_regs(std::vector<uint32_t>* regs, const LearningParams* params);
 
+// Word 39 [15:0] = `first`, then word 41 [11:0] = `second`; a value too wide for its field
+// panics with the field-overflow message (`first` is checked, and written, before `second`).
+void format_learning_cnp_regs(std::vector<uint32_t>* regs, uint32_t first, uint32_t second);
+
 }  // namespace ornix::v1

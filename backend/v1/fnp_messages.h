@@ -26,4 +26,17 @@ inline constexpr const char* kMsgFnpWeightsBits = "FNP weights must be at least 
 inline constexpr const char* kMsgFnpNeuronValues = "The threshold and act_step tensors must hold one value per neuron.";
 inline constexpr const char* kMsgFnp2WithoutMesh = "An FNP2 layer needs a device with a mesh.";
 
+// Learning layers (after FnpError's prefix).
+inline constexpr const char* kMsgFnpNegativeThresholdLearning = "Negative value for threshold_learning not supported.";
+inline constexpr const char* kMsgFnpNotLearning = "The layer has no learning parameters.";
+inline constexpr const char* kMsgFnpLearningWeightsBits = "A learning layer must have 1-bit weights.";
+inline std::string fnp_learning_units_message(uint32_t units, uint32_t neurons) {
+  return "A learning layer of " + std::to_string(units) + " units has weights for only " + std::to_string(neurons) +
+         " neurons.";
+}
+inline std::string fnp_learn_memory_message(uint32_t words, uint32_t needed) {
+  return "The device's learn memory holds " + std::to_string(words) + " words; the learning layer needs " +
+         std::to_string(needed) + ".";
+}
+
 }  // namespace ornix::v1

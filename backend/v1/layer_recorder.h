@@ -4,17 +4,22 @@
 
 namespace ornix::v1 {
 
-// The generation-1 layer recorder. Not built yet: every operation throws std::runtime_error.
+// The generation-1 layer recorder: hands each layer to the recorder of its type and reads the
+// learned FNP memory back into a learning layer's variables.
 class LayerRecorderImpl final : public LayerRecorder {
  public:
   LayerRecorderImpl(const Device* device, const HardwareConstraints* constraints)
       : LayerRecorder(device, constraints) {}
 
+  // FullyConnected layers only (`first_layer` and `fnp_padding` unused); another type throws
+  // std::runtime_error "Unsupported layer type: N.".
   std::unique_ptr<program::Record> record_layer(const Layer& layer, const Layer& first_layer,
                                                 std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
                                                 bool ends_pass, const std::vector<hw::Ident>& idle_nps,
                                                 bool registers_only, bool fnp_padding) const override;
+  // record_program_learning_dense_layer.
   program::LearnRecordsPtr record_learning_layer(const Layer& layer, bool ib_spikes) const override;
+  // fnp_update_learn_vars on the device's hardware, from the first NP of the layer's mapping.
   void sync_learning_vars(std::shared_ptr<Layer> layer) const override;
 };
 

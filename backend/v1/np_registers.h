@@ -129,6 +129,11 @@ inline constexpr std::size_t kWordLearnMinPlasticity = 37;
 inline constexpr RegDetail REG37_MIN_PLASTICITY{0, 16};
 inline constexpr std::size_t kWordLearnPlasticityDecay = 38;
 inline constexpr RegDetail REG38_PLASTICITY_DECAY{0, 16};
+// Words 39 and 41: the two CNP learning values.
+inline constexpr std::size_t kWordCnpLearnFirst = 39;
+inline constexpr RegDetail REG39_CNP_LEARN_FIRST{0, 16};
+inline constexpr std::size_t kWordCnpLearnSecond = 41;
+inline constexpr RegDetail REG41_CNP_LEARN_SECOND{0, 12};
 
 // Word 44: mesh routing mode.
 inline constexpr std::size_t kWordRoutingMode = 44;

@@ -15,13 +15,16 @@ class FakeMeshDevice final : public Device {
   HwVersion version() const override { return version_; }
   std::string desc() const override { return "fake mesh device"; }
   const Mesh* mesh() const override { return &mesh_; }
-  HardwareDevice* hardware() const override { return nullptr; }
+  HardwareDevice* hardware() const override { return hardware_; }
 
   Mesh& editable_mesh() { return mesh_; }
+  // The hardware hardware() gives (not owned; null by default).
+  void set_hardware(HardwareDevice* hardware) { hardware_ = hardware; }
 
  private:
   HwVersion version_;
   Mesh mesh_;
+  HardwareDevice* hardware_ = nullptr;
 };
 
 // A mesh of `version` with no component and the version's default SRAM sizes.

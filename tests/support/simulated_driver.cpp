@@ -112,6 +112,11 @@ void SimulatedDriver::set_output(const Shape& shape, TensorType type) {
   poke(DeviceRegs::kOutputType, static_cast<uint32_t>(type));
 }
 
+void SimulatedDriver::set_learn_mem(const std::vector<uint32_t>& words) {
+  poke(DeviceRegs::kLearnMemSize, static_cast<uint32_t>(words.size()));
+  for (uint32_t i = 0; i < words.size(); ++i) poke(DeviceRegs::learn_mem_word(i), words[i]);
+}
+
 size_t SimulatedDriver::open_count() const {
   return static_cast<size_t>(std::ranges::count_if(log_, [](const Access& access) {
     return access.kind == AccessKind::Read && access.address == DeviceRegs::kVersion;

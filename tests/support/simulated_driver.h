@@ -78,6 +78,8 @@ class SimulatedDriver final : public HardwareDriver {
   // The output geometry of the programmed program: a (width, height, channels) shape
   // (std::invalid_argument for another dimension count) and its element type.
   void set_output(const Shape& shape, TensorType type);
+  // The learned memory of the programmed learning layer: its size and its words.
+  void set_learn_mem(const std::vector<uint32_t>& words);
   // Devices opened on this driver since the log was last cleared (HardwareDevice::create
   // reads the version register once per opening).
   size_t open_count() const;
