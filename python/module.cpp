@@ -18,14 +18,19 @@ PYBIND11_MODULE(core, m) {
   register_model(m);
   register_layer(m);
   register_layer_params(m);
+  register_learning(m);
   register_variables(m);
   register_evaluate_bitwidth(m);
   register_metrics(m);
   register_device(m);
+  register_soc_driver(m);
   register_hardware_device(m);
   register_hw_version(m);
   register_np_mesh(m);
   register_np_components(m);
+  register_map_constraints(m);
+  register_sequences(m);
+  register_power(m);
 
   py::module_ soc = m.def_submodule("soc", "Ornix Vamo specific functions");
   register_clock_mode(soc);

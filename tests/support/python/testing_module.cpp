@@ -1,7 +1,8 @@
 // ornix._testing: what the Python tests need that ornix.core does not offer (yet): models of
-// ornix.core layers mapped on ornix.core devices and their programs, a mapping the back end
-// never makes, a hand-made NP component, metrics tables, tensors of any type and layout, the
-// label conversion, and simulated devices attached to the engine's driver list.
+// ornix.core layers mapped on ornix.core devices (with constraints) and their programs,
+// simulated SoC drivers, power meters holding given events, a mapping the back end never makes,
+// a hand-made NP component, metrics tables, tensors of any type and layout, the label
+// conversion, and simulated devices attached to the engine's driver list.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -10,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -18,13 +20,16 @@
 #include "cpp/hardware/mesh_fixture.h"
 #include "device_registers.h"
 #include "hardware/component.h"
+#include "hardware/power_meter.h"
 #include "mapping/layer_mapping.h"
+#include "mapping/map_constraints.h"
 #include "metrics.h"
 #include "ornix/flash_access_driver.h"
 #include "ornix/model.h"
 #include "ornix/sequence.h"
 #include "ornix/testing/driver_registry.h"
 #include "support/simulated_driver.h"
+#include "support/simulated_soc_driver.h"
 
 namespace py = pybind11;
 using namespace ornix;
@@ -95,11 +100,35 @@ PYBIND11_MODULE(_testing, m) {
   py::class_<Model, py::smart_holder>(m, "Model", py::module_local())
       .def(py::init(&Model::create))
       .def("add", &Model::add, py::arg("layer"), py::arg("inbounds") = std::vector<std::shared_ptr<Layer>>{})
-      .def("map", [](Model& model, std::shared_ptr<Device> device) { model.map(std::move(device), true, nullptr); })
+      .def(
+          "map",
+          [](Model& model, std::shared_ptr<Device> device, std::shared_ptr<MapConstraints> constraints) {
+            model.map(std::move(device), true, std::move(constraints));
+          },
+          py::arg("device"), py::arg("constraints") = nullptr)
+      .def_property_readonly("sequences", &Model::sequences)
       .def("program", [](const Model& model, size_t sequence) {
         const Sequence::Bytes bytes = model.sequences().at(sequence)->program();
         return py::bytes(reinterpret_cast<const char*>(bytes.data), bytes.size);
       });
+
+  // SoC drivers of simulated devices, alive until the process ends as a device's driver is.
+  m.def(
+      "soc_driver",
+      []() -> SocDriver* {
+        static std::vector<std::unique_ptr<SimulatedSocDriver>> drivers;
+        return drivers.emplace_back(std::make_unique<SimulatedSocDriver>()).get();
+      },
+      py::return_value_policy::reference);
+  m.def("power_event", [](int64_t ts, uint32_t voltage, uint32_t current) {
+    return PowerMeter::PowerEvent{ts, voltage, current};
+  });
+  // A meter that logged (ts, voltage, current) events in order.
+  m.def("power_meter", [](const std::vector<std::tuple<int64_t, uint32_t, uint32_t>>& events) {
+    auto meter = std::make_shared<PowerMeter>();
+    for (const auto& [ts, voltage, current] : events) meter->log_event({ts, voltage, current});
+    return meter;
+  });
 
   // A mapping the back end never makes (it refuses a dual-output layer that also feeds a skip
   // connection): two skip-DMA stores, the first output's in column 1, the second output's in column 2.
