@@ -10,7 +10,7 @@
 #include "device_messages.h"
 #include "hardware/host_hooks.h"
 #include "ornix/panic.h"
-#include "ornix/soc_driver.h"
+#include "soc_power.h"
 
 namespace ornix::python {
 
@@ -84,11 +84,7 @@ py::array stack_outputs(HardwareDevice::Outputs& outputs) {
 }
 
 void record_power_events(PyHardwareDevice& self) {
-  HardwareDriver* driver = self.hardware()->driver();
-  auto* soc = driver ? dynamic_cast<SocDriver*>(driver) : nullptr;
-  if (soc == nullptr) return;
-  const std::shared_ptr<PowerMeter> meter = soc->power_meter();
-  if (meter) self.power_events = meter->events();
+  if (const std::shared_ptr<PowerMeter> meter = soc_power_meter(*self.hardware())) self.power_events = meter->events();
 }
 
 std::vector<int32_t> label_from_float(float label) {

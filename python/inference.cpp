@@ -12,6 +12,7 @@
 #include "hardware/host_hooks.h"
 #include "model_messages.h"
 #include "ornix/hardware_device.h"
+#include "soc_power.h"
 
 namespace ornix::python {
 
@@ -72,6 +73,7 @@ std::shared_ptr<Dense> run_inference(PyModel& self, const py::array& inputs, con
     measurement.stop();
     metrics["inference_clk"] = uint32_t(clock_after - clock_before);
     metrics["program_clk"] = hardware->program_clock_count();
+    if (const std::shared_ptr<PowerMeter> meter = soc_power_meter(*hardware)) self.power_events = meter->events();
   } else {
     start = time_ms();
     output = call(tensor);
