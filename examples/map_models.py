@@ -1,6 +1,7 @@
 """Builds a small IP v2 model and a small IP v1 model, maps each onto a virtual device (a mesh
 description with no hardware behind it) and prints what the mapping made: each layer's
-components with their memory figures, the component counts and the external memory. Then runs
+components with their memory figures, the component counts and the external memory, and each
+sequence with its passes, program size and the memory its program needs. Then runs
 an unmapped copy of the v2 model in software, and saves the model to a file and loads it back."""
 import os
 import tempfile
@@ -77,6 +78,11 @@ def show_mapping(model, device, hw_only):
                   f"weights {memory.weight_size} B, external {memory.external_size} B")
     counts = ", ".join(f"{count} {kind.name}" for kind, count in model.component_count.items())
     print(f"  components: {counts}; external memory {model.external_memory_size} B")
+    for sequence in model.sequences:
+        passes = " | ".join(", ".join(layer.name for layer in p.layers) for p in sequence.passes)
+        print(f"  sequence {sequence.name} ({sequence.backend.name}): passes [{passes}]")
+        if sequence.program is not None:
+            print(f"    program {len(sequence.program)} B: {core.get_program_memory_infos(sequence.program)}")
 
 
 def main():
