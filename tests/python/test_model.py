@@ -189,3 +189,19 @@ def test_a_sample_without_class_never_counts_as_correct():
     assert model.evaluate(inputs, np.array([-1, -1], np.int32), 2) == 0.0
     assert sorted(model.metrics.names) == ["inference_end", "inference_frames", "inference_start"]
     assert model.metrics["inference_frames"] == 2
+
+
+def test_add_classes_keeps_the_old_neurons_and_compile_is_shared():
+    model = fc_model()
+    weights = (np.arange(32 * 10).reshape(32, 10) % 3 - 1).astype(np.int8)  # (inputs, units), 2-bit values
+    model.get_layer("fc").variables["weights"] = weights
+    optimizer = core.OrnixUnsupervised(num_weights=4, num_classes=5)
+    model.compile(optimizer)
+    assert model.learning.get("num_classes") == 5.0
+    model.add_classes(2)
+    fc = model.get_layer("fc")
+    assert fc.parameters.get("units") == 14 and model.learning.get("num_classes") == 7.0
+    grown = fc.variables["weights"]
+    assert grown.shape == (32, 14) and (grown[:, :10] == weights).all()
+    fit_output = model.fit(np.full((2, 4, 4, 2), 200, np.uint8), [0, 6])
+    assert fit_output.shape[0] == 2 and model.metrics["inference_frames"] == 2
