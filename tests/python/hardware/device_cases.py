@@ -5,7 +5,8 @@ from ornix import _testing, core
 
 _testing.attach_device()
 _testing.attach_device(flash=True)
-PLAIN, FLASH = core.devices()
+_testing.attach_device(soc=True)
+PLAIN, FLASH, SOC = core.devices()
 INT8, BIT, FLOAT32, INT16 = 4, 9, 1, 3
 
 
@@ -18,7 +19,7 @@ def device():
 
 def test_the_list_hands_out_the_same_devices():
     again = core.devices()
-    assert again == [PLAIN, FLASH] and PLAIN != FLASH and PLAIN != core.Device(PLAIN.version, PLAIN.mesh)
+    assert again == [PLAIN, FLASH, SOC] and PLAIN != FLASH and PLAIN != core.Device(PLAIN.version, PLAIN.mesh)
     assert isinstance(PLAIN, core.Device) and PLAIN.ip_version == core.IpVersion.v2
     assert PLAIN.desc == "simulated driver"
     with pytest.raises(TypeError, match="unhashable"):
@@ -148,3 +149,19 @@ def test_board_flash():
     flash = core.boardKpl2200.get_flash(FLASH)
     with pytest.raises(RuntimeError, match="^get_id function is not yet implemented$"):
         flash.get_id()
+
+
+def test_soc_devices_report_their_power_events():
+    soc = SOC.soc
+    assert soc is not None and not soc.power_measurement_enabled
+    soc.clock_mode = core.soc.Economy
+    assert soc.clock_mode == core.soc.Economy
+    _testing.set_output(2, [1, 1, 10], INT8)
+    SOC.program = b"program"
+    SOC.forward(np.zeros((1, 10)))
+    assert SOC.inference_power_events == []
+    soc.power_measurement_enabled = True
+    _testing.log_power(2, 1, 900000, 500)
+    SOC.forward(np.zeros((1, 10)))
+    events = SOC.inference_power_events
+    assert [(e.ts, e.power) for e in events] == [(1, 450)] and soc.power_meter.floor == 450.0

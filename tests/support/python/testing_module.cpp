@@ -21,15 +21,17 @@
 #include "device_registers.h"
 #include "hardware/component.h"
 #include "hardware/power_meter.h"
+#include "hardware/soc_clock.h"
+#include "hardware/soc_clock_registers.h"
 #include "mapping/layer_mapping.h"
 #include "mapping/map_constraints.h"
 #include "metrics.h"
 #include "ornix/flash_access_driver.h"
 #include "ornix/model.h"
 #include "ornix/sequence.h"
+#include "ornix/soc_driver.h"
 #include "ornix/testing/driver_registry.h"
 #include "support/simulated_driver.h"
-#include "support/simulated_soc_driver.h"
 
 namespace py = pybind11;
 using namespace ornix;
@@ -57,6 +59,20 @@ class FlashDriver final : public CountingDriver, public FlashAccessDriver {
  public:
   std::shared_ptr<SpiFlashController> flash_controller() override { return controller; }
   const std::shared_ptr<SpiFlashController> controller = std::make_shared<SpiFlashController>();
+};
+
+// A SoC device's driver: clock mode in the SoC clock registers (a change completes on the next
+// read) and a power meter while measurement is on.
+class SocCountingDriver final : public CountingDriver, public SocDriver {
+ public:
+  SocCountingDriver() { registers.pend_after_write(soc::kClockChangeAddress, soc::kClockChangePending, 0); }
+  soc::ClockMode clock_mode() override { return soc::get_clock_mode(this); }
+  void set_clock_mode(soc::ClockMode mode) override { soc::set_clock_mode(this, mode); }
+  void enable_power_measurement(bool enable) override {
+    meter = enable ? (meter ? meter : std::make_shared<PowerMeter>()) : nullptr;
+  }
+  std::shared_ptr<PowerMeter> power_meter() override { return meter; }
+  std::shared_ptr<PowerMeter> meter;
 };
 
 // The attached devices, in attachment order. Discovered devices live until the process exits, and
@@ -116,8 +132,8 @@ PYBIND11_MODULE(_testing, m) {
   m.def(
       "soc_driver",
       []() -> SocDriver* {
-        static std::vector<std::unique_ptr<SimulatedSocDriver>> drivers;
-        return drivers.emplace_back(std::make_unique<SimulatedSocDriver>()).get();
+        static std::vector<std::unique_ptr<SocCountingDriver>> drivers;
+        return drivers.emplace_back(std::make_unique<SocCountingDriver>()).get();
       },
       py::return_value_policy::reference);
   m.def("power_event", [](int64_t ts, uint32_t voltage, uint32_t current) {
@@ -160,12 +176,18 @@ PYBIND11_MODULE(_testing, m) {
 
   // Simulated devices for ornix.core.devices(), which discovers once per process: attach before
   // its first call. A "flash" device's driver also reaches a board flash.
-  m.def("attach_device", [](bool flash) {
-    std::unique_ptr<CountingDriver> driver = flash ? std::make_unique<FlashDriver>() : std::make_unique<CountingDriver>();
+  m.def("attach_device", [](bool flash, bool soc) {
+    std::unique_ptr<CountingDriver> driver = flash ? std::make_unique<FlashDriver>()
+                                             : soc ? std::make_unique<SocCountingDriver>()
+                                                   : std::make_unique<CountingDriver>();
     testing_mesh::set_2x2_mesh(driver->registers, testing_mesh::kD3_A2_01_00);
     auto attachment = std::make_unique<DriverAttachment>(driver.get());
     attached().push_back({std::move(driver), std::move(attachment)});
-  }, py::arg("flash") = false);
+  }, py::arg("flash") = false, py::arg("soc") = false);
+  // Logs a measurement into the power meter of attached SoC device `device` (measurement on).
+  m.def("log_power", [](size_t device, int64_t ts, uint32_t voltage, uint32_t current) {
+    dynamic_cast<SocCountingDriver&>(attached_driver(device)).meter->log_event({ts, voltage, current});
+  });
   m.def("set_clock", [](size_t device, uint32_t start, uint32_t step) {
     attached_driver(device).registers.poke(DeviceRegs::kClockCounter, start);
     attached_driver(device).clock_step = step;
