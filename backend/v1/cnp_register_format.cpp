@@ -87,14 +87,6 @@ void write_sep_weight_fields(Regs* regs, int32_t weights_bits, uint32_t dw_words
   put(regs, kWordCnpWeightLayout, CNP22_DW_HALF_WORDS, dw_words / 2);
 }
 
-// The view of `reconfig_layer` when it has a component at `ident`.
-void write_reconfig_view(Regs* regs, const Layer& reconfig_layer, const hw::Ident& ident) {
-  const LayerMapping& mapping = record_of(reconfig_layer);
-  const auto np = std::find_if(mapping.nps->begin(), mapping.nps->end(),
-                               [&](const hw::Component& component) { return component.ident == ident; });
-  if (np != mapping.nps->end()) update_partial_reconfig_regs(regs, reconfig_layer, *np);
-}
-
 using WeightFields = std::function<void(Regs*, const NpAllocation&)>;
 
 // The blocks of every NP not in `skip_nps`, the form's weight fields from `weight_fields`.

@@ -114,14 +114,6 @@ void write_weight_blocks(std::vector<uint32_t>* regs, const Layer& layer, const 
   put(regs, kWordFnpWeightBlocks, FNP4_W_BLK_COUNT, block == 0 ? 0 : (size + block - 1) / block);
 }
 
-// The partial-reconfiguration view of `reconfig_layer` when it has a component at `ident`.
-void write_reconfig_view(std::vector<uint32_t>* regs, const Layer& reconfig_layer, const hw::Ident& ident) {
-  const LayerMapping& mapping = record_of(reconfig_layer);
-  const auto np = std::find_if(mapping.nps->begin(), mapping.nps->end(),
-                               [&](const hw::Component& component) { return component.ident == ident; });
-  if (np != mapping.nps->end()) update_partial_reconfig_regs(regs, reconfig_layer, *np);
-}
-
 const LearningParams* learning_params(const Layer& layer, bool learning) {
   const auto* dense = dynamic_cast<const FullyConnected*>(&layer);
   return learning && dense != nullptr ? dense->learning() : nullptr;

@@ -140,4 +140,11 @@ void update_partial_reconfig_regs(std::vector<uint32_t>* regs, const Layer& laye
   put(regs, kWordInputSizeCopy, REG4_INPUT_SIZE, size);
 }
 
+void write_reconfig_view(std::vector<uint32_t>* regs, const Layer& reconfig_layer, const hw::Ident& ident) {
+  const LayerMapping& mapping = record_of(reconfig_layer);
+  const auto np = std::find_if(mapping.nps->begin(), mapping.nps->end(),
+                               [&](const hw::Component& component) { return component.ident == ident; });
+  if (np != mapping.nps->end()) update_partial_reconfig_regs(regs, reconfig_layer, *np);
+}
+
 }  // namespace ornix::v1

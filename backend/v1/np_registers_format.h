@@ -46,5 +46,8 @@ void set_ib_spikes(std::vector<uint32_t>* regs);
 // input size of words 4 and 14 raised to what the layer needs (an FNP without word 1 bit 4 at
 // least 0x2501 words). The layer must hold a LayerMapping (std::logic_error otherwise).
 void update_partial_reconfig_regs(std::vector<uint32_t>* regs, const Layer& layer, const hw::Component& np);
+// update_partial_reconfig_regs with the component of `reconfig_layer` at `ident`; nothing when
+// that layer has none there.
+void write_reconfig_view(std::vector<uint32_t>* regs, const Layer& reconfig_layer, const hw::Ident& ident);
 
 }  // namespace ornix::v1
