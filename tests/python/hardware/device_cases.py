@@ -144,8 +144,9 @@ def test_board_flash():
     assert core.boardKpl2200.__doc__ == "Spi flash controller for the kpl2200meant for testing, debugging and validation only."
     with pytest.raises(ValueError, match="^The device does not contain an KPL2200 flash$"):
         core.boardKpl2200.get_flash(PLAIN)
-    with pytest.raises(TypeError):
-        core.boardKpl2200.get_flash(core.Device(PLAIN.version, PLAIN.mesh))
+    for not_hardware in (core.Device(PLAIN.version, PLAIN.mesh), None):
+        with pytest.raises(TypeError, match="incompatible function arguments"):
+            core.boardKpl2200.get_flash(not_hardware)
     flash = core.boardKpl2200.get_flash(FLASH)
     with pytest.raises(RuntimeError, match="^get_id function is not yet implemented$"):
         flash.get_id()
