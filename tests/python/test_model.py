@@ -141,14 +141,15 @@ def test_save_replaces_the_target_and_nothing_else(tmp_path, save_as):
 def test_save_keeps_the_permission_bits(tmp_path):
     kept, new = tmp_path / "kept.fbz", tmp_path / "new.fbz"
     kept.write_bytes(b"old")
-    kept.chmod(0o640)
-    umask = os.umask(0o027)
+    kept.chmod(0o600)
+    umask = os.umask(0o022)
     try:
         conv_model().save(str(kept))
         conv_model().save(str(new))
     finally:
         os.umask(umask)
-    assert (kept.stat().st_mode & 0o7777, new.stat().st_mode & 0o7777) == (0o640, 0o640)
+    # A new file gets what the umask leaves of read and write for all.
+    assert (kept.stat().st_mode & 0o7777, new.stat().st_mode & 0o7777) == (0o600, 0o644)
 
 
 def test_save_refuses_a_path_holding_a_nul_character(tmp_path):
