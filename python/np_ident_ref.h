@@ -10,6 +10,7 @@
 
 #include "np_info_ref.h"
 #include "ornix/hw/ident.h"
+#include "ref_value_caster.h"
 
 namespace ornix::python {
 
@@ -37,20 +38,8 @@ namespace pybind11::detail {
 // An NP.Ident argument becomes a copy of its value; an hw::Ident result a new NP.Ident. Every
 // file that converts an hw::Ident includes this header.
 template <>
-struct type_caster<ornix::hw::Ident> {
-  PYBIND11_TYPE_CASTER(ornix::hw::Ident, const_name("ornix.core.NP.Ident"));
-
-  bool load(handle src, bool convert) {
-    if (src.is_none()) return false;
-    make_caster<ornix::python::IdentRef> ref;
-    if (!ref.load(src, convert)) return false;
-    value = cast_op<const ornix::python::IdentRef&>(ref).get();
-    return true;
-  }
-
-  static handle cast(const ornix::hw::Ident& src, return_value_policy, handle) {
-    return pybind11::cast(ornix::python::IdentRef(src)).release();
-  }
+struct type_caster<ornix::hw::Ident> : ref_value_caster<ornix::hw::Ident, ornix::python::IdentRef> {
+  static constexpr auto name = const_name("ornix.core.NP.Ident");
 };
 
 }  // namespace pybind11::detail
