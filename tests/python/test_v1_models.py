@@ -144,13 +144,13 @@ def test_memory_figures_of_a_small_model(fnp, fc_figures):
     #   weights: 5 kernels per 50-bit slot, ceil(2 x 8 / 5) = 4 slots per channel, rounded to 16
     #   words, x 8 channels = 128 words = 64 slots of 50 bits: (64 x 50 + 7) / 8 = 400 bytes;
     #   input: a row of a channel takes (2 x 8 + 7) / 8 = 2 bytes, 8 channels take 4 words, over the
-    #   10 rows of the padded input: 40 words, 160 bytes.
+    #   8 rows of the NP's window (the whole input, no rows of a neighbour NP): 32 words, 128 bytes.
     # fc (8 x 8 x 8 = 512 inputs, 10 units, 2-bit weights): input (512 + 31) / 32 = 16 words, 64
     #   bytes; memory (512 / 32 x 2 planes + 4) x 10 = 360 words, 1440 bytes, held by an FNP3 or
     #   in external memory by an FNP2.
     model = three_layers()
     model._map(v1_device(core.KPL2200_v1, fnp, cnps=1), True)
-    assert memory_figures(model) == {"input_conv": [(0, 160, 0)], "conv": [(160, 400, 0)], "fc": [fc_figures]}
+    assert memory_figures(model) == {"input_conv": [(0, 160, 0)], "conv": [(128, 400, 0)], "fc": [fc_figures]}
     assert model.external_memory_size == fc_figures[2]
 
 
