@@ -87,15 +87,18 @@ def separable_with_max_pooling():
     return model_of(input_conv(), separable("separable"), conv("conv"), fully_connected())
 
 
-def four_layers():
-    return model_of(input_conv(), conv("conv_a"), conv("conv_b"), fully_connected())
+def three_convolutions():
+    return model_of(input_conv(), conv("conv_a"), conv("conv_b"), conv("conv_c"), fully_connected())
 
 
 ONE_PASS = [[["input_conv", "conv", "fc"]]]
-# One CNP: conv_b needs the CNP that conv_a holds. Devices of product 0xA1 map the whole model as one
-# sequence and start a pass where the mesh is used up; product 0x00 starts a sequence there.
-PASSES = [[["input_conv", "conv_a"], ["conv_b", "fc"]]]
-SEQUENCES = [[["input_conv", "conv_a"]], [["conv_b", "fc"]]]
+# Two CNPs: conv_c finds both taken, and may not take conv_b's, which holds its input. Devices of
+# product 0xA1 map the whole model as one sequence and start a pass there; product 0x00 starts a
+# sequence there.
+PASSES = [[["input_conv", "conv_a", "conv_b"], ["conv_c", "fc"]]]
+SEQUENCES = [[["input_conv", "conv_a", "conv_b"]], [["conv_c", "fc"]]]
+ON_TWO_CNPS = {"input_conv": [NP.HRC], "conv_a": [NP.CNP1], "conv_b": [NP.CNP1], "conv_c": [NP.CNP1],
+               "fc": [NP.FNP3]}
 
 CASES = [
     *[(f"three layers, {name}, {fnp.name}", three_layers, version, fnp, 4, ONE_PASS,
@@ -105,11 +108,9 @@ CASES = [
        [[["input_conv", "separable", "conv", "fc"]]],
        {"input_conv": [NP.HRC], "separable": [NP.CNP1], "conv": [NP.CNP1], "fc": [NP.FNP3]})
       for name, version in VERSIONS.items()],
-    *[(f"two passes, {name}", four_layers, version, NP.FNP3, 1, PASSES,
-       {"input_conv": [NP.HRC], "conv_a": [NP.CNP1], "conv_b": [NP.CNP1], "fc": [NP.FNP3]})
+    *[(f"several passes, {name}", three_convolutions, version, NP.FNP3, 2, PASSES, ON_TWO_CNPS)
       for name, version in VERSIONS.items() if version.product_id == 0xA1],
-    ("two sequences, Vamo_v2", four_layers, core.Vamo_v2, NP.FNP3, 1, SEQUENCES,
-     {"input_conv": [NP.HRC], "conv_a": [NP.CNP1], "conv_b": [NP.CNP1], "fc": [NP.FNP3]}),
+    ("several sequences, Vamo_v2", three_convolutions, core.Vamo_v2, NP.FNP3, 2, SEQUENCES, ON_TWO_CNPS),
 ]
 
 
