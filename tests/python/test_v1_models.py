@@ -19,21 +19,22 @@ def layer(layer_type, name, **params):
     return core.Layer(core.LayerParams(layer_type, params), name)
 
 
-def input_conv(width=8, height=8, filters=8):
-    return layer(core.InputConvolutional, "input_conv", input_width=width, input_height=height, input_channels=1,
-                 padding_value=0, filters=filters, weights_bits=2, **CONV, **NO_POOLING)
+# Every layer gets every parameter its checks and its recorder read; 8 filters or 10 units of 2-bit weights.
+def input_conv():
+    return layer(core.InputConvolutional, "input_conv", input_width=8, input_height=8, input_channels=1,
+                 padding_value=0, filters=8, weights_bits=2, **CONV, **NO_POOLING)
 
 
-def conv(name, filters=8, pooling=NO_POOLING):
-    return layer(core.Convolutional, name, filters=filters, weights_bits=2, **CONV, **pooling)
+def conv(name):
+    return layer(core.Convolutional, name, filters=8, weights_bits=2, **CONV, **NO_POOLING)
 
 
-def separable(name, filters=8, pooling=MAX_POOL_2X2):
-    return layer(core.SeparableConvolutional, name, filters=filters, weights_bits=2, **CONV, **pooling)
+def separable_with_max_pool(name):
+    return layer(core.SeparableConvolutional, name, filters=8, weights_bits=2, **CONV, **MAX_POOL_2X2)
 
 
-def fully_connected(name="fc", units=10, weights_bits=2, activation=1):
-    return layer(core.FullyConnected, name, units=units, weights_bits=weights_bits, activation=activation, act_bits=1)
+def fully_connected():
+    return layer(core.FullyConnected, "fc", units=10, weights_bits=2, activation=1, act_bits=1)
 
 
 def model_of(*layers):
@@ -84,7 +85,7 @@ def three_layers():
 
 
 def separable_with_max_pooling():
-    return model_of(input_conv(), separable("separable"), conv("conv"), fully_connected())
+    return model_of(input_conv(), separable_with_max_pool("separable"), conv("conv"), fully_connected())
 
 
 def three_convolutions():
