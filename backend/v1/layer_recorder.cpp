@@ -3,8 +3,10 @@
 #include <stdexcept>
 #include <utility>
 
+#include "backend/v1/cnp_recording.h"
 #include "backend/v1/fnp_learning_recording.h"
 #include "backend/v1/fnp_recording.h"
+#include "backend/v1/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 #include "hardware/component.h"
 
@@ -17,9 +19,17 @@ std::unique_ptr<program::Record> LayerRecorderImpl::record_layer(const Layer& la
                                                                  bool registers_only, bool) const {
   const LayerType type = layer.params()->layer_type();
   switch (type) {
+    case LayerType::InputConvolutional:
+      return record_program_hrc_layer(*device, layer);
     case LayerType::FullyConnected:
       return record_program_dense_layer(*device, layer, std::move(next_pass_layer), opens_pass, ends_pass, idle_nps,
                                         registers_only);
+    case LayerType::Convolutional:
+      return record_program_conv_layer(*device, layer, std::move(next_pass_layer), opens_pass, ends_pass, idle_nps,
+                                       registers_only);
+    case LayerType::SeparableConvolutional:
+      return record_program_sep_conv_layer(*device, layer, std::move(next_pass_layer), opens_pass, ends_pass,
+                                           idle_nps, registers_only);
     default:
       throw std::runtime_error(v2::unsupported_layer_type(static_cast<uint32_t>(type)));
   }
