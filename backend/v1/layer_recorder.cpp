@@ -6,6 +6,7 @@
 #include "backend/v1/cnp_recording.h"
 #include "backend/v1/fnp_learning_recording.h"
 #include "backend/v1/fnp_recording.h"
+#include "backend/v1/fnp_register_format.h"
 #include "backend/v1/hrc_recording.h"
 #include "backend/v2/recorder_messages.h"
 #include "hardware/component.h"
@@ -41,7 +42,7 @@ program::LearnRecordsPtr LayerRecorderImpl::record_learning_layer(const Layer& l
 
 void LayerRecorderImpl::sync_learning_vars(std::shared_ptr<Layer> layer) const {
   auto& variables = dynamic_cast<VariablesImpl&>(layer->variables());
-  const hw::Component& np = layer->mapping()->nps->at(0);
+  const hw::Component& np = mapped_fnp(*layer);
   fnp_update_learn_vars(device->hardware(), &variables, np.type == hw::Type::FNP3);
 }
 
