@@ -6,8 +6,7 @@
 #include "backend/v1/io_limits.h"
 #include "backend/v1/io_registers.h"
 #include "backend/v1/recorder_messages.h"
-#include "backend/v2/recorder_messages.h"
-#include "ornix/panic.h"
+#include "backend/v2/io_words.h"
 
 namespace ornix::v1 {
 
@@ -39,23 +38,11 @@ uint32_t scc_control_word(bool input_on_hrc, bool input_type_is_0, bool hrc_only
   return word;
 }
 
-uint32_t scc_input_word(const Shape& input) {
-  uint32_t word = 0;
-  set_field(&word, SCC40_INPUT_CHANNELS, input[2]);
-  return word;
-}
-
 uint32_t scc_output_word(const Shape& output) {
   uint32_t word = 0;
   if (output[0] == 1 && output[1] == 1) return word;
-  const uint32_t channels = output[2];
-  set_field(&word, SCC44_OUTPUT_CHANNELS, channels);
-  // The product is formed in 64 bits: a wrapped one could pass as a small plane.
-  const uint64_t plane = uint64_t{channels} * output[1];
-  if (plane > UINT32_MAX) {
-    panic(v2::kMsgWideFieldOverflowFormat, static_cast<unsigned long long>(plane), SCC44_OUTPUT_PLANE.width);
-  }
-  set_field(&word, SCC44_OUTPUT_PLANE, static_cast<uint32_t>(plane));
+  set_field(&word, SCC44_OUTPUT_CHANNELS, output[2]);
+  set_field(&word, SCC44_OUTPUT_PLANE, v2::scc_output_plane(output));
   return word;
 }
 
@@ -68,7 +55,7 @@ std::unique_ptr<program::Record> IoRecorderImpl::record_scc(bool input_on_hrc, b
   record->add_np_track(kScc, dma::Target::RegisterWrite, kSccControlAddress,
                        {scc_control_word(input_on_hrc, input_type_is_0, hrc_only, output_type_is_0)});
   if (input_type_is_0) {
-    record->add_np_track(kScc, dma::Target::RegisterWrite, kSccInputAddress, {scc_input_word(input_shape)});
+    record->add_np_track(kScc, dma::Target::RegisterWrite, kSccInputAddress, {v2::scc_input_word(input_shape)});
   }
   if (output_type_is_0) {
     record->add_np_track(kScc, dma::Target::RegisterWrite, kSccOutputAddress, {scc_output_word(output_shape)});
@@ -82,20 +69,8 @@ std::unique_ptr<RegisterWrites> IoRecorderImpl::record_epg(const Layer& layer, u
   uint32_t control = kEpgControl.fixed;
   set_field(&control, EPG00_FLAT_INPUT, bit(input_is_flat(layer)));
   set_field(&control, EPG00_INPUT_TYPE_0, bit(input_type_is_0));
-  const uint32_t passes = several_passes ? kEpgSeveralPasses : kEpgPasses.fixed;
-  uint32_t columns = kEpgColumns.fixed;
-  set_field(&columns, EPG10_COL_LOW, col_low);
-  set_field(&columns, EPG10_COL_HIGH, col_high);
-  uint32_t byte_low = kEpg14.fixed;
-  set_field(&byte_low, EPG14_EPG_BYTE, epg_byte);
-  uint32_t byte_high = kEpg18.fixed;
-  set_field(&byte_high, EPG18_EPG_BYTE, epg_byte);
-  return std::make_unique<RegisterWrites>(RegisterWrites{{kEpgControl.offset, control},
-                                                         {kEpgPasses.offset, passes},
-                                                         {kEpgColumns.offset, columns},
-                                                         {kEpg14.offset, byte_low},
-                                                         {kEpg18.offset, byte_high},
-                                                         {kEpg1C.offset, kEpg1C.fixed}});
+  const uint32_t passes = several_passes ? kEpg12SeveralPasses : v2::kEpg12.fixed;
+  return std::make_unique<RegisterWrites>(v2::epg_registers(control, passes, col_low, col_high, epg_byte));
 }
 
 int8_t IoRecorderImpl::get_input_type(const Layer& layer) const {

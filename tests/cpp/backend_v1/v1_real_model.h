@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "backend_v2/real_model.h"
 #include "engine/layer_fixtures.h"
 #include "hardware/host_device.h"
 #include "mapping/hardware_backend.h"
@@ -127,15 +128,8 @@ class V1RealModel {
     return ornix::test::Blob(std::vector<uint8_t>(program.data, program.data + program.size));
   }
 
-  // Runs two zero samples through the mapped model on the device: each sequence programs the
-  // device once. The outputs, stacked.
-  std::shared_ptr<Dense> run() {
-    const Shape in = model->input_shape();
-    driver.clear_log();
-    const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{2, in[0], in[1], in[2]}), 0);
-    EXPECT_EQ(driver.program_count(), model->sequences().size());
-    return outputs;
-  }
+  // Runs two zero samples through the mapped model on the device; the outputs, stacked.
+  std::shared_ptr<Dense> run() { return ornix::test::run_zero_samples(*model, driver); }
 
   const ornix::test::ScopedMapper mapper{
       make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); })};
