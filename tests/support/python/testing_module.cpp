@@ -186,7 +186,9 @@ PYBIND11_MODULE(_testing, m) {
                                              : soc ? std::make_unique<SocCountingDriver>()
                                                    : std::make_unique<CountingDriver>();
     if (v1_fnp) {
-      if (*v1_fnp != hw::Type::FNP2 && *v1_fnp != hw::Type::FNP3) throw std::invalid_argument("v1_fnp must be NP.FNP2 or NP.FNP3");
+      if (*v1_fnp != hw::Type::FNP2 && *v1_fnp != hw::Type::FNP3) {
+        throw std::invalid_argument("v1_fnp must be NP.FNP2 or NP.FNP3");
+      }
       testing_mesh::set_v1_mesh_with_fnp(driver->registers, *v1_fnp);
     } else {
       testing_mesh::set_2x2_mesh(driver->registers, testing_mesh::kD3_A2_01_00);
