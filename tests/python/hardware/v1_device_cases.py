@@ -1,10 +1,11 @@
-"""Simulated D3 00 00 02 (IP v1) devices: discovery keeps them, and a learning FullyConnected mapped on
-their FNP learns through the device's learn memory."""
+"""Simulated D3 00 00 02 (IP v1) devices: discovery keeps them, a mapped model programs and runs them,
+and a learning FullyConnected mapped on their FNP learns through the device's learn memory."""
 import numpy as np
 import pytest
 
 from ornix import _testing, core
 from ornix.core import NP
+from v1_models import layer, sequence_layout, three_layers
 
 _testing.attach_device(v1_fnp=NP.FNP3)
 _testing.attach_device(v1_fnp=NP.FNP2)
@@ -25,14 +26,22 @@ def test_discovery_keeps_the_v1_devices_and_their_fnps():
         assert sum(NP.CNP2 in np_.types for np_ in mesh.nps) == 6
 
 
+def test_a_mapped_model_programs_and_runs_the_device():
+    model = three_layers()
+    model._map(WITH_FNP3, True)
+    assert sequence_layout(model) == [[["input_conv", "conv", "fc"]]]
+    programs = _testing.program_count(0)
+    outputs = model.forward(np.ones((3, 8, 8, 1), np.uint8))
+    # The device answers in the output geometry of the program it was given: 10 units.
+    assert outputs.shape == (3, 1, 1, 10) and _testing.program_count(0) == programs + 1
+
+
 def learning_model():
     """A flat 1-bit input of 64 values into 4 neurons of 1-bit weights, neuron n connected to inputs
     n to n + 3, learning with 2 classes."""
     model = core.Model()
-    model.add(core.Layer(core.LayerParams(core.InputData, {"input_width": 1, "input_height": 1,
-                                                           "input_channels": INPUTS, "input_bits": 1}), "input"))
-    fc = core.Layer(core.LayerParams(core.FullyConnected, {"units": UNITS, "weights_bits": 1, "activation": 1,
-                                                           "act_bits": 1}), "fc")
+    model.add(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=INPUTS, input_bits=1))
+    fc = layer(core.FullyConnected, "fc", units=UNITS, weights_bits=1, activation=1, act_bits=1)
     model.add(fc)
     weights = np.zeros((INPUTS, UNITS), np.int8)
     for n in range(UNITS):
@@ -73,7 +82,7 @@ def test_a_fit_brings_the_learned_variables_back(index, device, fnp):
     model._map(device, True)
     fc = model.get_layer("fc")
     assert [c.type for c in fc.mapping.nps] == [fnp]
-    assert [[[layer.name for layer in p.layers] for p in s.passes] for s in model.sequences] == [[["fc"]]]
+    assert sequence_layout(model) == [[["fc"]]]
     _testing.set_learn_mem(index, LEADING_WORDS[fnp] + learned_blocks())
 
     outputs = model.fit(np.ones((2, 1, 1, INPUTS), np.uint8), [0, 1])
