@@ -7,6 +7,7 @@
 #include "backend/v1/hrc_recording.h"
 #include "backend/v1/memory_sizer_limits.h"
 #include "backend/v1/recorder_messages.h"
+#include "backend/v1/weight_format_limits.h"
 
 namespace ornix::v1 {
 
@@ -24,8 +25,8 @@ uint32_t cnp_input_bytes(const Layer& layer, const NpAllocation& np) {
 
 // The NP's weights: S u32 words are S / 2 weight words of 50 bits, in whole bytes.
 uint32_t cnp_weight_bytes(const Layer& layer, const NpAllocation& np) {
-  const uint32_t weight_words = get_weights_size(layer, np.filters) / kTransferWordsPerWeightWord;
-  return (weight_words * kCnpWeightWordBits + 7) / 8;
+  const uint32_t weight_words = get_weights_size(layer, np.filters) / kSlotWords;
+  return (weight_words * kWeightWordBits + 7) / 8;
 }
 
 }  // namespace

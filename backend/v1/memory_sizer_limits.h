@@ -1,13 +1,12 @@
 #pragma once
 
-// The constants of the generation-1 memory figures.
+// The constants of the generation-1 memory figures; the weight memory's slots and word width
+// are weight_format_limits.h's.
 
 #include <cstdint>
 
 namespace ornix::v1 {
 
-inline constexpr uint32_t kWordBytes = 4;              // 32-bit words
-inline constexpr uint32_t kCnpWeightWordBits = 50;     // one CNP weight memory word
-inline constexpr uint32_t kTransferWordsPerWeightWord = 2;  // u32 words of one weight word's slot
+inline constexpr uint32_t kWordBytes = 4;  // 32-bit words
 
 }  // namespace ornix::v1
