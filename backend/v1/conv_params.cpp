@@ -6,10 +6,10 @@ namespace {
 
 template <typename Get>
 ConvParams read(const Get& get) {
-  return {get("filters"),          get("kernel_width"),     get("kernel_height"), get("stride_x"),
-          get("stride_y"),         get("padding"),          get("pool_type"),     get("pooling_width"),
-          get("pooling_height"),   get("pooling_stride_x"), get("pooling_stride_y"), get("weights_bits"),
-          get("activation"),       get("act_bits")};
+  return {get("filters"),        get("kernel_width"),     get("kernel_height"),    get("stride_x"),
+          get("stride_y"),       get("padding"),          get("pool_type"),        get("pooling_width"),
+          get("pooling_height"), get("pooling_stride_x"), get("pooling_stride_y"), get("weights_bits"),
+          get("activation"),     get("act_bits")};
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ LayerMappingStatus CompatibilityCheckerImpl::check_fnp_common_constraints(const 
     merge_mapping_status(status, check_cnp_input_size(layer, input));
   }
   const int32_t weights_bits = param_of(layer, "weights_bits");
+  const bool act_bits_served = !layer.has_activation() || is_one_of(kActBits, param_of(layer, "act_bits"));
   merge_rules(status, {
                           rule_status(layer, weights_bits >= kFnpMinWeightsBits && weights_bits <= kFnpMaxWeightsBits,
                                       kMsgFnpWeightsBits),
-                          rule_status(layer, !layer.has_activation() || is_one_of(kActBits, param_of(layer, "act_bits")),
-                                      kMsgFnpActBits),
+                          rule_status(layer, act_bits_served, kMsgFnpActBits),
                       });
   if (status.success()) merge_mapping_status(status, check_input_memory(*constraints, layer));
   return status;

@@ -36,7 +36,9 @@ uint64_t variable_bytes(const std::vector<VariableSpec>& specs) {
 }  // namespace
 
 LayerImpl::LayerImpl(LayerType type, const LayerParams& params, std::string name)
-    : traits_(traits_of_class(type, params)), params_(complete_params(params, traits_.defaults)), name_(std::move(name)) {}
+    : traits_(traits_of_class(type, params)),
+      params_(complete_params(params, traits_.defaults)),
+      name_(std::move(name)) {}
 
 std::vector<Shape> LayerImpl::input_dimensions() const {
   if (built_.inputs.empty()) throw std::runtime_error(msg::kInputSizeNotSet);

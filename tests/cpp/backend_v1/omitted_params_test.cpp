@@ -39,7 +39,9 @@ Outcome check_and_record(LayerType type, const LayerParams::Values& values) {
     const auto layer = ornix::test::add_layer(*model, type, values);
     set_bytes(*layer, "weights", {1});
     Outcome outcome{v1.check(*layer), {}};
-    if (outcome.status == "Success.") outcome.blocks = v2::test::dma_blocks(*record_program_hrc_layer(v1.device, *layer));
+    if (outcome.status == "Success.") {
+      outcome.blocks = v2::test::dma_blocks(*record_program_hrc_layer(v1.device, *layer));
+    }
     return outcome;
   }
   hw::Component cnp = np(hw::Type::CNP1, 3);

@@ -52,7 +52,8 @@ TEST(ParamDefaults, LayersStoreTheirClassDefaultsForTheKeysTheyLeaveOut) {
        with(v1_conv, with(kernel, {{"activation", 1}, {"act_bits", 8}}))},
       {LayerType::Convolutional, with(kernel, {{"act_bits", 2}, {"stride_x", 2}}),
        with(v1_conv, with(kernel, {{"act_bits", 2}, {"stride_x", 2}}))},
-      {LayerType::FullyConnected, {{"units", 3}}, {{"units", 3}, {"weights_bits", 8}, {"activation", 0}, {"act_bits", 0}}},
+      {LayerType::FullyConnected, {{"units", 3}},
+       {{"units", 3}, {"weights_bits", 8}, {"activation", 0}, {"act_bits", 0}}},
       {LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 2}}, with(v2_conv, {{"kernel_size", 3}, {"filters", 2}})},
       {LayerType::InputConv2D, {{"kernel_size", 3}, {"filters", 2}, {"activation", 1}},
        with(v2_conv, {{"kernel_size", 3}, {"filters", 2}, {"activation", 1}, {"act_bits", 8}})},
@@ -81,26 +82,10 @@ TEST(ParamDefaults, LayersStoreTheirClassDefaultsForTheKeysTheyLeaveOut) {
   }
 }
 
-TEST(ParamDefaults, CompletedLayersBuildAsTheyDidWithoutTheKeys) {
-  // 8 x 8 x 1, a 3x3 kernel: Valid and stride 1 give 6 x 6; no pooling; 32-bit potentials
-  // without activation, 8 bits with one; 8-bit weights.
-  auto model = model_with_input(8, 8, 1);
-  const auto plain = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 2}}, "plain");
-  EXPECT_EQ(test::dims(plain->output_dimensions()), (std::vector<uint32_t>{6, 6, 2}));
-  EXPECT_EQ(plain->output_bits(), 32);
-  EXPECT_EQ(plain->variables().get("weights")->type(), TensorType::int8);
-  const auto activated =
-      add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 2}, {"activation", 1}}, "activated");
-  EXPECT_EQ(activated->output_bits(), 8);
-  // A transposed layer doubles the plane: 4 x 4 x 2 -> 8 x 8.
-  const auto up = add_layer(*model, LayerType::Conv2DTranspose, {{"kernel_size", 4}, {"filters", 1}}, "up");
-  EXPECT_EQ(test::dims(up->output_dimensions()), (std::vector<uint32_t>{8, 8, 1}));
-}
-
 TEST(ParamDefaults, MissingKeysNameTheLayer) {
-  const auto fifo_less = make_layer(LayerType::Conv2D, {{"kernel_size", 3}}, "conv");
-  EXPECT_EQ(param_of(*fifo_less, "weights_bits"), 8);
-  EXPECT_THAT([&] { param_of(*fifo_less, "fifo_size"); },
+  const auto conv = make_layer(LayerType::Conv2D, {{"kernel_size", 3}}, "conv");
+  EXPECT_EQ(param_of(*conv, "weights_bits"), 8);
+  EXPECT_THAT([&] { param_of(*conv, "fifo_size"); },
               throws_text<std::invalid_argument>("Layer conv: parameter fifo_size is required."));
   auto model = model_with_input(8, 8, 1);
   EXPECT_THAT([&] { add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}}, "conv"); },
