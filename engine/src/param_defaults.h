@@ -49,6 +49,8 @@ constexpr std::array<ParamDefault, N + 1> with_entry(const std::array<ParamDefau
   return joined;
 }
 
+// The activation's output width; a layer without activation has none, and the registers of
+// both generations then take 0.
 inline constexpr ParamDefault kActBitsDefault{"act_bits", kDefaultActBits, kNoActivationBits};
 
 inline constexpr std::array kInputDataDefaults{
