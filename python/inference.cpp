@@ -128,7 +128,12 @@ std::vector<int32_t> labels_from_array(const py::array& labels) {
   if (!numpy.attr("issubdtype")(labels.dtype(), numpy.attr("integer")).cast<bool>()) {
     throw py::type_error(msg::kLabelsNotIntegers);
   }
-  return labels.cast<std::vector<int32_t>>();
+  // An array of more than one dimension or a value outside int32 is no list of labels either.
+  try {
+    return labels.cast<std::vector<int32_t>>();
+  } catch (const py::cast_error&) {
+    throw py::type_error(msg::kLabelsNotIntegers);
+  }
 }
 
 std::vector<int32_t> labels_from_list(const py::list& labels) {

@@ -262,7 +262,8 @@ def test_refused_inputs(model, inputs, text):
     assert model.metrics.names == []
 
 
-@pytest.mark.parametrize("labels", [2.5, float("nan"), 1e10, np.array([1.0]), [1, "a"], [2**31]])
+@pytest.mark.parametrize("labels", [2.5, float("nan"), 1e10, np.array([1.0]), [1, "a"], [2**31],
+                                    np.zeros((1, 2), np.int32), np.array([2**31], np.int64)])
 def test_fit_refuses_labels_that_are_not_integers(labels):
     with pytest.raises(TypeError, match="^fit method expects integers as labels$"):
         fc_model().fit(np.zeros((1, 4, 4, 2), np.uint8), labels)
