@@ -7,6 +7,7 @@
 #include "ornix/layer_params.h"
 #include "ornix/layer_types.h"
 #include "param_aliases.h"
+#include "python_text.h"
 #include "registration.h"
 
 namespace ornix::python {
@@ -102,6 +103,7 @@ void register_layer_params(py::module_& m) {
   register_layer_enums(m);
   py::class_<LayerParams, py::smart_holder>(m, "LayerParams", "Parameters dictionary for layers")
       .def(py::init([](LayerType layer_type, const LayerParams::Values& entries) {
+             for (const auto& entry : entries) check_name_is_text(entry.first, msg::parameter_name_not_text);
              return LayerParams::create(layer_type, entries);
            }),
            py::arg("layer_type"), py::arg("entries"), kInitDoc)

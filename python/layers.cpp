@@ -4,8 +4,10 @@
 
 #include "hardware/component.h"
 #include "hardware/hw_type.h"
+#include "layer_messages.h"
 #include "mapping/layer_mapping.h"
 #include "ornix/layer.h"
+#include "python_text.h"
 #include "registration.h"
 
 namespace ornix::python {
@@ -85,7 +87,10 @@ void register_layer(py::module_& m) {
       .def_property_readonly("skipdma_stores", &skipdma_stores, kComponentsDoc);
 
   layer
-      .def(py::init([](const LayerParams* params, const std::string& name) { return Layer::create(params, name); }),
+      .def(py::init([](const LayerParams* params, const std::string& name) {
+             check_name_is_text(name, msg::layer_name_not_text);
+             return Layer::create(params, name);
+           }),
            py::arg("params"), py::arg("name"))
       .def(
           "is_target_component",

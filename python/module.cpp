@@ -2,6 +2,7 @@
 
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/version.h"
+#include "python_text.h"
 #include "registration.h"
 
 namespace py = pybind11;
@@ -11,6 +12,7 @@ using namespace ornix::python;
 // signatures, and a failure stops the sequence where it happens.
 PYBIND11_MODULE(core, m) {
   ornix::register_hardware_backend();  // models map through this back end from now on
+  register_exception_text();
   m.doc() = "Ornix core library";
   const char* engine_version = ornix::version();
   m.attr("__version__") = engine_version ? py::object(py::str(engine_version)) : py::object(py::none());

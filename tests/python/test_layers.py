@@ -27,6 +27,20 @@ def test_parameter_lookup(entries, key, expected):
             assert read(key) == expected
 
 
+@pytest.mark.parametrize("make, text", [
+    (lambda name: core.Layer(core.LayerParams(core.InputData, {}), name), "The layer name {} is not UTF-8 text."),
+    (lambda name: core.LayerParams(core.Conv2D, {"filters": 1, name: 2}), "The parameter name {} is not UTF-8 text."),
+])
+def test_names_must_decode_as_text(make, text):
+    # Bytes that are UTF-8 are accepted and read back as str.
+    made = make("é".encode())
+    assert made.name == "é" if isinstance(made, core.Layer) else made.get("é") == 2
+    for name in (b"in\xff", b"\xed\xa0\x80", b"\xc0\x80"):  # invalid, a surrogate, an overlong form
+        with pytest.raises(ValueError) as raised:
+            make(name)
+        assert str(raised.value) == text.format(repr(name))
+
+
 def test_composite_names_are_not_parameters_and_copies_are_independent():
     params = core.LayerParams(core.LayerType.Conv2D, KERNEL)
     assert not params.has("kernel_size") and params.has("kernel_width") and dir(params) == sorted(KERNEL)

@@ -36,3 +36,24 @@ def test_ip_version_is_an_integer_enum_without_arithmetic():
         core.IpVersion.v1 + core.IpVersion.v1
     with pytest.raises(TypeError):
         core.IpVersion.v1 < core.IpVersion.v2
+
+
+def fc_model():
+    model = core.Model()
+    model.add(core.Layer(core.LayerParams(core.InputData, {"input_width": 1, "input_height": 1,
+                                                           "input_channels": 4}), "input"))
+    model.add(core.Layer(core.LayerParams(core.FullyConnected, {"units": 2, "weights_bits": 2}), "fc"))
+    return model
+
+
+# A name given as bytes that are not UTF-8 is quoted in the refusal with escapes, not dropped.
+@pytest.mark.parametrize("call, error, text", [
+    (lambda: fc_model().get_layer(b"f\xffc"), ValueError, r"f\xffc"),
+    (lambda: fc_model().get_layer("fc").variables[b"w\xe9ights"], ValueError, r"w\xe9ights"),
+    (lambda: core.LayerParams(core.Conv2D, {"filters": 2}).get(b"\xc0\x80"), ValueError, r"Key \xc0\x80 not found"),
+    (lambda: fc_model().metrics[b"\xff"], ValueError, r"\xff"),
+])
+def test_refusals_quoting_bytes_that_are_not_text_keep_their_message(call, error, text):
+    with pytest.raises(error) as raised:
+        call()
+    assert text in str(raised.value)
