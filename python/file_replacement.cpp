@@ -39,9 +39,21 @@ mode_t permissions_for(const std::string& target) {
   return 0666 & ~mask;
 }
 
+// Whether `path` names (through its links) something that exists and is not a regular file.
+bool is_special_file(const std::string& path) {
+  struct stat existing {};
+  return ::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode);
+}
+
 }  // namespace
 
-FileReplacement::FileReplacement(const std::string& path) : target_(link_target(path).string()) {
+FileReplacement::FileReplacement(const std::string& path) {
+  if (is_special_file(path)) {
+    in_place_ = true;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    return;
+  }
+  target_ = link_target(path).string();
   if (target_.empty()) return;
   const fs::path target(target_);
   temporary_ = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -69,6 +81,12 @@ bool FileReplacement::write(const char* data, size_t size) {
 }
 
 bool FileReplacement::commit() {
+  if (in_place_) {
+    const int fd = fd_;
+    fd_ = -1;
+    committed_ = ::close(fd) == 0;
+    return committed_;
+  }
   if (::fchmod(fd_, permissions_for(target_)) != 0 || ::fsync(fd_) != 0) return false;
   const int fd = fd_;
   fd_ = -1;

@@ -11,7 +11,8 @@ namespace ornix::python {
 // `path` + ".tmp") is never touched. A symbolic link is followed to the file it names, which
 // is replaced, not the link; the new file keeps the permission bits of the file it replaces,
 // or gets those a newly created file would get. Until commit() succeeds, the destructor
-// removes the temporary file.
+// removes the temporary file. A file that is not a regular one (a device, a pipe) cannot be
+// replaced: it is opened and written as it is, as Python's open() would write it.
 class FileReplacement {
  public:
   explicit FileReplacement(const std::string& path);
@@ -32,6 +33,7 @@ class FileReplacement {
   std::string target_;
   std::string temporary_;
   int fd_ = -1;  // open from creation to commit()
+  bool in_place_ = false;  // writing into the target itself
   bool created_ = false;
   bool committed_ = false;
 };

@@ -1,4 +1,5 @@
 import os
+import stat
 import subprocess
 import sys
 
@@ -150,6 +151,24 @@ def test_save_keeps_the_permission_bits(tmp_path):
         os.umask(umask)
     # A new file gets what the umask leaves of read and write for all.
     assert (kept.stat().st_mode & 0o7777, new.stat().st_mode & 0o7777) == (0o600, 0o644)
+
+
+@pytest.mark.parametrize("save_as", ["pipe", "link"])  # the pipe itself, a symbolic link to it
+def test_save_writes_into_a_pipe_instead_of_replacing_it(tmp_path, save_as):
+    # A device or a pipe cannot be replaced by a regular file: it gets the bytes, as with open().
+    pipe = tmp_path / "pipe"
+    os.mkfifo(pipe)
+    (tmp_path / "link").symlink_to("pipe")
+    model = conv_model()
+    model.save(str(tmp_path / "m.fbz"))
+    reader = os.open(pipe, os.O_RDONLY | os.O_NONBLOCK)  # a reader lets the save open the pipe
+    try:
+        model.save(str(tmp_path / save_as))
+        assert stat.S_ISFIFO(os.lstat(pipe).st_mode) and os.readlink(tmp_path / "link") == "pipe"
+        assert os.read(reader, 1 << 16) == (tmp_path / "m.fbz").read_bytes()
+    finally:
+        os.close(reader)
+    assert sorted(p.name for p in tmp_path.iterdir()) == ["link", "m.fbz", "pipe"]
 
 
 def test_save_refuses_a_path_holding_a_nul_character(tmp_path):
