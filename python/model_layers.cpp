@@ -70,7 +70,14 @@ std::unique_ptr<Model> model_from_layers(const std::vector<std::shared_ptr<Layer
   for (const auto& layer : layers) {
     if (!layer) throw std::runtime_error(msg::kInvalidLayer);
   }
-  if (!layers.front()->is_input()) model->add(input_layer_for(*layers.front()));
+  if (!layers.front()->is_input()) {
+    // A layer that never joined a model has no input geometry to rebuild an input layer from.
+    try {
+      model->add(input_layer_for(*layers.front()));
+    } catch (const std::runtime_error& error) {
+      throw std::runtime_error(msg::cannot_copy_layer(layers.front()->name(), error.what()));
+    }
+  }
   for (size_t i = 0; i < layers.size(); ++i) {
     const Layer& source = *layers[i];
     auto copy = Layer::create(source.params(), source.name());

@@ -26,6 +26,9 @@ inline constexpr const char* kLabelsNot1D = "Labels must be 1-D.";
 inline constexpr const char* kLabelsSize = "Inputs and labels must have the same size.";
 inline constexpr const char* kLabelsNotInt32 = "Labels must be int32.";
 
+inline std::string cannot_copy_layer(const std::string& layer, const std::string& reason) {
+  return "Cannot copy layer '" + layer + "': " + reason;
+}
 inline std::string unable_to_save(const std::string& path) { return "Unable to open file for saving model: " + path; }
 inline std::string save_failed(const std::string& path) { return "Unable to write the model file: " + path; }
 

@@ -189,9 +189,15 @@ def test_model_from_layers_copies_them():
     assert tail.get_layer(1) is not source.get_layer(1)
 
 
-def test_none_in_the_layer_list():
-    with pytest.raises(RuntimeError, match="^Invalid layer received$"):
-        core.Model([conv_model().get_layer(0), None])
+@pytest.mark.parametrize("layers, text", [
+    (lambda: [conv_model().get_layer(0), None], "Invalid layer received"),
+    # A first layer outside any model has no input geometry for the input layer to add.
+    (lambda: [layer(core.Conv2D, CONV, "free")], "Cannot copy layer 'free': Cannot get input size before it is set."),
+])
+def test_layer_lists_that_cannot_be_copied(layers, text):
+    with pytest.raises(RuntimeError) as raised:
+        core.Model(layers())
+    assert str(raised.value) == text
 
 
 @pytest.mark.parametrize("model, count, error, text", [
