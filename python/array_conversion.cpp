@@ -10,9 +10,20 @@ namespace ornix::python {
 
 namespace {
 
+// A view (a broadcast array) can describe far more elements than its memory holds: an array is
+// measured before NumPy's cast copies it.
+void check_element_count(const py::handle& source) {
+  if (!py::isinstance<py::array>(source)) return;
+  const py::ssize_t count = py::reinterpret_borrow<py::array>(source).size();
+  if (static_cast<uint64_t>(count) > Shape::kMaxElements) {
+    throw std::invalid_argument(msg::array_too_large(count, Shape::kMaxElements));
+  }
+}
+
 template <typename T>
 std::shared_ptr<Dense> dense_from_array(const py::handle& source, TensorType type) {
   if (!source) throw std::invalid_argument(msg::kInvalidSourceArray);
+  check_element_count(source);
   // No copy when the source already is a row-major array of T; ensure() clears NumPy's error.
   const auto array = py::array_t<T, py::array::c_style | py::array::forcecast>::ensure(source);
   if (!array) throw std::invalid_argument(msg::kInvalidSourceArray);

@@ -15,6 +15,12 @@ inline std::string dense_dimension_count(long count) {
   return "Cannot instantiate a Dense with " + std::to_string(count) + " dimensions (min 1, max 4).\n";
 }
 
+// An array that describes more elements than a tensor holds (Shape::kMaxElements).
+inline std::string array_too_large(long long count, unsigned long long limit) {
+  return "An array of " + std::to_string(count) + " elements cannot become a tensor (at most " +
+         std::to_string(limit) + " elements).";
+}
+
 inline std::string unconvertible_tensor(const char* type_name) {
   return std::string("Unable to convert a tensor of type ") + type_name + "\n";
 }

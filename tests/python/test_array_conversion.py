@@ -31,6 +31,34 @@ def test_arrays_refused_as_tensors(shape, error, message):
     assert str(raised.value) == message
 
 
+def view_of(shape, dtype):
+    """An array of `shape` that takes no memory: one element seen everywhere."""
+    return np.broadcast_to(np.zeros(1, dtype), shape)
+
+
+def fc_model():
+    model = core.Model()
+    model.add(core.Layer(core.LayerParams(core.InputData, {"input_width": 4, "input_height": 4, "input_channels": 2}),
+                         "input"))
+    model.add(core.Layer(core.LayerParams(core.FullyConnected, {"units": 3, "weights_bits": 4}), "fc"))
+    return model
+
+
+HUGE = (1 << 21, 1 << 20)  # 2^41 elements: terabytes once copied
+
+
+# Each is refused before NumPy copies the view, whatever the element type it is cast to.
+@pytest.mark.parametrize("call", [
+    lambda: core.evaluate_bitwidth(view_of(HUGE, np.int8)),
+    lambda: fc_model().forward(view_of(HUGE + (1, 1), np.uint8)),
+    lambda: fc_model().get_layer("fc").variables.__setitem__("weights", view_of(HUGE, np.int8)),
+])
+def test_views_larger_than_a_tensor_are_refused_before_any_copy(call):
+    with pytest.raises(ValueError, match=r"^An array of 2199023255552 elements cannot become a tensor "
+                                         r"\(at most 4294967295 elements\)\.$"):
+        call()
+
+
 @pytest.mark.parametrize("labels, expected", [
     (np.array([0, 4], np.uint64), [0, 4]), (np.array([[-128, 127]], np.int8), [-128, 127]),
     (np.array([2**31], np.int64), RuntimeError),  # the cast to int32 fails
