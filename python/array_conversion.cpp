@@ -10,20 +10,10 @@ namespace ornix::python {
 
 namespace {
 
-// A view (a broadcast array) can describe far more elements than its memory holds: an array is
-// measured before NumPy's cast copies it.
-void check_element_count(const py::handle& source) {
-  if (!py::isinstance<py::array>(source)) return;
-  const py::ssize_t count = py::reinterpret_borrow<py::array>(source).size();
-  if (static_cast<uint64_t>(count) > Shape::kMaxElements) {
-    throw std::invalid_argument(msg::array_too_large(count, Shape::kMaxElements));
-  }
-}
-
 template <typename T>
 std::shared_ptr<Dense> dense_from_array(const py::handle& source, TensorType type) {
   if (!source) throw std::invalid_argument(msg::kInvalidSourceArray);
-  check_element_count(source);
+  if (py::isinstance<py::array>(source)) check_element_count(py::reinterpret_borrow<py::array>(source));
   // No copy when the source already is a row-major array of T; ensure() clears NumPy's error.
   const auto array = py::array_t<T, py::array::c_style | py::array::forcecast>::ensure(source);
   if (!array) throw std::invalid_argument(msg::kInvalidSourceArray);
@@ -60,6 +50,13 @@ const StorageConversion kInt16{"int16", dense_from_int16_array};
 const StorageConversion kInt8{"int8", dense_from_int8_array};
 
 }  // namespace
+
+void check_element_count(const py::array& array) {
+  const py::ssize_t count = array.size();
+  if (static_cast<uint64_t>(count) > Shape::kMaxElements) {
+    throw std::invalid_argument(msg::array_too_large(count, Shape::kMaxElements));
+  }
+}
 
 std::shared_ptr<Dense> dense_from_int32_array(const py::handle& array, TensorType type) {
   return dense_from_array<int32_t>(array, type);
@@ -126,6 +123,7 @@ std::vector<int32_t> labels_to_int_vector(const py::array& labels) {
   bool integers = false;
   for (const char* name : kIntegerDtypes) integers = integers || dtype.equal(py::dtype(name));
   if (!integers) throw std::invalid_argument(msg::kLabelsNotIntegers);
+  check_element_count(labels);
   std::vector<int32_t> values;
   values.reserve(static_cast<size_t>(labels.size()));
   for (const py::handle value : py::list(labels.attr("ravel")().attr("tolist")())) {

@@ -16,6 +16,11 @@ namespace ornix::python {
 
 namespace py = pybind11;
 
+// Refuses (std::invalid_argument) an array of more elements than a tensor holds. A view (a
+// broadcast array) can describe far more elements than its memory: arrays are measured before
+// NumPy's cast or a loop over their elements copies them.
+void check_element_count(const py::array& array);
+
 // A new row-major (layout 0) Dense of `type` holding `array` cast to the function's element
 // (NumPy's unsafe cast; any object NumPy turns into an array is accepted). `type` must be
 // stored in that element: callers pass the element's own type, or a narrower type of the same
@@ -41,8 +46,9 @@ const StorageConversion* storage_conversion(TensorType type);
 // being the tensor's (k, j, i). std::runtime_error for a tensor of an unknown type.
 py::array tensor_to_numpy(const std::shared_ptr<const Tensor>& tensor);
 
-// Integer labels (int8 ... uint64) as 32-bit labels. std::invalid_argument for another dtype;
-// a value outside the int32 range fails the cast (py::cast_error).
+// Integer labels (int8 ... uint64) as 32-bit labels. std::invalid_argument for another dtype and
+// for more labels than a tensor holds; a value outside the int32 range fails the cast
+// (py::cast_error).
 std::vector<int32_t> labels_to_int_vector(const py::array& labels);
 
 }  // namespace ornix::python

@@ -128,6 +128,7 @@ std::vector<int32_t> labels_from_array(const py::array& labels) {
   if (!numpy.attr("issubdtype")(labels.dtype(), numpy.attr("integer")).cast<bool>()) {
     throw py::type_error(msg::kLabelsNotIntegers);
   }
+  check_element_count(labels);
   // An array of more than one dimension or a value outside int32 is no list of labels either.
   try {
     return labels.cast<std::vector<int32_t>>();

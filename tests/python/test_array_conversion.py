@@ -52,6 +52,8 @@ HUGE = (1 << 21, 1 << 20)  # 2^41 elements: terabytes once copied
     lambda: core.evaluate_bitwidth(view_of(HUGE, np.int8)),
     lambda: fc_model().forward(view_of(HUGE + (1, 1), np.uint8)),
     lambda: fc_model().get_layer("fc").variables.__setitem__("weights", view_of(HUGE, np.int8)),
+    lambda: _testing.labels_to_int_vector(view_of(HUGE, np.int64)),
+    lambda: fc_model().fit(np.zeros((1, 4, 4, 2), np.uint8), view_of(HUGE, np.int64)),
 ])
 def test_views_larger_than_a_tensor_are_refused_before_any_copy(call):
     with pytest.raises(ValueError, match=r"^An array of 2199023255552 elements cannot become a tensor "
