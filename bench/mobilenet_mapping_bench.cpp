@@ -2,9 +2,11 @@
 // Conv2D of 32 filters, 13 pairs of 3x3 DepthwiseConv2D and 1x1 Conv2D up to 1024 filters with
 // global average pooling on the last, then a Dense1D of 1000 units; 4-bit weights and outputs)
 // mapped and serialized on a virtual IP v2 device of 8 x 4 nodes with 4 CNPs each and one NP that serves as FNP2 or FNP3.
-// Prints milliseconds per model (median of a few runs) and program bytes, then the CNP weight
-// packers' throughput in MB/s of packed words beside a memcpy of the same bytes, measured in the
-// same run: the ratio is the figure that holds across machines.
+// Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
+// mapping allocated per program byte (every buffer a program byte is written or copied into is
+// allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
+// little), then the CNP weight packers' throughput in MB/s of packed words beside a memcpy of
+// the same bytes, measured in the same run: the ratio is the figure that holds across machines.
 //
 // Build and run (not part of the tests):
 //   cmake -S . -B build-bench -G Ninja -DORNIX_PYTHON=OFF -DCMAKE_BUILD_TYPE=Release
@@ -14,10 +16,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,6 +31,9 @@
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/device.h"
 #include "ornix/model.h"
+
+// Heap bytes allocated so far by the whole program (operator new below).
+size_t g_allocated_bytes = 0;
 
 namespace {
 
@@ -110,9 +117,11 @@ double ms_since(Clock::time_point start) {
 void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t width) {
   std::vector<double> times;
   size_t bytes = 0;
+  size_t allocated = 0;
   std::string error;
   for (int run = 0; run < kRuns; ++run) {
     auto model = mobilenet(size, width);
+    const size_t allocated_before = g_allocated_bytes;
     const auto start = Clock::now();
     try {
       model->map(device, true, nullptr);
@@ -122,9 +131,11 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
       error = failure.what();
     }
     times.push_back(ms_since(start));
+    allocated = g_allocated_bytes - allocated_before;
   }
   const std::string name = "MobileNet " + std::to_string(size) + " x" + std::to_string(width / 4.0).substr(0, 4);
-  std::printf("%-24s %10.2f %12zu %s\n", name.c_str(), median(times), bytes, error.empty() ? "mapped" : error.c_str());
+  std::printf("%-24s %10.2f %12zu %14.2f %s\n", name.c_str(), median(times), bytes,
+              bytes == 0 ? 0.0 : static_cast<double>(allocated) / bytes, error.empty() ? "mapped" : error.c_str());
 }
 
 std::shared_ptr<Dense> random_weights(uint32_t kernel, uint32_t channels, uint32_t filters, int lo, int hi) {
@@ -165,10 +176,22 @@ void time_packer(const char* name, const std::function<std::vector<uint32_t>()>&
 
 }  // namespace
 
+void* operator new(size_t size) {
+  g_allocated_bytes += size;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+// GCC takes the free below for one of memory from the operator new it replaces.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
+void operator delete(void* memory, size_t) noexcept { ::operator delete(memory); }
+
 int main() {
   register_hardware_backend();
   const auto device = std::make_shared<VirtualV2Device>();
-  std::printf("%-24s %10s %12s %s\n", "model", "ms", "bytes", "result");
+  std::printf("%-24s %10s %12s %14s %s\n", "model", "ms", "bytes", "alloc/byte", "result");
   time_model(device, 96, 2);
   time_model(device, 160, 3);
   time_model(device, 224, 4);

@@ -90,7 +90,7 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
                       facts.output_bits, facts.activation, facts.input_param_1, facts.input_param_0,
                       scaling.thresholds, scaling.scales, static_cast<uint8_t>(descriptors_per_pass), &program_,
                       passes_);
-  auto sequence = std::make_shared<HardwareSequence>(device_, constraints_, layers_, passes_, program_);
+  auto sequence = std::make_shared<HardwareSequence>(device_, constraints_, layers_, passes_, std::move(program_));
   clear();
   return {MappingStatus(StatusCode::Success, ""), std::move(sequence)};
 }
@@ -135,7 +135,7 @@ uint64_t HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer,
 void HardwareSequenceBuilder::clear() {
   layers_.clear();
   passes_.clear();
-  program_.clear();
+  program_ = ProgramBytes();
 }
 
 }  // namespace ornix

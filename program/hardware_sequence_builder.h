@@ -17,6 +17,7 @@
 #include "ornix/sequence.h"
 #include "program/hardware_pass.h"
 #include "program/hardware_sequence.h"
+#include "program/program_bytes.h"
 
 namespace ornix {
 
@@ -92,7 +93,7 @@ class HardwareSequenceBuilder {
   const LayerRecorder& layer_recorder_;
   Layers layers_;
   std::vector<std::shared_ptr<Sequence::Pass>> passes_;
-  std::vector<uint8_t> program_;
+  ProgramBytes program_;
   std::optional<PendingMerge> pending_;
 };
 

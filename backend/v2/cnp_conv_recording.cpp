@@ -1,6 +1,8 @@
 #include "backend/v2/cnp_conv_recording.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 
@@ -49,12 +51,19 @@ class NpPayloads {
   void record(program::Record& record, const hw::Ident& ident, const NpAllocation& share) const {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
+    // Weights are packed straight into the track.
     if (depthwise_) {
-      const Words weights = format_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_);
-      record.add_np_track(ident, dwc_dma_target(weights_->shape()[0], weights_bits_), 0, weights);
+      const size_t words = depthwise_conv_cnp_weight_words(*weights_, first, count, weights_bits_);
+      record.add_np_track(ident, dwc_dma_target(weights_->shape()[0], weights_bits_), 0, words,
+                          [&](std::span<uint32_t> payload) {
+                            pack_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_, payload);
+                          });
       record.add_np_track(ident, dma::Target::InputShifts, 0, format_input_shift(own_input_shift(), first, count));
     } else {
-      record.add_np_track(ident, conv_target_, 0, format_conv2d_cnp_weights(*weights_, first, count, weights_bits_));
+      record.add_np_track(ident, conv_target_, 0, conv2d_cnp_weight_words(*weights_, first, count, weights_bits_),
+                          [&](std::span<uint32_t> payload) {
+                            pack_conv2d_cnp_weights(*weights_, first, count, weights_bits_, payload);
+                          });
       record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
     }
     record.add_np_track(ident, dma::Target::ChannelVariables, 0, variables_.format(first, count));

@@ -74,16 +74,34 @@ bool ends_hundred_bit_word(uint32_t kernel, uint32_t slot) {
   return kernel == kSplitKernel && ((slot + 1) % kConv7x7FiltersPerWord4bit == 0 || slot + 1 == kFilterBlock);
 }
 
+constexpr uint32_t kNibbleMask = 0xF;
+
+// The low nibbles of `kernel` weights `stride` apart, the first in bits 0-3.
+uint32_t row_low_nibbles(const int8_t* weights, size_t stride, uint32_t kernel) {
+  uint32_t nibbles = 0;
+  for (uint32_t column = 0; column < kernel; ++column) {
+    nibbles |= (low_nibble(weights[column * stride]) & kNibbleMask) << (column * kNibbleBits);
+  }
+  return nibbles;
+}
+
 }  // namespace
 
-std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+size_t conv2d_4bit_weight_words(const Dense& weights, uint32_t first, uint32_t count) {
+  const CnpWeightsView view(weights, first, count);
+  conv2d_half_bits(view.kernel());
+  return conv2d_cnp_formatted_4bit_weight_32b_size(view.kernel(), count, view.channels());
+}
+
+void pack_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t count, std::span<uint32_t> words) {
   // Per channel, nibbles in 48/50-bit halves: K 1 one per filter; else 8-slot blocks, row by row, K per slot.
   const CnpWeightsView view(weights, first, count);
   const uint32_t kernel = view.kernel();
-  CnpWeightStream stream(conv2d_cnp_formatted_4bit_weight_32b_size(kernel, count, view.channels()),
-                         conv2d_half_bits(kernel));
+  CnpWeightStream stream(words, conv2d_half_bits(kernel));
   const size_t channel_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, count)} * kFourWordForm;
   const size_t block_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, kFilterBlock)} * kFourWordForm;
+  const size_t column_stride = view.stride(0);
+  const uint32_t slot_bits = kernel * kNibbleBits;
 
   for (uint32_t channel = 0; channel < view.channels(); ++channel) {
     if (kernel == 1) {
@@ -96,34 +114,56 @@ std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t 
       for (uint32_t row = 0; row < kernel; ++row) {
         for (uint32_t slot = 0; slot < kFilterBlock; ++slot) {
           const uint32_t filter = start + slot;
-          for (uint32_t column = 0; column < kernel; ++column) {
-            stream.put(filter < count ? low_nibble(view.at(column, row, channel, filter)) : 0, kNibbleBits);
-          }
+          stream.put(filter < count ? row_low_nibbles(view.find(0, row, channel, filter), column_stride, kernel) : 0,
+                     slot_bits);
           if (ends_hundred_bit_word(kernel, slot)) stream.next_word();
         }
       }
     }
   }
-  return std::move(stream).take();
+  stream.finish();
 }
 
-std::vector<uint32_t> format_depthwise_conv_cnp_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+size_t depthwise_conv_cnp_4bit_weight_words(const Dense& weights, uint32_t first, uint32_t count) {
+  const CnpWeightsView view(weights, first, count);
+  return size_t{depthwise_channel_words(view.kernel())} * count;
+}
+
+void pack_depthwise_conv_cnp_4bit_weights(const Dense& weights, uint32_t first, uint32_t count,
+                                          std::span<uint32_t> words) {
   // Nibbles in 50-bit halves: each kernel row whole inside one half, each channel opening a new half.
   const CnpWeightsView view(weights, first, count);
   const uint32_t kernel = view.kernel();
-  CnpWeightStream stream(size_t{depthwise_channel_words(kernel)} * count);
+  depthwise_channel_words(kernel);
+  CnpWeightStream stream(words);
   const uint32_t row_bits = kernel * kNibbleBits;
+  const size_t column_stride = view.stride(0);
 
   for (uint32_t index = 0; index < count; ++index) {
     for (uint32_t row = 0; row < kernel; ++row) {
       if (stream.bit() + row_bits > kCnpHalfBits) stream.next_half();
+      const int8_t* weights_row = view.find(0, row, 0, index);
+      uint32_t nibbles = 0;
       for (uint32_t column = 0; column < kernel; ++column) {
-        stream.put(int32_to_intN<kNibbleBits>(view.at(column, row, 0, index)), kNibbleBits);
+        nibbles |= int32_to_intN<kNibbleBits>(weights_row[column * column_stride]) << (column * kNibbleBits);
       }
+      stream.put(nibbles, row_bits);
     }
     if (stream.bit() + kernel * row_bits > kCnpHalfBits) stream.next_half();
   }
-  return std::move(stream).take();
+  stream.finish();
+}
+
+std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+  std::vector<uint32_t> words(conv2d_4bit_weight_words(weights, first, count));
+  pack_conv2d_4bit_weights(weights, first, count, words);
+  return words;
+}
+
+std::vector<uint32_t> format_depthwise_conv_cnp_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
+  std::vector<uint32_t> words(depthwise_conv_cnp_4bit_weight_words(weights, first, count));
+  pack_depthwise_conv_cnp_4bit_weights(weights, first, count, words);
+  return words;
 }
 
 }  // namespace ornix::v2

@@ -1,31 +1,35 @@
 #pragma once
 
-// The one place CNP weight packers write bits: a zero-filled vector of transfer words with a
-// byte writer for the three-word form and a bit cursor for the four-word form. The cursor
+// The one place CNP weight packers write bits: zero-filled transfer words (borrowed) with a
+// byte window for the three-word form and a bit cursor for the four-word form. The cursor
 // gathers the bits of its half in a 64-bit accumulator and writes the half's two words when it
 // leaves the half, so packing costs a few operations per value, not per bit.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
-#include <vector>
 
 #include "backend/v2/cnp_weight_layout.h"
 #include "backend/v2/weight_format_messages.h"
 
 namespace ornix::v2 {
 
-// A write past the last word throws std::out_of_range, at the latest when the words are taken.
+// A write past the last word throws std::out_of_range, at the latest when the stream finishes.
 class CnpWeightStream {
  public:
-  // `words` zero transfer words. The cursor uses bits 0 .. half_bits - 1 of each 50-bit half
-  // (48 or 50) and starts at bit 0 of word 0.
-  explicit CnpWeightStream(size_t words, uint32_t half_bits = kCnpHalfBits)
-      : words_(words, 0), half_bits_(half_bits) {}
+  // Writes into `words` (zero-filled, borrowed). The cursor uses bits 0 .. half_bits - 1 of
+  // each 50-bit half (48 or 50) and starts at bit 0 of word 0.
+  explicit CnpWeightStream(std::span<uint32_t> words, uint32_t half_bits = kCnpHalfBits)
+      : words_(words), half_bits_(half_bits) {}
 
-  // Three-word form: byte `offset` of the stream, byte 0 being bits 0-7 of word 0.
-  void put_byte(size_t offset, uint8_t value) {
-    words_.at(offset / sizeof(uint32_t)) |= uint32_t{value} << (offset % sizeof(uint32_t) * kByteBits);
+  // Three-word form: bytes `offset` .. offset + count - 1 of the stream, byte 0 being bits 0-7
+  // of word 0, to write directly. The range is checked here, once.
+  uint8_t* bytes(size_t offset, size_t count) {
+    static_assert(std::endian::native == std::endian::little, "stream bytes are the words' little-endian bytes");
+    if (offset + count > words_.size() * sizeof(uint32_t)) throw std::out_of_range(kMsgWeightStreamEnd);
+    return reinterpret_cast<uint8_t*>(words_.data()) + offset;
   }
 
   // Four-word form. Half h is transfer words 2h (half bits 0-31) and 2h + 1 (half bits 32-49 in
@@ -70,11 +74,8 @@ class CnpWeightStream {
   }
   uint32_t bit() const { return bit_; }  // cursor position inside its half
 
-  // The words written; the stream is left empty.
-  std::vector<uint32_t> take() && {
-    flush();
-    return std::move(words_);
-  }
+  // Writes what the cursor still holds; the stream's words are then complete.
+  void finish() { flush(); }
 
  private:
   static uint64_t low_bits(uint32_t width) { return (uint64_t{1} << width) - 1; }
@@ -92,7 +93,7 @@ class CnpWeightStream {
     dirty_ = false;
   }
 
-  std::vector<uint32_t> words_;
+  std::span<uint32_t> words_;
   uint32_t half_bits_;
   size_t half_ = 0;
   uint32_t bit_ = 0;

@@ -30,6 +30,7 @@ class CnpWeightsView {
   const int8_t* find(uint32_t column, uint32_t row, uint32_t channel, uint32_t index) const {
     return &data_[column * strides_[0] + row * strides_[1] + channel * strides_[2] + (first_ + index) * strides_[3]];
   }
+  size_t stride(size_t index) const { return strides_[index]; }  // elements between neighbours along `index`
   // Whether the filters (index 3) of one kernel position lie side by side in memory.
   bool filters_contiguous() const { return strides_[3] == 1; }
 
