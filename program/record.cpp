@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <stdexcept>
+#include <utility>
 
 #include "program/limits.h"
 #include "program/messages.h"
@@ -23,7 +24,7 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 }
 
 bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
-                     const PayloadWriter& write, bool allow_xl) {
+                     const PayloadWriter& write, bool allow_xl, size_t words_after) {
   // Sizes in 64 bits: a payload too large for the track must not wrap into a small one.
   const uint64_t n = payload_words;
   const bool xl = n > UINT32_MAX || dma::config_block_size_needs_xl(static_cast<uint32_t>(n));
@@ -35,7 +36,7 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 
   // One allocation for the block, growing geometrically so that many small blocks stay cheap.
   const std::size_t end = start + dma::kHeaderWords + size;
-  if (end > words.capacity()) words.reserve(std::max(end, 2 * words.capacity()));
+  if (end > words.capacity()) words.reserve(std::max(end + words_after, 2 * words.capacity()));
   words.resize(end, 0);
   try {
     dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
@@ -53,16 +54,16 @@ void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t a
 }
 
 void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
-                          const PayloadWriter& write) {
+                          const PayloadWriter& write, size_t words_after) {
   if (tracks.empty()) tracks.emplace_back();
-  if (tracks.back().append(ident, target, address, payload_words, write, false)) return;
+  if (tracks.back().append(ident, target, address, payload_words, write, false, words_after)) return;
   tracks.emplace_back();
-  if (tracks.back().append(ident, target, address, payload_words, write, true)) return;
+  if (tracks.back().append(ident, target, address, payload_words, write, true, words_after)) return;
   throw std::runtime_error(kMsgNpProgramError);
 }
 
-void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
-  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, words});
+void Record::add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words) {
+  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, std::move(words)});
 }
 
 std::unique_ptr<Record> new_record(const HwVersion& version) { return std::make_unique<Record>(version); }
