@@ -19,21 +19,18 @@ struct KernelBits {
   uint64_t negative = 0;
 };
 
-// The kernel bits of every filter of the range for one channel; filters innermost, which the
-// reversed layout keeps contiguous.
-void gather_kernel_bits(const KernelView& view, uint32_t channel, uint32_t first_filter,
-                        std::vector<KernelBits>* bits) {
-  for (KernelBits& filter : *bits) filter = {};
-  for (uint32_t row = 0; row < view.kernel; ++row) {
-    for (uint32_t column = 0; column < view.kernel; ++column) {
-      const uint64_t bit = uint64_t{1} << (row * view.kernel + column);
-      for (uint32_t j = 0; j < bits->size(); ++j) {
-        const int8_t value = view.at(first_filter + j, channel, row, column);
-        if (value == 1) (*bits)[j].positive |= bit;
-        if (value == -1) (*bits)[j].negative |= bit;
-      }
+// The kernel bits of one filter of one channel, without a branch per weight (the values of a
+// kernel follow no pattern a branch predictor could learn).
+KernelBits kernel_bits(const KernelView& view, uint32_t filter, uint32_t channel) {
+  KernelBits bits;
+  for (uint32_t row = 0, bit = 0; row < view.kernel; ++row) {
+    for (uint32_t column = 0; column < view.kernel; ++column, ++bit) {
+      const int8_t value = view.at(filter, channel, row, column);
+      bits.positive |= uint64_t{value == 1} << bit;
+      bits.negative |= uint64_t{value == -1} << bit;
     }
   }
+  return bits;
 }
 
 }  // namespace
@@ -52,11 +49,10 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
   const uint32_t limit = k == 1 ? kSlotPayloadBits48 : kWeightWordBits;
 
   std::vector<uint32_t> words(static_cast<size_t>(block_words) * view.channels, 0);
-  std::vector<KernelBits> bits(filters);
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
-    gather_kernel_bits(view, channel, first_filter, &bits);
     SlotWriter writer(&words, static_cast<size_t>(channel) * block_words / kSlotWords);
-    for (const KernelBits& filter : bits) {
+    for (uint32_t j = 0; j < filters; ++j) {
+      const KernelBits filter = kernel_bits(view, first_filter + j, channel);
       writer.put_wrapped(filter.positive, group_bits, limit);
       if (negatives) writer.put_wrapped(filter.negative, group_bits, limit);
     }

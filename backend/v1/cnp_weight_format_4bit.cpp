@@ -40,21 +40,24 @@ void pack_1x1(const KernelView& view, uint32_t channel, uint32_t first_filter, u
 }
 
 // One group of 8 filters: row, then filter, then column; a 7x7 row breaks after every third
-// filter and at its end.
+// filter and at its end. A filter's codes of one row go in at once: they split across two slots
+// exactly where code by code would.
 void pack_group(const KernelView& view, uint32_t channel, uint32_t group_first, uint32_t in_group,
                 SlotWriter* writer) {
   const uint32_t k = view.kernel;
   const uint32_t limit = k == 3 ? kSlotPayloadBits48 : kWeightWordBits;
-  // Codes of the group's filters for one row, filter-major; absent filters keep code 0.
-  uint64_t codes[kFilterGroup][kMaxKernelWidth];
-  for (uint32_t row = 0; row < k; ++row) {
-    for (uint32_t column = 0; column < k; ++column) {
-      for (uint32_t j = 0; j < kFilterGroup; ++j) {
-        codes[j][column] = j < in_group ? code4(view.at(group_first + j, channel, row, column)) : 0;
+  // Per filter of the group, per row, the row's codes, column 0 lowest; absent filters keep 0.
+  uint64_t codes[kFilterGroup][kMaxKernelWidth] = {};
+  for (uint32_t j = 0; j < in_group; ++j) {
+    for (uint32_t row = 0; row < k; ++row) {
+      for (uint32_t column = 0; column < k; ++column) {
+        codes[j][row] |= code4(view.at(group_first + j, channel, row, column)) << (column * kCode4Bits);
       }
     }
+  }
+  for (uint32_t row = 0; row < k; ++row) {
     for (uint32_t j = 0; j < kFilterGroup; ++j) {
-      for (uint32_t column = 0; column < k; ++column) writer->put_wrapped(codes[j][column], kCode4Bits, limit);
+      writer->put_wrapped(codes[j][row], k * kCode4Bits, limit);
       if (k == 7 && j % 3 == 2) writer->close_slot();
     }
     if (k == 7) writer->close_slot();

@@ -23,26 +23,28 @@ size_t block_image_bytes(const Conv2dWeightLayout& layout) {
          (layout.words_per_cnp_word == kThreeWordForm ? kThreeWordForm * sizeof(uint32_t) : kBytesPerFourWordGroup);
 }
 
-// Filters start .. end - 1 of one channel into the block image: kernel row y from byte
-// y * row_stride, K bytes a filter, `skip` bytes left empty after every `group` bytes. Each
-// filter's K bytes are checked against the image once.
-void put_block(const CnpWeightsView& view, const Conv2dWeightLayout& layout, uint32_t channel, uint32_t start,
-               uint32_t end, uint8_t* image, size_t image_bytes) {
-  const uint32_t kernel = view.kernel();
-  const size_t column_stride = view.stride(0);
+// Filters start .. start + n - 1 of a gathered channel into the block image: kernel row y from
+// byte y * row_stride, K bytes a filter, `skip` bytes left empty after every `group` bytes.
+// Each run of bytes is checked against the image once.
+void put_block(const ChannelWeights& codes, uint32_t start, uint32_t n, const Conv2dWeightLayout& layout,
+               uint32_t kernel, uint8_t* image, size_t image_bytes) {
   for (uint32_t row = 0; row < kernel; ++row) {
+    const int8_t* row_codes = codes.at(row, start);
     size_t offset = size_t{row} * layout.row_stride;
+    if (layout.group == 0) {
+      if (offset + size_t{n} * kernel > image_bytes) throw std::out_of_range(kMsgWeightStreamEnd);
+      std::memcpy(image + offset, row_codes, size_t{n} * kernel);
+      continue;
+    }
     uint32_t since_gap = 0;
-    for (uint32_t filter = start; filter < end; ++filter) {
+    for (uint32_t slot = 0; slot < n; ++slot) {
       if (offset + kernel > image_bytes) throw std::out_of_range(kMsgWeightStreamEnd);
-      const int8_t* weights = view.find(0, row, channel, filter);
-      uint8_t* out = image + offset;
       for (uint32_t column = 0; column < kernel; ++column) {
-        out[column] = static_cast<uint8_t>(weights[column * column_stride]);
+        image[offset + column] = static_cast<uint8_t>(row_codes[size_t{slot} * kernel + column]);
       }
       offset += kernel;
       since_gap += kernel;
-      if (layout.group > 0 && since_gap >= layout.group) {
+      if (since_gap >= layout.group) {
         offset += layout.skip;
         since_gap = 0;
       }
@@ -87,19 +89,21 @@ void pack_conv2d_cnp_weights(const Dense& weights, uint32_t first, uint32_t coun
   const size_t image_bytes = block_image_bytes(layout);
   const bool four_words = layout.words_per_cnp_word == kFourWordForm;
   std::vector<uint8_t> image(four_words ? image_bytes : 0);
+  ChannelWeights codes(view, count, count);
   CnpWeightStream stream(words);
 
   for (uint32_t channel = 0; channel < view.channels(); ++channel) {
+    codes.load(channel);
     size_t block_word = channel * channel_words;
     for (uint32_t start = 0; start < count; start += layout.filters_per_block) {
       const uint32_t end = std::min(count, start + layout.filters_per_block);
       uint8_t* block = stream.bytes(block_word * sizeof(uint32_t), size_t{layout.words_per_block} * sizeof(uint32_t));
       if (four_words) {
         std::fill(image.begin(), image.end(), 0);
-        put_block(view, layout, channel, start, end, image.data(), image_bytes);
+        put_block(codes, start, end - start, layout, kernel, image.data(), image_bytes);
         put_four_word_form(image.data(), layout.words_per_block / kFourWordForm, reinterpret_cast<uint32_t*>(block));
       } else {
-        put_block(view, layout, channel, start, end, block, image_bytes);
+        put_block(codes, start, end - start, layout, kernel, block, image_bytes);
       }
       block_word += layout.words_per_block;
     }
@@ -119,19 +123,21 @@ void pack_depthwise_conv_cnp_weights(const Dense& weights, uint32_t first, uint3
   const CnpWeightsView view(weights, first, count);
   const uint32_t kernel = view.kernel();
   const DepthwiseWeightLayout& layout = cnp_weight_format::depthwise(kernel);
-  const size_t column_stride = view.stride(0);
   // Bytes from a channel's first weight to just past its last.
   const size_t row_span = size_t{kernel} + layout.skip + layout.row_padding;
   const size_t channel_bytes = (kernel - 1) * row_span + kernel + (layout.run < kernel ? layout.skip : 0);
   CnpWeightStream stream(words);
 
-  for (uint32_t index = 0; index < count; ++index) {
-    uint8_t* channel = stream.bytes(size_t{index} * layout.channel_stride, channel_bytes);
+  // A tile of channels at a time, each kernel position to all of them, read along the channels.
+  for (uint32_t tile = 0; tile < count; tile += kChannelTile) {
+    const uint32_t n = std::min(kChannelTile, count - tile);
+    uint8_t* out = stream.bytes(size_t{tile} * layout.channel_stride, (n - 1) * layout.channel_stride + channel_bytes);
     for (uint32_t row = 0; row < kernel; ++row) {
-      const int8_t* weights_row = view.find(0, row, 0, index);
-      uint8_t* out = channel + row * row_span;
       for (uint32_t column = 0; column < kernel; ++column) {
-        out[column + (column < layout.run ? 0 : layout.skip)] = static_cast<uint8_t>(weights_row[column * column_stride]);
+        uint8_t* position = out + row * row_span + column + (column < layout.run ? 0 : layout.skip);
+        view.for_each_filter(column, row, 0, tile, n, [&](size_t t, int8_t weight) {
+          position[t * layout.channel_stride] = static_cast<uint8_t>(weight);
+        });
       }
     }
   }

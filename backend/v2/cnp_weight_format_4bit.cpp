@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <iterator>
+#include <vector>
 #include <stdexcept>
 
 #include "backend/v2/cnp_weight_format.h"  // the 4-bit packers
@@ -74,15 +77,45 @@ bool ends_hundred_bit_word(uint32_t kernel, uint32_t slot) {
   return kernel == kSplitKernel && ((slot + 1) % kConv7x7FiltersPerWord4bit == 0 || slot + 1 == kFilterBlock);
 }
 
-constexpr uint32_t kNibbleMask = 0xF;
+// The low nibbles of `n` consecutive gathered weights (up to eight past them may be read), the
+// first in the lowest bits, eight at a time.
+void put_low_nibbles(CnpWeightStream& stream, const int8_t* codes, uint32_t n) {
+  constexpr uint32_t kGathered = 8;
+  for (; n >= kGathered; n -= kGathered, codes += kGathered) stream.put(eight_low_nibbles(codes), kGathered * kNibbleBits);
+  if (n > 0) stream.put(eight_low_nibbles(codes), n * kNibbleBits);
+}
 
-// The low nibbles of `kernel` weights `stride` apart, the first in bits 0-3.
-uint32_t row_low_nibbles(const int8_t* weights, size_t stride, uint32_t kernel) {
-  uint32_t nibbles = 0;
-  for (uint32_t column = 0; column < kernel; ++column) {
-    nibbles |= (low_nibble(weights[column * stride]) & kNibbleMask) << (column * kNibbleBits);
+constexpr uint32_t kNibbleMask = 0xF;
+constexpr int kNibbleBias = 8;  // -8 .. 7 + 8 = 0 .. 15
+
+// Where each kernel row of a 4-bit depthwise channel goes: its half within the channel and its
+// first bit there. Every channel starts a half of its own, so all channels share the placement.
+struct RowPlace {
+  uint32_t half;
+  uint32_t bit;
+};
+
+std::vector<RowPlace> depthwise_4bit_rows(uint32_t kernel) {
+  const uint32_t row_bits = kernel * kNibbleBits;
+  std::vector<RowPlace> rows;
+  RowPlace at{0, 0};
+  for (uint32_t row = 0; row < kernel; ++row, at.bit += row_bits) {
+    if (at.bit + row_bits > kCnpHalfBits) at = {at.half + 1, 0};
+    rows.push_back(at);
   }
-  return nibbles;
+  return rows;
+}
+
+// Depthwise channels index .. index + n - 1 hold a weight outside 4 signed bits: the first one,
+// in channel, row, column order, panics as int32_to_intN does.
+void refuse_4bit_range(const CnpWeightsView& view, uint32_t index, uint32_t n) {
+  for (uint32_t t = 0; t < n; ++t) {
+    for (uint32_t row = 0; row < view.kernel(); ++row) {
+      for (uint32_t column = 0; column < view.kernel(); ++column) {
+        int32_to_intN<kNibbleBits>(view.at(column, row, 0, index + t));
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -100,23 +133,32 @@ void pack_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t cou
   CnpWeightStream stream(words, conv2d_half_bits(kernel));
   const size_t channel_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, count)} * kFourWordForm;
   const size_t block_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, kFilterBlock)} * kFourWordForm;
-  const size_t column_stride = view.stride(0);
-  const uint32_t slot_bits = kernel * kNibbleBits;
 
-  for (uint32_t channel = 0; channel < view.channels(); ++channel) {
-    if (kernel == 1) {
+  if (kernel == 1) {
+    for (uint32_t channel = 0; channel < view.channels(); ++channel) {
       stream.seek(channel * channel_words);
       put_filter_nibbles(stream, view, channel, count);
-      continue;
     }
+    stream.finish();
+    return;
+  }
+  // Whole blocks of slots: the filter slots past the last filter stay 0.
+  ChannelWeights codes(view, count, (count + kFilterBlock - 1) / kFilterBlock * kFilterBlock);
+  for (uint32_t channel = 0; channel < view.channels(); ++channel) {
+    codes.load(channel);
     for (uint32_t start = 0, block = 0; start < count; start += kFilterBlock, ++block) {
       stream.seek(channel * channel_words + block * block_words);
       for (uint32_t row = 0; row < kernel; ++row) {
+        // The row's filter slots in runs that each end a 100-bit word, or the row.
+        const int8_t* run = codes.at(row, start);
+        uint32_t run_slots = 0;
         for (uint32_t slot = 0; slot < kFilterBlock; ++slot) {
-          const uint32_t filter = start + slot;
-          stream.put(filter < count ? row_low_nibbles(view.find(0, row, channel, filter), column_stride, kernel) : 0,
-                     slot_bits);
+          ++run_slots;
+          if (!ends_hundred_bit_word(kernel, slot) && slot + 1 < kFilterBlock) continue;
+          put_low_nibbles(stream, run, run_slots * kernel);
           if (ends_hundred_bit_word(kernel, slot)) stream.next_word();
+          run += size_t{run_slots} * kernel;
+          run_slots = 0;
         }
       }
     }
@@ -134,24 +176,38 @@ void pack_depthwise_conv_cnp_4bit_weights(const Dense& weights, uint32_t first, 
   // Nibbles in 50-bit halves: each kernel row whole inside one half, each channel opening a new half.
   const CnpWeightsView view(weights, first, count);
   const uint32_t kernel = view.kernel();
-  depthwise_channel_words(kernel);
-  CnpWeightStream stream(words);
-  const uint32_t row_bits = kernel * kNibbleBits;
-  const size_t column_stride = view.stride(0);
+  const size_t channel_words = depthwise_channel_words(kernel);
+  if (channel_words * count > words.size()) throw std::out_of_range(kMsgWeightStreamEnd);
+  const std::vector<RowPlace> rows = depthwise_4bit_rows(kernel);
+  const size_t halves = channel_words / kWordsPerHalf;
+  // Per half of the channel, the bits of a tile's channels, one word each: every kernel position
+  // is added to all channels of the tile at once, read along the channels.
+  uint64_t bits[kMaxCnpKernel][kChannelTile];
 
-  for (uint32_t index = 0; index < count; ++index) {
+  for (uint32_t tile = 0; tile < count; tile += kChannelTile) {
+    const uint32_t n = std::min(kChannelTile, count - tile);
+    for (size_t half = 0; half < halves; ++half) std::fill(bits[half], bits[half] + n, 0);
+    // Bits 4-7 of weight + 8 are set for a weight outside -8 .. 7.
+    uint8_t outside = 0;
     for (uint32_t row = 0; row < kernel; ++row) {
-      if (stream.bit() + row_bits > kCnpHalfBits) stream.next_half();
-      const int8_t* weights_row = view.find(0, row, 0, index);
-      uint32_t nibbles = 0;
+      uint64_t* half_bits = bits[rows[row].half];
       for (uint32_t column = 0; column < kernel; ++column) {
-        nibbles |= int32_to_intN<kNibbleBits>(weights_row[column * column_stride]) << (column * kNibbleBits);
+        const uint32_t shift = rows[row].bit + column * kNibbleBits;
+        view.for_each_filter(column, row, 0, tile, n, [&](size_t t, int8_t weight) {
+          outside |= static_cast<uint8_t>(weight + kNibbleBias) & ~kNibbleMask;
+          half_bits[t] |= uint64_t{static_cast<uint8_t>(weight) & kNibbleMask} << shift;
+        });
       }
-      stream.put(nibbles, row_bits);
     }
-    if (stream.bit() + kernel * row_bits > kCnpHalfBits) stream.next_half();
+    if (outside != 0) refuse_4bit_range(view, tile, n);
+    uint32_t* out = words.data() + size_t{tile} * channel_words;
+    for (size_t t = 0; t < n; ++t, out += channel_words) {
+      for (size_t half = 0; half < halves; ++half) {
+        out[half * kWordsPerHalf] = static_cast<uint32_t>(bits[half][t]);
+        out[half * kWordsPerHalf + 1] = static_cast<uint32_t>(bits[half][t] >> kTransferWordBits);
+      }
+    }
   }
-  stream.finish();
 }
 
 std::vector<uint32_t> format_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t count) {
