@@ -139,8 +139,8 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
               bytes == 0 ? 0.0 : static_cast<double>(allocated) / bytes, error.empty() ? "mapped" : error.c_str());
 }
 
-std::shared_ptr<Dense> random_tensor(const Shape& shape, int lo, int hi) {
-  auto weights = Dense::create(TensorType::int8, shape);
+std::shared_ptr<Dense> random_tensor(const Shape& shape, int lo, int hi, Layout layout = Layout::RowMajor) {
+  auto weights = Dense::create(TensorType::int8, shape, layout);
   std::mt19937 random(7);
   std::uniform_int_distribution<int> value(lo, hi);
   auto* data = weights->data<int8_t>();
@@ -216,16 +216,16 @@ int main() {
     time_packer(("DepthwiseConv2D 8-bit " + k).c_str(),
                 [&] { return v2::format_depthwise_conv_cnp_weights(*dw8, 0, 4096, 8); });
   }
-  // Generation 1: standard kernels (filter, channel, row, column), depthwise (1, channel, row,
-  // column), pointwise (channel, filter).
+  // Generation 1, in the layouts its layers keep: standard kernels (filter, channel, row, column)
+  // and depthwise ones (1, channel, row, column) reversed, pointwise (channel, filter) row-major.
   for (const uint32_t kernel : {1u, 3u, 5u, 7u}) {
-    const auto w2 = random_tensor(Shape{256, 256, kernel, kernel}, -1, 1);
-    const auto w4 = random_tensor(Shape{256, 256, kernel, kernel}, -7, 7);
+    const auto w2 = random_tensor(Shape{256, 256, kernel, kernel}, -1, 1, Layout::Reversed);
+    const auto w4 = random_tensor(Shape{256, 256, kernel, kernel}, -7, 7, Layout::Reversed);
     const std::string k = std::to_string(kernel) + "x" + std::to_string(kernel);
     time_packer(("v1 CNP 2-bit " + k).c_str(), [&] { return v1::format_std_cnp_weights(w2, true, 0, 256); });
     time_packer(("v1 CNP 4-bit " + k).c_str(), [&] { return v1::format_4bits_std_cnp_weights(*w4, 0, 256); });
     if (kernel == 1) continue;
-    const auto dw = random_tensor(Shape{1, 4096, kernel, kernel}, -8, 7);
+    const auto dw = random_tensor(Shape{1, 4096, kernel, kernel}, -8, 7, Layout::Reversed);
     time_packer(("v1 depthwise 4-bit " + k).c_str(), [&] { return v1::format_sep_cnp_dw_weights(*dw, 4); });
   }
   const auto pw = random_tensor(Shape{1024, 1024}, -8, 7);

@@ -47,10 +47,11 @@ void pack_group(const KernelView& view, uint32_t channel, uint32_t group_first, 
   const uint32_t k = view.kernel;
   const uint32_t limit = k == 3 ? kSlotPayloadBits48 : kWeightWordBits;
   // Per filter of the group, per row, the row's codes, column 0 lowest; absent filters keep 0.
+  // Filters innermost, which the reversed layout keeps contiguous.
   uint64_t codes[kFilterGroup][kMaxKernelWidth] = {};
-  for (uint32_t j = 0; j < in_group; ++j) {
-    for (uint32_t row = 0; row < k; ++row) {
-      for (uint32_t column = 0; column < k; ++column) {
+  for (uint32_t row = 0; row < k; ++row) {
+    for (uint32_t column = 0; column < k; ++column) {
+      for (uint32_t j = 0; j < in_group; ++j) {
         codes[j][row] |= code4(view.at(group_first + j, channel, row, column)) << (column * kCode4Bits);
       }
     }

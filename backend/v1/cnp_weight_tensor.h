@@ -16,7 +16,7 @@ struct KernelView {
   uint32_t channels = 0;
   uint32_t filter_stride = 0, channel_stride = 0, row_stride = 0, column_stride = 0;
 
-  int8_t at(uint32_t filter, uint32_t channel, uint32_t row, uint32_t column) const {
+  const int8_t& at(uint32_t filter, uint32_t channel, uint32_t row, uint32_t column) const {
     return data[filter * filter_stride + channel * channel_stride + row * row_stride + column * column_stride];
   }
 };
