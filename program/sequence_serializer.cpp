@@ -101,11 +101,12 @@ uint32_t SequenceSerializer::serialize_learning_layer_program(const Layer& layer
   program::LearnRecordsPtr records;
   try {
     records = layer_recorder_.record_learning_layer(layer, ib_spikes);
+    // The program info locates the register records by their first track and the memory record
+    // by its filters track or, without one, its first track.
     for (const program::Record* record : {records.record0.get(), records.record1.get(), records.record2.get()}) {
-      // The program info locates each learning record by its first track.
-      if (record == nullptr || record->tracks.empty()) {
-        throw std::runtime_error(program::kMsgLearningRecordWithoutTrack);
-      }
+      const bool located = record != nullptr && (!record->tracks.empty() || (record == records.record2.get() &&
+                                                                              record->fnp2_filters != nullptr));
+      if (!located) throw std::runtime_error(program::kMsgLearningRecordWithoutTrack);
     }
   } catch (const std::exception& error) {
     throw std::runtime_error(program::programming_learning_layer(layer.name()) + error.what());

@@ -5,7 +5,6 @@
 
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v1/fnp_register_format.h"
-#include "mapping/layer_mapping.h"
 #include "ornix/dma/config_header.h"
 
 namespace ornix::v1 {
@@ -14,7 +13,7 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
                                                             std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
                                                             bool route_flag, const std::vector<hw::Ident>& skip_nps,
                                                             bool registers_only) {
-  const hw::Component& np = record_of(layer).nps->at(0);
+  const hw::Component& np = mapped_fnp(layer);
   auto record = program::new_record(device.version());
   if (std::find(skip_nps.begin(), skip_nps.end(), np.ident) != skip_nps.end()) return record;
 
@@ -25,7 +24,7 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
   std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                               layer.params()->get("weights_bits"), layer.has_activation());
+                                               param_of(layer, "weights_bits"), layer.has_activation());
   if (np.type == hw::Type::FNP2) {
     record->add_fnp2_filters_track(np.ident, std::move(image));
   } else {
