@@ -17,6 +17,9 @@ namespace ornix::v2 {
 
 namespace {
 
+constexpr uint32_t kNibbleMask = 0xF;
+constexpr int kNibbleBias = 8;  // -8 .. 7 + 8 = 0 .. 15
+
 uint32_t conv2d_half_bits(uint32_t kernel) {
   switch (kernel) {
     case 1:
@@ -58,17 +61,37 @@ uint32_t eight_low_nibbles(const int8_t* weights) {
   return static_cast<uint32_t>(x | x >> 16);
 }
 
-// One nibble per filter of a 1x1 kernel's channel, eight filters a word where they are contiguous.
-void put_filter_nibbles(CnpWeightStream& stream, const CnpWeightsView& view, uint32_t channel, uint32_t count) {
-  constexpr uint32_t kGathered = 8;
+// The low nibbles of four consecutive weights, the first in bits 0-3.
+uint32_t four_low_nibbles(const int8_t* weights) {
+  uint32_t x;
+  std::memcpy(&x, weights, sizeof(x));
+  x &= 0x0F0F0F0Fu;
+  x = (x | x >> 4) & 0x00FF00FFu;
+  return (x | x >> 8) & 0xFFFFu;
+}
+
+// One nibble per filter of a 1x1 kernel's channel, from transfer word `at` on: twelve filters a
+// 48-bit half, whose two words are written whole where the filters lie side by side.
+void put_filter_nibbles(std::span<uint32_t> words, size_t at, const CnpWeightsView& view, uint32_t channel,
+                        uint32_t count) {
+  constexpr uint32_t kPerHalf = kShortHalfBits / kNibbleBits;
+  constexpr uint32_t kPerWord = kTransferWordBits / kNibbleBits;
+  const size_t halves = (size_t{count} + kPerHalf - 1) / kPerHalf;
+  if (at + halves * kWordsPerHalf > words.size()) throw std::out_of_range(kMsgWeightStreamEnd);
+  uint32_t* out = words.data() + at;
   uint32_t filter = 0;
   if (view.filters_contiguous()) {
     const int8_t* run = view.find(0, 0, channel, 0);
-    for (; filter + kGathered <= count; filter += kGathered) {
-      stream.put(eight_low_nibbles(run + filter), kGathered * kNibbleBits);
+    for (; filter + kPerHalf <= count; filter += kPerHalf) {
+      out[filter / kPerHalf * kWordsPerHalf] = eight_low_nibbles(run + filter);
+      out[filter / kPerHalf * kWordsPerHalf + 1] = four_low_nibbles(run + filter + kPerWord);
     }
   }
-  for (; filter < count; ++filter) stream.put(low_nibble(view.at(0, 0, channel, filter)), kNibbleBits);
+  for (; filter < count; ++filter) {
+    const uint32_t slot = filter % kPerHalf;
+    out[filter / kPerHalf * kWordsPerHalf + slot / kPerWord] |= (low_nibble(view.at(0, 0, channel, filter)) & kNibbleMask)
+                                                               << (slot % kPerWord * kNibbleBits);
+  }
 }
 
 // Kernel 7 opens the next 100-bit word after filter slots 3, 6 and 8 of a row.
@@ -84,9 +107,6 @@ void put_low_nibbles(CnpWeightStream& stream, const int8_t* codes, uint32_t n) {
   for (; n >= kGathered; n -= kGathered, codes += kGathered) stream.put(eight_low_nibbles(codes), kGathered * kNibbleBits);
   if (n > 0) stream.put(eight_low_nibbles(codes), n * kNibbleBits);
 }
-
-constexpr uint32_t kNibbleMask = 0xF;
-constexpr int kNibbleBias = 8;  // -8 .. 7 + 8 = 0 .. 15
 
 // Where each kernel row of a 4-bit depthwise channel goes: its half within the channel and its
 // first bit there. Every channel starts a half of its own, so all channels share the placement.
@@ -136,10 +156,8 @@ void pack_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t cou
 
   if (kernel == 1) {
     for (uint32_t channel = 0; channel < view.channels(); ++channel) {
-      stream.seek(channel * channel_words);
-      put_filter_nibbles(stream, view, channel, count);
+      put_filter_nibbles(words, channel * channel_words, view, channel, count);
     }
-    stream.finish();
     return;
   }
   // Whole blocks of slots: the filter slots past the last filter stay 0.
