@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "backend/v1/cnp_weight_format.h"
+#include "backend/v1/fnp_ram_format.h"
 #include "backend/v2/cnp_weight_format.h"
 #include "hardware/mesh.h"
 #include "mapping/hardware_backend_registration.h"
@@ -230,5 +231,9 @@ int main() {
   }
   const auto pw = random_tensor(Shape{1024, 1024}, -8, 7);
   time_packer("v1 pointwise 4-bit", [&] { return v1::format_sep_cnp_pw_weights(*pw, 4, 0, 1024); });
+  // Fully connected: 1000 neurons of 1024 inputs, (neuron, input) reversed as its layers keep them.
+  const auto fc = random_tensor(Shape{1000, 1024}, -7, 7, Layout::Reversed);
+  const auto zeros = Dense::create(TensorType::int32, Shape{1000});
+  time_packer("v1 FNP image 4-bit", [&] { return v1::format_fnp_ram(*fc, *zeros, *zeros, 4, false); });
   return 0;
 }
