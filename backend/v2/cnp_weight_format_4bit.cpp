@@ -8,7 +8,6 @@
 #include "backend/v2/cnp_weight_format.h"  // the 4-bit packers
 #include "backend/v2/cnp_weight_layout.h"
 #include "backend/v2/cnp_weight_sizes.h"
-#include "backend/v2/cnp_weight_stream.h"
 #include "backend/v2/cnp_weight_tensor.h"
 #include "backend/v2/weight_format_messages.h"
 #include "program/register_field.h"
@@ -19,19 +18,6 @@ namespace {
 
 constexpr uint32_t kNibbleMask = 0xF;
 constexpr int kNibbleBias = 8;  // -8 .. 7 + 8 = 0 .. 15
-
-uint32_t conv2d_half_bits(uint32_t kernel) {
-  switch (kernel) {
-    case 1:
-    case 3:
-      return kShortHalfBits;
-    case 5:
-    case 7:
-      return kCnpHalfBits;
-    default:
-      throw std::runtime_error(kMsgConv2d4bitKernel);
-  }
-}
 
 // Transfer words of one depthwise channel: one 50-bit half (two words) per row group.
 uint32_t depthwise_channel_words(uint32_t kernel) {
@@ -94,18 +80,69 @@ void put_filter_nibbles(std::span<uint32_t> words, size_t at, const CnpWeightsVi
   }
 }
 
-// Kernel 7 opens the next 100-bit word after filter slots 3, 6 and 8 of a row.
-bool ends_hundred_bit_word(uint32_t kernel, uint32_t slot) {
-  constexpr uint32_t kSplitKernel = 7;
-  return kernel == kSplitKernel && ((slot + 1) % kConv7x7FiltersPerWord4bit == 0 || slot + 1 == kFilterBlock);
+constexpr uint32_t kPerWord = kTransferWordBits / kNibbleBits;      // nibbles
+constexpr uint32_t kPerHundredBits = 2 * kCnpHalfBits / kNibbleBits;  // 25 nibbles
+
+// Kernel 3: each kernel row of a block is one 100-bit word, the 24 nibbles of its eight filter
+// slots in two 48-bit halves, written as its four words.
+constexpr uint32_t kShortHalfKernel = 3;
+
+void put_short_half_rows(uint32_t* out, const ChannelWeights& codes, uint32_t start) {
+  constexpr uint32_t kPerHalf = kShortHalfBits / kNibbleBits;
+  for (uint32_t row = 0; row < kShortHalfKernel; ++row, out += kFourWordForm) {
+    const int8_t* run = codes.at(row, start);
+    out[0] = eight_low_nibbles(run);
+    out[1] = four_low_nibbles(run + kPerWord);
+    out[2] = eight_low_nibbles(run + kPerHalf);
+    out[3] = four_low_nibbles(run + kPerHalf + kPerWord);
+  }
 }
 
-// The low nibbles of `n` consecutive gathered weights (up to eight past them may be read), the
-// first in the lowest bits, eight at a time.
-void put_low_nibbles(CnpWeightStream& stream, const int8_t* codes, uint32_t n) {
-  constexpr uint32_t kGathered = 8;
-  for (; n >= kGathered; n -= kGathered, codes += kGathered) stream.put(eight_low_nibbles(codes), kGathered * kNibbleBits);
-  if (n > 0) stream.put(eight_low_nibbles(codes), n * kNibbleBits);
+// The low nibbles of `n` (at most 25) consecutive gathered weights as one 100-bit word, the
+// first in its lowest bits, written as four transfer words: half A (bits 0-49) and half B (bits
+// 50-99). Up to 32 bytes are read.
+void put_hundred_bits(uint32_t* out, const int8_t* codes, uint32_t n) {
+  const auto nibbles = [&](uint32_t from) -> uint64_t {
+    const uint64_t bits = uint64_t{eight_low_nibbles(codes + from)} | uint64_t{eight_low_nibbles(codes + from + kPerWord)}
+                                                                         << kTransferWordBits;
+    const uint32_t keep = n > from ? n - from : 0;
+    return keep >= 2 * kPerWord ? bits : bits & ((uint64_t{1} << (keep * kNibbleBits)) - 1);
+  };
+  const uint64_t low = nibbles(0);
+  const uint64_t high = nibbles(2 * kPerWord);
+  constexpr uint64_t kHalfMask = (uint64_t{1} << kCnpHalfBits) - 1;
+  const uint64_t half_a = low & kHalfMask;
+  const uint64_t half_b = (low >> kCnpHalfBits | high << (2 * kTransferWordBits - kCnpHalfBits)) & kHalfMask;
+  out[0] = static_cast<uint32_t>(half_a);
+  out[1] = static_cast<uint32_t>(half_a >> kTransferWordBits);
+  out[2] = static_cast<uint32_t>(half_b);
+  out[3] = static_cast<uint32_t>(half_b >> kTransferWordBits);
+}
+
+// Kernel 7: a kernel row of a block opens a new 100-bit word after filter slots 3 and 6, and the
+// next row after slot 8: three words of 3, 3 and 2 filters.
+constexpr uint32_t kSplitKernel = 7;
+
+void put_split_rows(uint32_t* out, const ChannelWeights& codes, uint32_t start) {
+  for (uint32_t row = 0; row < kSplitKernel; ++row) {
+    for (uint32_t slot = 0; slot < kFilterBlock; slot += kConv7x7FiltersPerWord4bit, out += kFourWordForm) {
+      const uint32_t slots = std::min(kConv7x7FiltersPerWord4bit, kFilterBlock - slot);
+      put_hundred_bits(out, codes.at(row, start + slot), slots * kSplitKernel);
+    }
+  }
+}
+
+// Kernel 5: the rows of a block follow one another as one stream of nibbles, 25 to each of
+// its 100-bit words.
+void put_block_stream(uint32_t* out, const ChannelWeights& codes, uint32_t start, uint32_t kernel,
+                      size_t hundred_bit_words) {
+  // The block's nibbles in order, and the 32 bytes the last word may read past them.
+  int8_t stream[kMaxBlockWeights + 4 * sizeof(uint64_t)] = {};
+  const uint32_t row_nibbles = kFilterBlock * kernel;
+  for (uint32_t row = 0; row < kernel; ++row) std::memcpy(stream + row * row_nibbles, codes.at(row, start), row_nibbles);
+  for (size_t word = 0; word < hundred_bit_words; ++word, out += kFourWordForm) {
+    put_hundred_bits(out, stream + word * kPerHundredBits, kPerHundredBits);
+  }
 }
 
 // Where each kernel row of a 4-bit depthwise channel goes: its half within the channel and its
@@ -142,7 +179,6 @@ void refuse_4bit_range(const CnpWeightsView& view, uint32_t index, uint32_t n) {
 
 size_t conv2d_4bit_weight_words(const Dense& weights, uint32_t first, uint32_t count) {
   const CnpWeightsView view(weights, first, count);
-  conv2d_half_bits(view.kernel());
   return conv2d_cnp_formatted_4bit_weight_32b_size(view.kernel(), count, view.channels());
 }
 
@@ -150,7 +186,6 @@ void pack_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t cou
   // Per channel, nibbles in 48/50-bit halves: K 1 one per filter; else 8-slot blocks, row by row, K per slot.
   const CnpWeightsView view(weights, first, count);
   const uint32_t kernel = view.kernel();
-  CnpWeightStream stream(words, conv2d_half_bits(kernel));
   const size_t channel_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, count)} * kFourWordForm;
   const size_t block_words = size_t{conv2d_4bit_ch_cont_100b_size(kernel, kFilterBlock)} * kFourWordForm;
 
@@ -165,23 +200,18 @@ void pack_conv2d_4bit_weights(const Dense& weights, uint32_t first, uint32_t cou
   for (uint32_t channel = 0; channel < view.channels(); ++channel) {
     codes.load(channel);
     for (uint32_t start = 0, block = 0; start < count; start += kFilterBlock, ++block) {
-      stream.seek(channel * channel_words + block * block_words);
-      for (uint32_t row = 0; row < kernel; ++row) {
-        // The row's filter slots in runs that each end a 100-bit word, or the row.
-        const int8_t* run = codes.at(row, start);
-        uint32_t run_slots = 0;
-        for (uint32_t slot = 0; slot < kFilterBlock; ++slot) {
-          ++run_slots;
-          if (!ends_hundred_bit_word(kernel, slot) && slot + 1 < kFilterBlock) continue;
-          put_low_nibbles(stream, run, run_slots * kernel);
-          if (ends_hundred_bit_word(kernel, slot)) stream.next_word();
-          run += size_t{run_slots} * kernel;
-          run_slots = 0;
-        }
+      const size_t block_start = channel * channel_words + block * block_words;
+      if (block_start + block_words > words.size()) throw std::out_of_range(kMsgWeightStreamEnd);
+      uint32_t* out = words.data() + block_start;
+      if (kernel == kShortHalfKernel) {
+        put_short_half_rows(out, codes, start);
+      } else if (kernel == kSplitKernel) {
+        put_split_rows(out, codes, start);
+      } else {
+        put_block_stream(out, codes, start, kernel, block_words / kFourWordForm);
       }
     }
   }
-  stream.finish();
 }
 
 size_t depthwise_conv_cnp_4bit_weight_words(const Dense& weights, uint32_t first, uint32_t count) {

@@ -100,11 +100,11 @@ class ChannelWeights {
   }
 
   // The weights of filter slot `slot` on kernel row `row`, then those of the following slots;
-  // eight bytes past the last row may be read.
+  // 32 bytes past the last row may be read.
   const int8_t* at(uint32_t row, uint32_t slot) const { return codes_.data() + row * pitch_ + size_t{slot} * view_.kernel(); }
 
  private:
-  static constexpr size_t kReadPast = 8;
+  static constexpr size_t kReadPast = 32;
 
   template <size_t K>
   void load_kernel(uint32_t channel) {
