@@ -44,13 +44,6 @@ void gather_chunk(const Dense& weights, const ImageLayout& layout, uint32_t chun
     const uint32_t shift = i % kFnpChunkInputs;
     const int8_t* column = data + static_cast<size_t>(i) * input_stride;
     const auto weight = [&](size_t t) -> int32_t { return column[t * neuron_stride]; };
-    if (!layout.negatives) {
-      bool negative = false;
-      for (size_t t = 0; t < count; ++t) negative |= weight(t) < 0;
-      for (size_t t = 0; negative && t < count; ++t) {
-        if (weight(t) < 0) throw FnpError(fnp_negative_1bit_weight_message(first_neuron + uint32_t(t), i, weight(t)));
-      }
-    }
     for (uint32_t m = 0; m < layout.planes; ++m) {
       uint32_t* positive = planes + static_cast<size_t>(m) * kNeuronBlock;
       uint32_t* negative = planes + static_cast<size_t>(layout.planes + m) * kNeuronBlock;
@@ -69,6 +62,23 @@ void gather_chunk(const Dense& weights, const ImageLayout& layout, uint32_t chun
   }
 }
 
+// 1-bit weights have no negative group: the first negative weight, input by input and neuron
+// by neuron within an input, is refused.
+void refuse_negative_1bit_weights(const Dense& weights, const ImageLayout& layout) {
+  const int8_t* data = weights.data<int8_t>();
+  const size_t neuron_stride = weights.strides()[0];
+  const size_t input_stride = weights.strides()[1];
+  for (uint32_t i = 0; i < layout.inputs; ++i) {
+    const int8_t* column = data + static_cast<size_t>(i) * input_stride;
+    bool negative = false;
+    for (size_t n = 0; n < layout.neurons; ++n) negative |= column[n * neuron_stride] < 0;
+    for (uint32_t n = 0; negative && n < layout.neurons; ++n) {
+      const int32_t w = column[n * neuron_stride];
+      if (w < 0) throw FnpError(fnp_negative_1bit_weight_message(n, i, w));
+    }
+  }
+}
+
 // A block of neurons at a time: the planes of all its chunks are gathered, then each neuron's
 // block is written whole, in order.
 void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<uint32_t>* image) {
@@ -76,6 +86,7 @@ void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<
   if (static_cast<size_t>(layout.neurons) * layout.block_words > image->size()) {
     throw std::out_of_range(kMsgFnpImageTooSmall);
   }
+  if (!layout.negatives) refuse_negative_1bit_weights(weights, layout);
   const size_t chunk_planes = size_t{2} * layout.planes * kNeuronBlock;
   std::vector<uint32_t> planes(layout.chunks * chunk_planes);
   for (uint32_t first = 0; first < layout.neurons; first += kNeuronBlock) {
