@@ -52,8 +52,29 @@ bool Dense::stores<int8_t>(TensorType type) {
   return type == TensorType::int8 || type == TensorType::int4 || type == TensorType::int2 || type == TensorType::bit;
 }
 
-void Dense::refuse_element(const std::type_info& requested) const {
-  panic(msg::kWrongRequestedType, requested.name(), tensor_type_name(type_));
+template <>
+TensorType Dense::element_type<int32_t>() {
+  return TensorType::int32;
+}
+template <>
+TensorType Dense::element_type<float>() {
+  return TensorType::float32;
+}
+template <>
+TensorType Dense::element_type<uint8_t>() {
+  return TensorType::uint8;
+}
+template <>
+TensorType Dense::element_type<int16_t>() {
+  return TensorType::int16;
+}
+template <>
+TensorType Dense::element_type<int8_t>() {
+  return TensorType::int8;
+}
+
+void Dense::refuse_element(TensorType requested) const {
+  panic(msg::kWrongRequestedType, tensor_type_name(requested), tensor_type_name(type_));
 }
 
 }  // namespace ornix
