@@ -43,28 +43,18 @@ void visit_as(const Dense& tensor, Visit&& visit) {
 // visit_as for any integer tensor; std::runtime_error for a float32 one.
 template <typename Visit>
 void visit_values(const Dense& tensor, Visit&& visit) {
-  switch (tensor.type()) {
+  switch (storage_type(tensor.type())) {
     case TensorType::int32:
       return visit_as<int32_t>(tensor, visit);
     case TensorType::int16:
       return visit_as<int16_t>(tensor, visit);
     case TensorType::uint8:
-    case TensorType::uint4:
-    case TensorType::uint2:
       return visit_as<uint8_t>(tensor, visit);
     case TensorType::int8:
-    case TensorType::int4:
-    case TensorType::int2:
-    case TensorType::bit:
       return visit_as<int8_t>(tensor, visit);
     default:
       throw std::runtime_error(msg::software_value_out_of_range(tensor_type_name(tensor.type())));
   }
-}
-
-// Whether a tensor of that type keeps its values as int8 elements.
-bool stores_int8(TensorType type) {
-  return type == TensorType::int8 || type == TensorType::int4 || type == TensorType::int2 || type == TensorType::bit;
 }
 
 }  // namespace
@@ -145,7 +135,7 @@ std::shared_ptr<Dense> permuted_int8(const Dense& weights, const std::array<size
 }
 
 std::shared_ptr<const Dense> int8_in_memory_order(const std::shared_ptr<const Dense>& weights, const Shape& rows) {
-  if (stores_int8(weights->type())) return weights;
+  if (storage_type(weights->type()) == TensorType::int8) return weights;
   return to_int8(*Dense::copy(weights->buffer(), weights->byte_size(), weights->type(), rows));
 }
 

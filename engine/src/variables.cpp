@@ -53,7 +53,7 @@ void fill(Dense& tensor, int32_t value) {
 std::shared_ptr<Dense> created(const VariableSpec& spec) {
   auto tensor = Dense::create(spec.type, spec.shape, spec.layout);
   if (spec.initial == 0) return tensor;
-  switch (spec.type) {
+  switch (storage_type(spec.type)) {
     case TensorType::int32:
       fill<int32_t>(*tensor, spec.initial);
       break;
@@ -64,8 +64,6 @@ std::shared_ptr<Dense> created(const VariableSpec& spec) {
       fill<int16_t>(*tensor, spec.initial);
       break;
     case TensorType::uint8:
-    case TensorType::uint4:
-    case TensorType::uint2:
       fill<uint8_t>(*tensor, spec.initial);
       break;
     default:

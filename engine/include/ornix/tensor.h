@@ -28,6 +28,9 @@ enum class TensorType : uint32_t {
 const char* tensor_type_name(TensorType type);
 // Bytes of one stored element; 0 for an unknown type.
 size_t tensor_element_size(TensorType type);
+// The type whose element holds each value of `type`: int8 for int4, int2 and bit, uint8 for
+// uint4 and uint2, the type itself for the others. Typed access asks for that element.
+TensorType storage_type(TensorType type);
 
 // How the dimensions of a tensor are listed.
 enum class Layout : uint8_t {
@@ -102,11 +105,9 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
 
   template <typename T>
   void check_element() const {
-    if (!stores<T>(type_)) refuse_element(element_type<T>());
+    if (storage_type(type_) != element_type<T>()) refuse_element(element_type<T>());
   }
   [[noreturn]] void refuse_element(TensorType requested) const;
-  template <typename T>
-  static bool stores(TensorType type);
   // The type whose storage element T is (int8_t: int8, uint8_t: uint8...).
   template <typename T>
   static TensorType element_type();
@@ -119,11 +120,6 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
   std::vector<uint8_t> buffer_;
 };
 
-template <> bool Dense::stores<int32_t>(TensorType type);
-template <> bool Dense::stores<float>(TensorType type);
-template <> bool Dense::stores<uint8_t>(TensorType type);
-template <> bool Dense::stores<int16_t>(TensorType type);
-template <> bool Dense::stores<int8_t>(TensorType type);
 template <> TensorType Dense::element_type<int32_t>();
 template <> TensorType Dense::element_type<float>();
 template <> TensorType Dense::element_type<uint8_t>();
