@@ -7,8 +7,8 @@
 #include <stdexcept>
 
 #include "layer_build.h"
-#include "ops_messages.h"
 #include "matmul_kernel.h"
+#include "ops_messages.h"
 #include "ops_support.h"
 #include "ornix/ops/elementwise.h"
 #include "ornix/ops/image_patches.h"
