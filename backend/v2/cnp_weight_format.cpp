@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 #include <vector>
 
 #include "backend/v2/cnp_weight_layout.h"
@@ -14,7 +15,6 @@ namespace ornix::v2 {
 namespace {
 
 constexpr uint8_t kEightBits = 8;
-constexpr uint64_t kHalfMask = (uint64_t{1} << kCnpHalfBits) - 1;
 
 // Bytes of the block image of a Conv2D layout: the three-word form's bytes themselves; in the
 // four-word form 16 bytes per 100-bit word, byte o of a word being its bits 8o .. 8o + 7.
@@ -60,12 +60,7 @@ void put_four_word_form(const uint8_t* image, size_t cnp_words, uint32_t* words)
     uint64_t high;
     std::memcpy(&low, image, sizeof(low));
     std::memcpy(&high, image + sizeof(low), sizeof(high));
-    const uint64_t half_a = low & kHalfMask;
-    const uint64_t half_b = (low >> kCnpHalfBits | high << (64 - kCnpHalfBits)) & kHalfMask;
-    words[0] = static_cast<uint32_t>(half_a);
-    words[1] = static_cast<uint32_t>(half_a >> kTransferWordBits);
-    words[2] = static_cast<uint32_t>(half_b);
-    words[3] = static_cast<uint32_t>(half_b >> kTransferWordBits);
+    put_hundred_bit_word(low, high, words);
   }
 }
 

@@ -8,6 +8,7 @@
 #include "backend/v2/cnp_weight_format.h"  // the 4-bit packers
 #include "backend/v2/cnp_weight_layout.h"
 #include "backend/v2/cnp_weight_sizes.h"
+#include "backend/v2/cnp_weight_stream.h"
 #include "backend/v2/cnp_weight_tensor.h"
 #include "backend/v2/weight_format_messages.h"
 #include "program/register_field.h"
@@ -108,15 +109,7 @@ void put_hundred_bits(uint32_t* out, const int8_t* codes, uint32_t n) {
     const uint32_t keep = n > from ? n - from : 0;
     return keep >= 2 * kPerWord ? bits : bits & ((uint64_t{1} << (keep * kNibbleBits)) - 1);
   };
-  const uint64_t low = nibbles(0);
-  const uint64_t high = nibbles(2 * kPerWord);
-  constexpr uint64_t kHalfMask = (uint64_t{1} << kCnpHalfBits) - 1;
-  const uint64_t half_a = low & kHalfMask;
-  const uint64_t half_b = (low >> kCnpHalfBits | high << (2 * kTransferWordBits - kCnpHalfBits)) & kHalfMask;
-  out[0] = static_cast<uint32_t>(half_a);
-  out[1] = static_cast<uint32_t>(half_a >> kTransferWordBits);
-  out[2] = static_cast<uint32_t>(half_b);
-  out[3] = static_cast<uint32_t>(half_b >> kTransferWordBits);
+  put_hundred_bit_word(nibbles(0), nibbles(2 * kPerWord), out);
 }
 
 // Kernel 7: a kernel row of a block opens a new 100-bit word after filter slots 3 and 6, and the

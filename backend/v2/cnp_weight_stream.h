@@ -9,9 +9,23 @@
 #include <span>
 #include <stdexcept>
 
+#include "backend/v2/cnp_weight_layout.h"
 #include "backend/v2/weight_format_messages.h"
 
 namespace ornix::v2 {
+
+// Writes one 100-bit CNP word, bits 0-63 in `low` and 64-99 in `high` (higher bits ignored), as
+// its four transfer words: half A (bits 0-49), then half B (bits 50-99), each as the word of its
+// bits 0-31 and the word of its bits 32-49.
+inline void put_hundred_bit_word(uint64_t low, uint64_t high, uint32_t* words) {
+  constexpr uint64_t kHalfMask = (uint64_t{1} << kCnpHalfBits) - 1;
+  const uint64_t half_a = low & kHalfMask;
+  const uint64_t half_b = (low >> kCnpHalfBits | high << (2 * kTransferWordBits - kCnpHalfBits)) & kHalfMask;
+  words[0] = static_cast<uint32_t>(half_a);
+  words[1] = static_cast<uint32_t>(half_a >> kTransferWordBits);
+  words[2] = static_cast<uint32_t>(half_b);
+  words[3] = static_cast<uint32_t>(half_b >> kTransferWordBits);
+}
 
 class CnpWeightStream {
  public:
