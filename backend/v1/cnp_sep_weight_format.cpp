@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <stdexcept>
+#include <vector>
 
 #include "backend/v1/cnp_weight_format.h"
 #include "backend/v1/cnp_weight_sizes.h"
@@ -15,6 +17,48 @@ namespace {
 // The two's-complement code of a 2- or 4-bit weight.
 uint64_t signed_code(int8_t value, int weights_bits) {
   return weights_bits == kWeights2Bit ? int32_to_intN<kWeights2Bit>(value) : int32_to_intN<kWeights4Bit>(value);
+}
+
+// Depthwise channels coded at a time.
+constexpr uint32_t kChannelTile = 64;
+
+// The first weight of channels tile .. tile + n - 1 outside `wb` signed bits, in channel, row,
+// column order, panics as int32_to_intN does.
+void refuse_out_of_range(const KernelView& view, uint32_t tile, uint32_t n, int weights_bits) {
+  for (uint32_t channel = tile; channel < tile + n; ++channel) {
+    for (uint32_t row = 0; row < view.kernel; ++row) {
+      for (uint32_t column = 0; column < view.kernel; ++column) signed_code(view.at(0, channel, row, column), weights_bits);
+    }
+  }
+}
+
+// The row codes of channels tile .. tile + n - 1: codes[row * kChannelTile + t], column 0
+// lowest, each weight's `wb`-bit two's-complement code. Each kernel position is coded for all
+// channels at once, without a branch per weight.
+void code_tile(const KernelView& view, uint32_t tile, uint32_t n, uint32_t wb, std::vector<uint64_t>* codes) {
+  std::fill(codes->begin(), codes->end(), 0);
+  const size_t step = view.channel_stride;
+  const int32_t lowest = -(int32_t{1} << (wb - 1));
+  const uint32_t span = uint32_t{1} << wb;  // codes a weight may take
+  const uint64_t mask = span - 1;
+  uint32_t outside = 0;
+  for (uint32_t row = 0; row < view.kernel; ++row) {
+    uint64_t* row_codes = codes->data() + size_t{row} * kChannelTile;
+    for (uint32_t column = 0; column < view.kernel; ++column) {
+      const int8_t* values = &view.at(0, tile, row, column);
+      const uint32_t shift = column * wb;
+      const auto add = [&](size_t t, int32_t value) {
+        outside |= static_cast<uint32_t>(value - lowest) >= span;
+        row_codes[t] |= (static_cast<uint64_t>(static_cast<uint32_t>(value)) & mask) << shift;
+      };
+      if (step == 1) {
+        for (size_t t = 0; t < n; ++t) add(t, values[t]);
+      } else {
+        for (size_t t = 0; t < n; ++t) add(t, values[t * step]);
+      }
+    }
+  }
+  if (outside != 0) refuse_out_of_range(view, tile, n, static_cast<int>(wb));
 }
 
 void check_separable_bits(int weights_bits) {
@@ -34,16 +78,20 @@ std::vector<uint32_t> format_sep_cnp_dw_weights(const Dense& weights, int weight
   std::vector<uint32_t> words(dw_weights_stream_words(static_cast<int>(k), view.channels, weights_bits), 0);
   const auto wb = static_cast<uint32_t>(weights_bits);
   const uint32_t row_bits = wb * k;
+  // A tile of channels at a time: each kernel position is coded for all of them at once, read
+  // along the channels (side by side in the reversed layout), then the rows are put channel by
+  // channel.
+  std::vector<uint64_t> codes(size_t{k} * kChannelTile);
   SlotWriter writer(&words, 0);
-  for (uint32_t channel = 0; channel < view.channels; ++channel) {
-    if (channel > 0 && writer.position() + k * row_bits > kWeightWordBits) writer.next_slot();
-    for (uint32_t row = 0; row < k; ++row) {
-      uint64_t codes = 0;
-      for (uint32_t column = 0; column < k; ++column) {
-        codes |= signed_code(view.at(0, channel, row, column), weights_bits) << (column * wb);
+  for (uint32_t tile = 0; tile < view.channels; tile += kChannelTile) {
+    const uint32_t n = std::min(kChannelTile, view.channels - tile);
+    code_tile(view, tile, n, wb, &codes);
+    for (uint32_t t = 0; t < n; ++t) {
+      if (tile + t > 0 && writer.position() + k * row_bits > kWeightWordBits) writer.next_slot();
+      for (uint32_t row = 0; row < k; ++row) {
+        if (writer.position() + row_bits > kWeightWordBits) writer.next_slot();
+        writer.put(codes[size_t{row} * kChannelTile + t], row_bits);
       }
-      if (writer.position() + row_bits > kWeightWordBits) writer.next_slot();
-      writer.put(codes, row_bits);
     }
   }
   writer.flush();
