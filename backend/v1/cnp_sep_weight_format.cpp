@@ -61,6 +61,21 @@ void code_tile(const KernelView& view, uint32_t tile, uint32_t n, uint32_t wb, s
   if (outside != 0) refuse_out_of_range(view, tile, n, static_cast<int>(wb));
 }
 
+// `codes` of `wb` bits each, a slot's worth (up to bit 48) at a time, each slot's in one go.
+template <uint32_t wb>
+void put_slots(const std::vector<uint32_t>& codes, SlotWriter* writer) {
+  constexpr uint32_t kPerSlot = kSlotPayloadBits48 / wb;
+  size_t first = 0;
+  for (; first + kPerSlot <= codes.size(); first += kPerSlot) {
+    uint64_t slot = 0;
+    for (uint32_t j = 0; j < kPerSlot; ++j) slot |= uint64_t{codes[first + j]} << (j * wb);
+    writer->put_wrapped(slot, kSlotPayloadBits48, kSlotPayloadBits48);
+  }
+  uint64_t rest = 0;
+  for (size_t j = first; j < codes.size(); ++j) rest |= uint64_t{codes[j]} << ((j - first) * wb);
+  if (first < codes.size()) writer->put_wrapped(rest, static_cast<uint32_t>(codes.size() - first) * wb, kSlotPayloadBits48);
+}
+
 void check_separable_bits(int weights_bits) {
   if (weights_bits != kWeights2Bit && weights_bits != kWeights4Bit) {
     throw std::invalid_argument(kMsgSeparableWeightsBits);
@@ -107,10 +122,31 @@ std::vector<uint32_t> format_sep_cnp_pw_weights(const Dense& weights, int weight
   const uint32_t channel_slots = get_nb_words_per_pw_channel(filters, weights_bits);
   std::vector<uint32_t> words(static_cast<size_t>(channel_slots) * kSlotWords * view.channels, 0);
   const auto wb = static_cast<uint32_t>(weights_bits);
+  const int32_t lowest = -(int32_t{1} << (wb - 1));
+  const uint32_t span = uint32_t{1} << wb;  // codes a weight may take
+  std::vector<uint32_t> codes(filters);
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
+    // The channel's codes at once, without a branch per weight, the range checked once.
+    const int8_t* values = &view.at(channel, first_filter);
+    const size_t step = view.filter_stride;
+    uint32_t outside = 0;
+    const auto code = [&](size_t j, int32_t value) {
+      outside |= static_cast<uint32_t>(value - lowest) >= span;
+      codes[j] = static_cast<uint32_t>(value) & (span - 1);
+    };
+    if (step == 1) {
+      for (size_t j = 0; j < filters; ++j) code(j, values[j]);
+    } else {
+      for (size_t j = 0; j < filters; ++j) code(j, values[j * step]);
+    }
+    if (outside != 0) {
+      for (uint32_t j = 0; j < filters; ++j) signed_code(values[j * step], weights_bits);
+    }
     SlotWriter writer(&words, static_cast<size_t>(channel) * channel_slots);
-    for (uint32_t j = 0; j < filters; ++j) {
-      writer.put_wrapped(signed_code(view.at(channel, first_filter + j), weights_bits), wb, kSlotPayloadBits48);
+    if (wb == kWeights4Bit) {
+      put_slots<kWeights4Bit>(codes, &writer);
+    } else {
+      put_slots<kWeights2Bit>(codes, &writer);
     }
     writer.flush();
   }

@@ -31,7 +31,7 @@ struct PointwiseView {
   uint32_t channels = 0;
   uint32_t channel_stride = 0, filter_stride = 0;
 
-  int8_t at(uint32_t channel, uint32_t filter) const { return data[channel * channel_stride + filter * filter_stride]; }
+  const int8_t& at(uint32_t channel, uint32_t filter) const { return data[channel * channel_stride + filter * filter_stride]; }
 };
 
 PointwiseView pointwise_view(const Dense& weights, uint32_t first_filter, uint32_t filters);
