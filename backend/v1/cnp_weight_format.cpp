@@ -64,6 +64,8 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
   const uint32_t block_words = get_std_cnp_sram_size(k, 1, filters, negatives ? kWeights2Bit : kWeights1Bit);
   const uint32_t group_bits = k * k + (k == 3 || k == 7 ? 1 : 0);
   const uint32_t limit = k == 1 ? kSlotPayloadBits48 : kWeightWordBits;
+  // A filter's two groups fit one put when they cannot reach past the slot after this one.
+  const bool both_groups_at_once = 2 * group_bits <= limit;
 
   std::vector<uint32_t> words(static_cast<size_t>(block_words) * view.channels, 0);
   KernelBits bits{std::vector<uint64_t>(filters), std::vector<uint64_t>(filters)};
@@ -71,8 +73,15 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
     gather_kernel_bits(view, channel, first_filter, &bits);
     SlotWriter writer(&words, static_cast<size_t>(channel) * block_words / kSlotWords);
     for (uint32_t j = 0; j < filters; ++j) {
-      writer.put_wrapped(bits.positive[j], group_bits, limit);
-      if (negatives) writer.put_wrapped(bits.negative[j], group_bits, limit);
+      if (!negatives) {
+        writer.put_wrapped(bits.positive[j], group_bits, limit);
+      } else if (both_groups_at_once) {
+        // Split across two slots where the two groups one after the other would be.
+        writer.put_wrapped(bits.positive[j] | bits.negative[j] << group_bits, 2 * group_bits, limit);
+      } else {
+        writer.put_wrapped(bits.positive[j], group_bits, limit);
+        writer.put_wrapped(bits.negative[j], group_bits, limit);
+      }
     }
     writer.flush();
   }
