@@ -5,8 +5,9 @@
 // Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
 // mapping allocated per program byte (every buffer a program byte is written or copied into is
 // allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
-// little), then the CNP weight packers' throughput in MB/s of packed words beside a memcpy of
-// the same bytes, measured in the same run: the ratio is the figure that holds across machines.
+// little), then the weight packers' throughput (both generations' CNP packers and the
+// generation-1 FNP image) in MB/s of packed words beside a memcpy of the same bytes, measured in
+// the same run: the ratio is the figure that holds across machines.
 //
 // Build and run (not part of the tests):
 //   cmake -S . -B build-bench -G Ninja -DORNIX_PYTHON=OFF -DCMAKE_BUILD_TYPE=Release
