@@ -1,5 +1,6 @@
 import os
 import stat
+import struct
 import subprocess
 import sys
 
@@ -247,6 +248,28 @@ def test_mapping_fills_the_figures():
     assert model.device.version == core.Pelmo_v2
     assert model.component_count == {NP.CNP2: 1} or model.component_count == {NP.CNP1: 1}
     assert model.external_memory_size == 0
+
+
+def dequantized_model(scales):
+    model = conv_model()
+    dequantizer = layer(core.Dequantizer, {}, "dequantizer")
+    model.add(dequantizer)
+    assert dequantizer.variables["scales"].tolist() == [1.0] * 4  # one per channel of the convolution
+    dequantizer.variables["scales"] = np.array(scales, np.float32)
+    return model
+
+
+def test_a_model_ending_in_a_dequantizer_maps_with_its_scales(tmp_path):
+    scales = [0.5, 0.25, 2.0, 8.0]
+    model = dequantized_model(scales)
+    model._map(virtual_v2(), True)
+    info = model.sequences[0].program_parts.program_info
+    # The program's scales vector: its length, then the values as set.
+    assert struct.pack("<I4f", 4, *scales) in info
+    # They are saved with the model.
+    model.save(str(tmp_path / "model.fbz"))
+    loaded = core.Model(str(tmp_path / "model.fbz"))
+    assert loaded.get_layer("dequantizer").variables["scales"].tolist() == scales
 
 
 def mapped_conv(params):
