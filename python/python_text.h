@@ -6,7 +6,7 @@
 #include <string_view>
 
 // Texts that go from C++ to Python as str: names the caller gave (possibly as bytes) and the
-// messages that quote them. Both functions need the interpreter lock.
+// messages that quote them. Every function here needs the interpreter lock.
 
 namespace ornix::python {
 
