@@ -36,6 +36,11 @@ inline std::string unsupported_variable_type(const std::string& name, const std:
   return "Unsupported variable type for " + name + " " + received;
 }
 
-inline std::string no_such_metrics(const std::string& name) { return name + " : no such metrics"; }
+// A NUL in the name would end the text Python receives (here, before anything): it is written \x00.
+inline std::string no_such_metrics(const std::string& name) {
+  std::string shown;
+  for (const char c : name) shown += c == '\0' ? std::string("\\x00") : std::string(1, c);
+  return shown + " : no such metrics";
+}
 
 }  // namespace ornix::python::msg

@@ -52,6 +52,7 @@ def fc_model():
     (lambda: fc_model().get_layer("fc").variables[b"w\xe9ights"], ValueError, r"w\xe9ights"),
     (lambda: core.LayerParams(core.Conv2D, {"filters": 2}).get(b"\xc0\x80"), ValueError, r"Key \xc0\x80 not found"),
     (lambda: fc_model().metrics[b"\xff"], ValueError, r"\xff"),
+    (lambda: fc_model().metrics["\0"], ValueError, r"\x00 : no such metrics"),  # a NUL would end the text
 ])
 def test_refusals_quoting_bytes_that_are_not_text_keep_their_message(call, error, text):
     with pytest.raises(error) as raised:
