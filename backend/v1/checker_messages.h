@@ -98,12 +98,23 @@ inline constexpr const char* kMsgFnpInputBits = "Input bitwidth should be 1, 2 o
 inline std::string fnp_input_values_message(uint64_t max) {
   return "Input dimensions are too large to fit in a FNP. The maximum value is " + std::to_string(max) + ".";
 }
-inline constexpr const char* kMsgFnpWeightsBits = "Weight bits should be between 1 and 4 inclusive.";
+inline constexpr const char* kMsgFnpWeightsBitsRange = "Weight bits should be between 1 and 4 inclusive.";
 inline constexpr const char* kMsgFnpActBits = "act_bits should be 1, 2 or 4.";
+
 // Sizes in bytes.
 inline std::string fnp_input_memory_message(uint64_t max_bytes, uint64_t bytes) {
   return "Input size exceeds memory. Maximum size is " + std::to_string(max_bytes) + " bytes. (got " +
          std::to_string(bytes) + " bytes).";
+}
+
+// Neuron values of every NP kind
+inline std::string act_bits_without_activation_message(int32_t max, int32_t act_bits) {
+  return "Without activation, act_bits should be between 0 and " + std::to_string(max) + " (got " +
+         std::to_string(act_bits) + ").";
+}
+inline std::string thresholds_out_of_range_message(int32_t low, int32_t high, int32_t example) {
+  return "Thresholds contain values out of range (" + std::to_string(low) + ", " + std::to_string(high) +
+         ") (e.g.: " + std::to_string(example) + ").";
 }
 
 // HRC, in the order of the checks. The first dimension is the input width, the second its height.

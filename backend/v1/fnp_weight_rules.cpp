@@ -7,6 +7,7 @@
 
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
+#include "backend/v1/neuron_value_rules.h"
 
 namespace ornix::v1 {
 
@@ -25,12 +26,7 @@ LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer) {
   const int32_t bits = param_of(layer, "weights_bits");
   const int32_t high = bits == 1 ? kOneBitWeightMax : (int32_t{1} << (bits - 1)) - 1;
   const int32_t low = bits == 1 ? kOneBitWeightMin : -high;
-  const auto weights = layer.variables().get("weights");
-  const int8_t* values = weights->data<int8_t>();
-  const int8_t* outside = std::find_if(values, values + weights->size(),
-                                       [low, high](int8_t value) { return value < low || value > high; });
-  if (outside == values + weights->size()) return LayerMappingStatus(layer);
-  return LayerMappingError(layer, weights_out_of_range_message(low, high, *outside));
+  return check_weights_within(layer, *layer.variables().get("weights"), low, high);
 }
 
 // Neuron n's weights sit at n * stride0 + k * stride1.

@@ -6,7 +6,10 @@
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
 #include "backend/v1/conv_params.h"
+#include "backend/v1/hrc_registers.h"
+#include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/rule_status.h"
+#include "ornix/layers/pooled_convolution.h"
 #include "ornix/tensor.h"
 
 namespace ornix::v1 {
@@ -51,6 +54,12 @@ LayerMappingStatus check_valid_padding_height(const Layer& layer, const ConvPara
                                                       min_input_height(params)));
 }
 
+// Rows of the layer's pooled output, read from its built pooling so that a pooling that leaves
+// no row is 0 rather than an output never set.
+uint32_t pooled_height(const Layer& layer) {
+  return dynamic_cast<const PooledConvolution&>(layer).pool_calculated_params().height;
+}
+
 // Max pooling: sizes 1 or 2, strides equal to the sizes (a negative stride is the size), and
 // at least 2 output rows.
 LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& params) {
@@ -64,7 +73,7 @@ LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& param
                                       kMsgHrcPoolingX),
                           rule_status(layer, stride_x == params.pooling_width && stride_y == params.pooling_height,
                                       kMsgHrcPoolStride),
-                          rule_status(layer, layer.output_dimensions()[1] >= kHrcMinPooledOutputHeight,
+                          rule_status(layer, pooled_height(layer) >= kHrcMinPooledOutputHeight,
                                       kMsgHrcPooledHeight),
                       });
   return status;
@@ -75,16 +84,6 @@ LayerMappingStatus check_weights_not_all_zero(const Layer& layer) {
   const int8_t* values = weights->data<int8_t>();
   const bool all_zero = std::all_of(values, values + weights->size(), [](int8_t value) { return value == 0; });
   return rule_status(layer, !all_zero, kMsgHrcWeightsAllZero);
-}
-
-// Steps are kept in sixteenths of an act_step, in 24 bits; the first step beyond is reported.
-LayerMappingStatus check_act_steps(const Layer& layer) {
-  const auto steps = get_threshold_t16_from_act_steps(*layer.variables().get("act_step"));
-  const int32_t* values = steps->data<int32_t>();
-  const int32_t* beyond = std::find_if(values, values + steps->size(),
-                                       [](int32_t step) { return static_cast<uint32_t>(step) > kHrcMaxStepT16; });
-  if (beyond == values + steps->size()) return LayerMappingStatus(layer);
-  return LayerMappingError(layer, hrc_act_step_message(*beyond / kStepT16PerActStep));
 }
 
 }  // namespace
@@ -119,7 +118,8 @@ LayerMappingStatus check_hrc_constraints(const Layer& layer) {
                           rule_status(layer, activated, kMsgHrcNoActivation),
                           check_weights_not_all_zero(layer),
                       });
-  if (status.success()) merge_mapping_status(status, check_act_steps(layer));
+  if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kHrcMaxStepT16, hrc_act_step_message));
+  if (status.success()) merge_mapping_status(status, check_thresholds_fit(layer, kHrcThresholdBits));
   return status;
 }
 
