@@ -84,6 +84,9 @@ inline constexpr uint32_t kOneChannelFilterGroup = 8;
 inline constexpr int32_t kStdCnpTwoPlaneKernel = 1;
 inline constexpr int32_t kStdCnpFourBitMax = 7;
 
+// A learning FullyConnected layer has 1-bit weights.
+inline constexpr int32_t kLearningWeightsBits = 1;
+
 // FullyConnected weight values of 1 bit are 0 or 1; wider ones lie in -(2^(b-1) - 1)..2^(b-1) - 1.
 inline constexpr int32_t kOneBitWeightMin = 0;
 inline constexpr int32_t kOneBitWeightMax = 1;

@@ -17,6 +17,11 @@ inline std::string weights_out_of_range_message(int32_t low, int32_t high, int32
 }
 inline constexpr const char* kMsgNumWeightsMismatch =
     "The number of weights per neuron should match the num_weights OrnixUnsupervised parameter.";
+inline std::string learning_values_out_of_range_message(const std::string& variable, int32_t low, int32_t high,
+                                                        int32_t example) {
+  return "The variable " + variable + " contains values out of range (" + std::to_string(low) + ", " +
+         std::to_string(high) + ") (e.g.: " + std::to_string(example) + ").";
+}
 // An engine layer without its built geometry (an exception, not a status).
 inline std::string layer_not_built_message(const std::string& layer) {
   return "The layer " + layer + " is not built.";

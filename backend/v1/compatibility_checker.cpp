@@ -31,6 +31,7 @@ LayerMappingStatus check_fully_connected(const CompatibilityCheckerImpl& checker
   if (!status.success()) return status;
   if (LayerMappingStatus range = check_fnp_weights_range(dense); !range.success()) return range;
   if (LayerMappingStatus learning = check_fnp_num_weights(dense); !learning.success()) return learning;
+  if (LayerMappingStatus learning = check_fnp_learning_values(dense); !learning.success()) return learning;
   if (dense.has_activation()) {
     merge_mapping_status(status, check_thresholds_fit(layer, kFnpThresholdBits));
     if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kFnpMaxStep, fnp_act_step_message));

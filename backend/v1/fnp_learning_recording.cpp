@@ -18,15 +18,6 @@ namespace ornix::v1 {
 
 namespace {
 
-constexpr uint32_t kBlockClassWord = 1;
-constexpr RegDetail kBlockClass{20, 10};
-constexpr uint32_t kBlockNumWeightsWord = 2;
-constexpr RegDetail kBlockNumWeights{0, 20};
-constexpr RegDetail kBlockThresholdHigh{16, 4};
-constexpr uint32_t kBlockThresholdSwapWord = 3;
-constexpr RegDetail kBlockThresholdLow{16, 16};
-constexpr RegDetail kBlockThswap{0, 16};
-constexpr int kThresholdLearningBits = 20;
 // An FNP3's learn memory opens with two words that are not part of the image.
 constexpr uint32_t kFnp3LearnMemoryLead = 2;
 

@@ -7,6 +7,8 @@
 
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
+#include "backend/v1/fnp_limits.h"
+#include "backend/v1/fnp_messages.h"
 #include "backend/v1/neuron_value_rules.h"
 
 namespace ornix::v1 {
@@ -18,6 +20,16 @@ std::optional<uint64_t> wanted_weights(double num_weights) {
   const double whole = std::trunc(num_weights);
   if (!(whole >= 0.0 && whole <= static_cast<double>(UINT32_MAX))) return std::nullopt;
   return static_cast<uint64_t>(whole);
+}
+
+// Every value of the int32 variable `name` lies in low..high.
+LayerMappingStatus check_learning_variable(const Layer& layer, const char* name, int32_t low, int32_t high) {
+  const auto tensor = layer.variables().get(name);
+  const int32_t* values = tensor->data<int32_t>();
+  const int32_t* outside = std::find_if(values, values + tensor->size(),
+                                        [low, high](int32_t value) { return value < low || value > high; });
+  if (outside == values + tensor->size()) return LayerMappingStatus(layer);
+  return LayerMappingError(layer, learning_values_out_of_range_message(name, low, high, *outside));
 }
 
 }  // namespace
@@ -47,6 +59,18 @@ LayerMappingStatus check_fnp_num_weights(const FullyConnected& layer) {
     if (count != wanted) return LayerMappingError(layer, kMsgNumWeightsMismatch);
   }
   return LayerMappingStatus(layer);
+}
+
+LayerMappingStatus check_fnp_learning_values(const FullyConnected& layer) {
+  if (!layer.can_learn()) return LayerMappingStatus(layer);
+  if (param_of(layer, "weights_bits") != kLearningWeightsBits) {
+    return LayerMappingError(layer, kMsgFnpLearningWeightsBits);
+  }
+  constexpr int32_t kMaxThresholdLearning = (int32_t{1} << (kThresholdLearningBits - 1)) - 1;
+  constexpr auto kMaxThswap = static_cast<int32_t>((uint32_t{1} << kBlockThswap.width) - 1);
+  LayerMappingStatus status = check_learning_variable(layer, "threshold_learning", 0, kMaxThresholdLearning);
+  if (status.success()) merge_mapping_status(status, check_learning_variable(layer, "thswap", 0, kMaxThswap));
+  return status;
 }
 
 }  // namespace ornix::v1

@@ -16,4 +16,9 @@ LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer);
 // 32 bits) fails for any neuron. A layer that does not learn passes.
 LayerMappingStatus check_fnp_num_weights(const FullyConnected& layer);
 
+// For a learning layer, what its learning image holds as given: 1-bit weights, then every
+// "threshold_learning" within 0..2^19 - 1 and every "thswap" within its 16-bit field, the first
+// value outside reported. A layer that does not learn passes.
+LayerMappingStatus check_fnp_learning_values(const FullyConnected& layer);
+
 }  // namespace ornix::v1

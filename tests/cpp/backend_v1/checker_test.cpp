@@ -23,6 +23,14 @@ hw::Component cnp(uint32_t x, uint32_t width, uint32_t filters = 8) {
   return {hw::Type::CNP1, {}, share, {}};
 }
 
+// Makes the model's last layer learn with `num_weights` and every other unsupervised parameter.
+void compile(Model& model, double num_weights) {
+  model.compile(LearningParams::create(LearningType::Unsupervised,
+                                       {{"num_weights", num_weights}, {"num_classes", 2}, {"initial_plasticity", 0.5},
+                                        {"learning_competition", 0.5}, {"min_plasticity", 0.25},
+                                        {"plasticity_decay", 0.5}}));
+}
+
 const char* const kVamoV1Refused =
     "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.";
 
@@ -68,7 +76,9 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   EXPECT_EQ(v1.check(*eight_bit), "Cannot map layer 'layer'. Weight bits should be between 1 and 4 inclusive.");
 
   // 10 neurons of 64 weights, neuron n's weight k at n + 10k: two non-zero weights each.
-  const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {});
+  const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}});
+  // Compiling takes whole counts only; the check truncates what the layer is given.
+  compile(*model, 2);
   const auto params = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 2.9}});
   dynamic_cast<FullyConnected&>(*learning).set_learning(params);
   set_bytes(*learning, "weights", std::vector<int8_t>(20, 1));
@@ -78,6 +88,40 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   set_bytes(*learning, "weights", short_neuron);
   EXPECT_EQ(v1.check(*learning), "Cannot map layer 'layer'. The number of weights per neuron should match the "
                                  "num_weights OrnixUnsupervised parameter.");
+}
+
+// A learning layer's image holds 1-bit weights, threshold_learning in 20-bit two's complement
+// but never negative, and thswap in 16 bits: the recorder refuses or overflows on anything else.
+TEST(V1Checker, LearningFullyConnectedValuesFitItsImage) {
+  struct LearningCase {
+    int32_t weights_bits;
+    const char* variable;
+    int32_t value;
+    std::string expected;
+  };
+  const std::vector<LearningCase> cases{
+      {1, "threshold_learning", 524287, ""},
+      {1, "thswap", 65535, ""},
+      {2, "thswap", 0, "A learning layer must have 1-bit weights."},
+      {1, "threshold_learning", 524288,
+       "The variable threshold_learning contains values out of range (0, 524287) (e.g.: 524288)."},
+      {1, "threshold_learning", -1,
+       "The variable threshold_learning contains values out of range (0, 524287) (e.g.: -1)."},
+      {1, "thswap", 65536, "The variable thswap contains values out of range (0, 65535) (e.g.: 65536)."},
+  };
+  std::unique_ptr<Model> model;
+  const V1Checker v1;
+  for (const LearningCase& c : cases) {
+    const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", c.weights_bits}});
+    compile(*model, 1);
+    set_bytes(*learning, "weights", std::vector<int8_t>(10, 1));  // one weight per neuron
+    const auto old = learning->variables().get(c.variable);
+    auto values = Dense::create(TensorType::int32, old->shape());
+    values->data<int32_t>()[3] = c.value;
+    learning->variables().set(c.variable, values);
+    EXPECT_EQ(v1.check(*learning), c.expected.empty() ? "Success." : "Cannot map layer 'layer'. " + c.expected)
+        << c.variable << " " << c.value;
+  }
 }
 
 TEST(V1Checker, MaxPoolingCnpIsFollowedByACnp) {
