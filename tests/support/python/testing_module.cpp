@@ -2,7 +2,7 @@
 // ornix.core layers mapped on ornix.core devices (with constraints) and their programs,
 // simulated SoC drivers, power meters holding given events, a mapping the back end never makes,
 // a hand-made NP component, metrics tables, tensors of any type and layout, the label
-// conversion, and simulated devices attached to the engine's driver list.
+// conversion, the accuracy count, and simulated devices attached to the engine's driver list.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -169,6 +169,7 @@ PYBIND11_MODULE(_testing, m) {
                                 int64_t num_classes) {
     return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
   });
+  m.def("accuracy", &python::accuracy);
   // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
   // column padded_x.
   m.def("np_component", [](bool single_buffer, uint32_t padded_x) {
