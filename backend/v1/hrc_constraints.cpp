@@ -9,7 +9,6 @@
 #include "backend/v1/hrc_registers.h"
 #include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/rule_status.h"
-#include "ornix/layers/pooled_convolution.h"
 #include "ornix/tensor.h"
 
 namespace ornix::v1 {
@@ -54,12 +53,6 @@ LayerMappingStatus check_valid_padding_height(const Layer& layer, const ConvPara
                                                       min_input_height(params)));
 }
 
-// Rows of the layer's pooled output, read from its built pooling so that a pooling that leaves
-// no row is 0 rather than an output never set.
-uint32_t pooled_height(const Layer& layer) {
-  return dynamic_cast<const PooledConvolution&>(layer).pool_calculated_params().height;
-}
-
 // Max pooling: sizes 1 or 2, strides equal to the sizes (a negative stride is the size), and
 // at least 2 output rows.
 LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& params) {
@@ -73,7 +66,7 @@ LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& param
                                       kMsgHrcPoolingX),
                           rule_status(layer, stride_x == params.pooling_width && stride_y == params.pooling_height,
                                       kMsgHrcPoolStride),
-                          rule_status(layer, pooled_height(layer) >= kHrcMinPooledOutputHeight,
+                          rule_status(layer, layer.output_dimensions()[1] >= kHrcMinPooledOutputHeight,
                                       kMsgHrcPooledHeight),
                       });
   return status;

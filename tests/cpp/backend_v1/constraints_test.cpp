@@ -116,12 +116,6 @@ const std::vector<Row> kRows{
     {T::InputConvolutional, {}, {{"activation", 0}},
      "The first convolutional layer of a model can only be mapped if its activations are enabled."},
     {T::InputConvolutional, {}, {}, "All weights in a hrc layer cannot be zeroes.", kA1, {"weights"}},
-    // A 7x7 kernel with stride 3 leaves one row of an 8-row input, which the 2x2 pooling drops.
-    {T::InputConvolutional, {},
-     with(kMaxPool2, {{"padding", 0}, {"kernel_width", 7}, {"kernel_height", 7}, {"stride_y", 3}}),
-     "With valid padding, a 7 kernel size and a 3 kernel stride, input second dimension size cannot be smaller than "
-     "10.\nInput second dimension size cannot be smaller than 10.\n"
-     "With max pooling, output second dimension size must be at least 2."},
     // act_bits: 1, 2 or 4 with an activation; without one, what the registers' 2-bit field of
     // act_bits / 2 holds.
     {T::Convolutional, {8, 8, 4}, {{"act_bits", 3}}, "act_bits should be 1, 2 or 4."},
