@@ -66,6 +66,8 @@ inline constexpr int32_t kHrcMaxInputHeight = 256;
 inline constexpr int32_t kHrcMinPoolSize = 1;
 inline constexpr int32_t kHrcMaxPoolSize = 2;
 inline constexpr uint32_t kHrcMinPooledOutputHeight = 2;
+// The padding value fills an 8-bit field per colour plane.
+inline constexpr int32_t kHrcMaxPaddingValue = 255;
 // Steps, in sixteenths of an act_step, fit 24 bits: act_step 0 to 1048575.
 inline constexpr uint32_t kHrcMaxStepT16 = 0xFFFFFF;
 inline constexpr int32_t kStepT16PerActStep = 16;

@@ -154,6 +154,10 @@ inline constexpr const char* kMsgHrcPooledHeight = "With max pooling, output sec
 inline constexpr const char* kMsgHrcNoActivation =
     "The first convolutional layer of a model can only be mapped if its activations are enabled.";
 inline constexpr const char* kMsgHrcWeightsAllZero = "All weights in a hrc layer cannot be zeroes.";
+inline std::string hrc_padding_value_message(int32_t max, int32_t value) {
+  return "The parameter padding_value should be between 0 and " + std::to_string(max) + " (got " +
+         std::to_string(value) + ").";
+}
 inline std::string hrc_act_step_message(int32_t act_step) {
   return "The parameter act_step should be between 0 and 1048575. Receives act_step " + std::to_string(act_step) + ".";
 }

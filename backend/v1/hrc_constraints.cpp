@@ -107,9 +107,12 @@ LayerMappingStatus check_hrc_constraints(const Layer& layer) {
                           rule_status(layer, params.pool_type != value_of(PoolType::Average), kMsgHrcAveragePool),
                       });
   if (params.pool_type == value_of(PoolType::Max)) merge_mapping_status(status, check_max_pooling(layer, params));
+  const int32_t padding_value = param_of(layer, "padding_value");
   merge_rules(status, {
                           rule_status(layer, activated, kMsgHrcNoActivation),
                           check_weights_not_all_zero(layer),
+                          rule_status(layer, in_range(padding_value, 0, kHrcMaxPaddingValue),
+                                      hrc_padding_value_message(kHrcMaxPaddingValue, padding_value)),
                       });
   if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kHrcMaxStepT16, hrc_act_step_message));
   if (status.success()) merge_mapping_status(status, check_thresholds_fit(layer, kHrcThresholdBits));

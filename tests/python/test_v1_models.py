@@ -109,6 +109,12 @@ def four_bit_separable():
                                         **NO_POOLING))
 
 
+def input_conv_padded_with(value):
+    return lambda: model_of(layer(core.InputConvolutional, "input_conv", input_width=8, input_height=8,
+                                  input_channels=1, padding_value=value, filters=8, weights_bits=2, **CONV,
+                                  **NO_POOLING))
+
+
 def learning_with_two_bit_weights():
     model = model_of(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=8, input_bits=1),
                      layer(core.FullyConnected, "fc", units=2, weights_bits=2, activation=1, act_bits=1))
@@ -127,6 +133,8 @@ REFUSED = [
      "Weights contain values out of range (-8, 7) (e.g.: 8)."),
     ("fc threshold beyond 20 bits", with_variable(three_layers, "fc", "threshold", 3, -(1 << 19) - 1), "fc",
      "Thresholds contain values out of range (-524288, 524287) (e.g.: -524289)."),
+    ("input convolution padded with 256", input_conv_padded_with(256), "input_conv",
+     "The parameter padding_value should be between 0 and 255 (got 256)."),
     ("learning fc with 2-bit weights", learning_with_two_bit_weights, "fc",
      "A learning layer must have 1-bit weights."),
 ]

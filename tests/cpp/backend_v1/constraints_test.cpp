@@ -116,6 +116,12 @@ const std::vector<Row> kRows{
     {T::InputConvolutional, {}, {{"activation", 0}},
      "The first convolutional layer of a model can only be mapped if its activations are enabled."},
     {T::InputConvolutional, {}, {}, "All weights in a hrc layer cannot be zeroes.", kA1, {"weights"}},
+    {T::InputConvolutional, {}, {{"padding_value", 255}}, ""},
+    {T::InputConvolutional, {}, {{"padding_value", 256}},
+     "The parameter padding_value should be between 0 and 255 (got 256)."},
+    {T::InputConvolutional, {}, {{"padding_value", -1}, {"activation", 0}},
+     "The first convolutional layer of a model can only be mapped if its activations are enabled.\n"
+     "The parameter padding_value should be between 0 and 255 (got -1)."},
     // act_bits: 1, 2 or 4 with an activation; without one, what the registers' 2-bit field of
     // act_bits / 2 holds.
     {T::Convolutional, {8, 8, 4}, {{"act_bits", 3}}, "act_bits should be 1, 2 or 4."},
