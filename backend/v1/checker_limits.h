@@ -36,8 +36,8 @@ inline constexpr std::array<int32_t, 3> kStdCnpWeightsBits{1, 2, 4};
 inline constexpr std::array<int32_t, 3> kSepCnpKernelSizes{3, 5, 7};
 inline constexpr std::array<int32_t, 2> kSepCnpWeightsBits{2, 4};
 
-// FNP: input and activation widths, input values (fewer on Vamo_v2), weight widths 1 to 4.
-inline constexpr std::array<uint32_t, 3> kFnpInputBits{1, 2, 4};
+// CNP and FNP input widths. FNP: activation widths, input values (fewer on Vamo_v2), weight widths 1 to 4.
+inline constexpr std::array<uint32_t, 3> kNpInputBits{1, 2, 4};
 inline constexpr std::array<int32_t, 3> kActBits{1, 2, 4};
 // Without activation the registers still take act_bits / 2 in a 2-bit field.
 inline constexpr int32_t kMaxActBitsWithoutActivation = 7;

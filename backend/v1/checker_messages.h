@@ -99,7 +99,7 @@ inline constexpr const char* kMsgSepAveragePool1x1 =
 inline constexpr const char* kMsgSepWeightsAllZero = "All weights in a separable CNP layer cannot be zeroes.";
 
 // FNP
-inline constexpr const char* kMsgFnpInputBits = "Input bitwidth should be 1, 2 or 4.";
+inline constexpr const char* kMsgInputBits = "Input bitwidth should be 1, 2 or 4.";
 inline std::string fnp_input_values_message(uint64_t max) {
   return "Input dimensions are too large to fit in a FNP. The maximum value is " + std::to_string(max) + ".";
 }

@@ -127,12 +127,13 @@ WeightRange sep_cnp_weight_range(const ConvParams& params) {
   return {-half, half - 1};
 }
 
-// What the layer's neurons carry into the CNP: its act_bits, weights its format stores as they
-// are, and (with an activation) thresholds and steps within their 20-bit fields; steps are
-// written without an activation too.
-LayerMappingStatus check_cnp_neuron_values(const Layer& layer, std::initializer_list<const Dense*> weights,
-                                           WeightRange range) {
-  LayerMappingStatus status = check_act_bits(layer);
+// What the CNP's registers and memories take as given: input bits of 1, 2 or 4, its act_bits,
+// weights its format stores as they are, and (with an activation) thresholds and steps within
+// their 20-bit fields; steps are written without an activation too.
+LayerMappingStatus check_cnp_recorded_values(const Layer& layer, std::initializer_list<const Dense*> weights,
+                                             WeightRange range) {
+  LayerMappingStatus status = rule_status(layer, is_one_of(kNpInputBits, layer.input_bits()), kMsgInputBits);
+  merge_mapping_status(status, check_act_bits(layer));
   for (const Dense* tensor : weights) {
     if (status.success()) merge_mapping_status(status, check_weights_within(layer, *tensor, range.low, range.high));
   }
@@ -171,7 +172,7 @@ LayerMappingStatus CompatibilityCheckerImpl::check_std_cnp_constraints(const Lay
   merge_mapping_status(status, check_filter_fits(*constraints, layer));
   if (status.success()) {
     const auto weights = layer.variables().get("weights");
-    merge_mapping_status(status, check_cnp_neuron_values(layer, {weights.get()}, std_cnp_weight_range(params)));
+    merge_mapping_status(status, check_cnp_recorded_values(layer, {weights.get()}, std_cnp_weight_range(params)));
   }
   return status;
 }
@@ -196,7 +197,7 @@ LayerMappingStatus CompatibilityCheckerImpl::check_sep_cnp_constraints(const Lay
   merge_mapping_status(status, check_weights_not_all_zero(layer, *depthwise));
   if (status.success()) merge_mapping_status(status, check_weights_not_all_zero(layer, *pointwise));
   if (status.success()) {
-    merge_mapping_status(status, check_cnp_neuron_values(layer, {depthwise.get(), pointwise.get()},
+    merge_mapping_status(status, check_cnp_recorded_values(layer, {depthwise.get(), pointwise.get()},
                                                          sep_cnp_weight_range(params)));
   }
   return status;

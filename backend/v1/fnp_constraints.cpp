@@ -28,7 +28,7 @@ LayerMappingStatus CompatibilityCheckerImpl::check_fnp_common_constraints(const 
   const uint64_t max_values = version == kVamoV2 ? kFnpMaxInputValuesVamoV2 : kFnpMaxInputValues;
   LayerMappingStatus status(layer);
   merge_rules(status, {
-                          rule_status(layer, is_one_of(kFnpInputBits, layer.input_bits()), kMsgFnpInputBits),
+                          rule_status(layer, is_one_of(kNpInputBits, layer.input_bits()), kMsgInputBits),
                           rule_status(layer, input.element_count() <= max_values, fnp_input_values_message(max_values)),
                       });
   // A flat input has no CNP geometry to check.

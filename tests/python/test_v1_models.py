@@ -115,6 +115,11 @@ def input_conv_padded_with(value):
                                   **NO_POOLING))
 
 
+def conv_of_8_bit_input():
+    return model_of(layer(core.InputData, "input", input_width=8, input_height=8, input_channels=4, input_bits=8),
+                    layer(core.Convolutional, "conv", filters=8, weights_bits=2, **CONV, **NO_POOLING))
+
+
 def learning_with_two_bit_weights():
     model = model_of(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=8, input_bits=1),
                      layer(core.FullyConnected, "fc", units=2, weights_bits=2, activation=1, act_bits=1))
@@ -126,6 +131,7 @@ def learning_with_two_bit_weights():
 # Layers whose values the recorders cannot write as given: the checks refuse them by name, so
 # hw_only=True stops before any program is recorded and hw_only=False runs them in software.
 REFUSED = [
+    ("conv of an 8-bit input", conv_of_8_bit_input, "conv", "Input bitwidth should be 1, 2 or 4."),
     ("activated conv without act_bits (stored 8)", conv_without_act_bits, "conv", "act_bits should be 1, 2 or 4."),
     ("fc without activation, act_bits 8", fc_without_activation(8), "fc",
      "Without activation, act_bits should be between 0 and 7 (got 8)."),

@@ -126,6 +126,10 @@ const std::vector<Row> kRows{
     // act_bits / 2 holds.
     {T::Convolutional, {8, 8, 4}, {{"act_bits", 3}}, "act_bits should be 1, 2 or 4."},
     {T::SeparableConvolutional, {8, 8, 4}, {{"act_bits", 8}}, "act_bits should be 1, 2 or 4."},
+    // The CNP registers take input bits / 2 in two bits.
+    {T::Convolutional, {8, 8, 4}, {}, "Input bitwidth should be 1, 2 or 4.", kA1, {}, 8},
+    {T::SeparableConvolutional, {8, 8, 4}, {}, "Input bitwidth should be 1, 2 or 4.", kA1, {}, 3},
+    {T::Convolutional, {8, 8, 4}, {}, "", kA1, {}, 1},
     {T::Convolutional, {8, 8, 4}, {{"activation", 0}, {"act_bits", 7}}, ""},
     {T::Convolutional, {8, 8, 4}, {{"activation", 0}, {"act_bits", 8}},
      "Without activation, act_bits should be between 0 and 7 (got 8)."},
