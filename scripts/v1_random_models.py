@@ -8,8 +8,13 @@ an exception that names a layer and holds no raw library text. Every other outco
 
     PYTHONPATH=$PWD .venv/bin/python scripts/v1_random_models.py [first seed] [count]
 
-Run it against the sanitizer build by putting that build's package first on PYTHONPATH and
-preloading the sanitizer runtime (see the generation-1 notes in the README).
+Against the sanitizer build (configured with -DORNIX_PYTHON=ON in build-sanitize): make a
+package directory holding ornix/__init__.py and links to build-sanitize/python/core*.so and
+build-sanitize/tests/_testing*.so, put it first on PYTHONPATH, run from outside the source tree,
+and preload the runtime:
+
+    LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libstdc++.so) \
+    ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=<package dir> python <this file> [first seed] [count]
 """
 import random
 import re
