@@ -22,6 +22,19 @@ inline std::string learning_values_out_of_range_message(const std::string& varia
   return "The variable " + variable + " contains values out of range (" + std::to_string(low) + ", " +
          std::to_string(high) + ") (e.g.: " + std::to_string(example) + ").";
 }
+// The learning parameters behind each register value of a learning layer.
+inline constexpr const char* kLearningWinnersParams = "num_weights and learning_competition";
+inline constexpr const char* kLearningMinPlasticityParams = "num_weights and min_plasticity";
+inline constexpr const char* kLearningPlasticityDecayParams =
+    "num_weights, initial_plasticity and plasticity_decay";
+inline std::string learning_field_message(const std::string& params, uint32_t value, uint32_t width) {
+  return "The learning parameters " + params + " give " + std::to_string(value) + ", which does not fit the " +
+         std::to_string(width) + "-bit register field.";
+}
+inline std::string learning_classes_message(uint32_t top_class, uint32_t max_class) {
+  return "The neurons of the learning layer take classes up to " + std::to_string(top_class) +
+         "; the register field holds at most " + std::to_string(max_class) + ".";
+}
 // An engine layer without its built geometry (an exception, not a status).
 inline std::string layer_not_built_message(const std::string& layer) {
   return "The layer " + layer + " is not built.";

@@ -120,12 +120,17 @@ def conv_of_8_bit_input():
                     layer(core.Convolutional, "conv", filters=8, weights_bits=2, **CONV, **NO_POOLING))
 
 
-def learning_with_two_bit_weights():
-    model = model_of(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=8, input_bits=1),
-                     layer(core.FullyConnected, "fc", units=2, weights_bits=2, activation=1, act_bits=1))
-    model.get_layer("fc").variables["weights"] = np.ones((8, 2), np.int8)
-    model.compile(core.OrnixUnsupervised(num_weights=8, num_classes=2))
-    return model
+def learning_fc(weights_bits, **learning):
+    """8 flat 1-bit inputs into 2 neurons connected to all of them, learning 2 classes."""
+    def make():
+        model = model_of(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=8,
+                               input_bits=1),
+                         layer(core.FullyConnected, "fc", units=2, weights_bits=weights_bits, activation=1,
+                               act_bits=1))
+        model.get_layer("fc").variables["weights"] = np.ones((8, 2), np.int8)
+        model.compile(core.OrnixUnsupervised(num_weights=8, num_classes=2, **learning))
+        return model
+    return make
 
 
 # Layers whose values the recorders cannot write as given: the checks refuse them by name, so
@@ -141,8 +146,10 @@ REFUSED = [
      "Thresholds contain values out of range (-524288, 524287) (e.g.: -524289)."),
     ("input convolution padded with 256", input_conv_padded_with(256), "input_conv",
      "The parameter padding_value should be between 0 and 255 (got 256)."),
-    ("learning fc with 2-bit weights", learning_with_two_bit_weights, "fc",
-     "A learning layer must have 1-bit weights."),
+    ("learning fc with 2-bit weights", learning_fc(2), "fc", "A learning layer must have 1-bit weights."),
+    ("learning fc, min_plasticity x num_weights beyond 16 bits", learning_fc(1, min_plasticity=8192), "fc",
+     "The learning parameters num_weights and min_plasticity give 65536, which does not fit the 16-bit register "
+     "field."),
 ]
 
 
