@@ -144,6 +144,22 @@ def fill_variables(rng, added, params):
             variables[name] = gen.uniform(0, high, size=shape).astype(np.float32)
 
 
+def learn(rng, model, fc):
+    """Makes the last FullyConnected layer learn: `num_weights` inputs per neuron set to 1."""
+    weights = fc.variables["weights"]
+    inputs, units = weights.shape
+    num_weights = min(inputs, pick(rng, [1, 2, 4, 9, 64, 1000], [1, 2, 4, 9]))
+    connected = np.zeros(weights.shape, np.int8)
+    for n in range(units):
+        connected[(np.arange(num_weights) + n) % inputs, n] = 1
+    fc.variables["weights"] = connected
+    model.compile(core.OrnixUnsupervised(
+        num_weights=num_weights, num_classes=pick(rng, [1, 2, units, 1024], [1, 2]),
+        initial_plasticity=pick(rng, [1.0, 0.5, 1e4, -1.0], [1.0, 0.5]),
+        learning_competition=pick(rng, [0.0, 0.5, -1e5, 2.0], [0.0, 0.5]),
+        min_plasticity=pick(rng, [0.1, 0.0, 1e4], [0.1, 0.0]), plasticity_decay=pick(rng, [0.25, 1.0, 1e5], [0.25])))
+
+
 def device(rng):
     cnps = pick(rng, [0, 1, 1, 2, 4, 8, 16])
     nps = [NP.Info(NP.Ident(2 + i // 4, 1, i % 4), [NP.CNP1, NP.CNP2]) for i in range(cnps)]
@@ -197,6 +213,8 @@ def run_case(seed):
             model.add(added)
             names.append(name)
             fill_variables(rng, added, params)
+        if layer_type == core.FullyConnected and rng.random() < 0.4:
+            learn(rng, model, added)
     except (ValueError, RuntimeError) as error:
         return "build", str(error), judge_failure(error, names + ["input"]) if RAW_TEXTS.search(str(error)) else []
     target = device(rng)
