@@ -138,9 +138,9 @@ def test_layer_names_that_are_not_utf8_are_refused(tmp_path, name):
         load_bytes(tmp_path, content)
 
 
-# Runs in a child process whose address space may grow by ALLOWED bytes only: each file given on
-# the command line is loaded, what a loaded model holds is read, and the outcome is printed as one
-# JSON line.
+# Runs in a child process whose address space may grow by ALLOWED bytes only: each file named on
+# a line of the input is loaded, what a loaded model holds is read, and the outcome is printed as
+# one JSON line.
 LIMITED_LOADER = """
 import json, resource, sys
 import numpy
@@ -148,7 +148,7 @@ from ornix import core
 with open("/proc/self/status") as status:
     size = next(int(line.split()[1]) * 1024 for line in status if line.startswith("VmSize:"))
 resource.setrlimit(resource.RLIMIT_AS, (size + int(sys.argv[1]), resource.RLIM_INFINITY))
-for path in sys.argv[2:]:
+for path in sys.stdin.read().splitlines():
     try:
         model = core.Model(path)
     except Exception as error:
@@ -168,7 +168,7 @@ ALLOWED = 256 << 20
 
 
 def limited_loads(paths):
-    run = subprocess.run([sys.executable, "-c", LIMITED_LOADER, str(ALLOWED)] + [str(p) for p in paths],
+    run = subprocess.run([sys.executable, "-c", LIMITED_LOADER, str(ALLOWED)], input="\n".join(map(str, paths)),
                          capture_output=True, text=True, timeout=120)
     assert run.returncode == 0, run.stderr[-3000:]
     return [tuple(json.loads(line)) for line in run.stdout.splitlines()]
