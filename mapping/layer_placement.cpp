@@ -86,7 +86,7 @@ bool is_skip_dma(hw::Type type) { return type == hw::Type::SKIP_DMA_STORE || typ
 // The one NP of a fully connected layer: all its filters over its whole first input.
 hw::Component fnp_component(const Layer& layer, hw::Type type) {
   const NpSpace whole{0, 0, layer.input_dimensions().at(0)};
-  const auto units = static_cast<uint32_t>(layer.params()->get("units"));
+  const auto units = static_cast<uint32_t>(param_of(layer, "units"));
   return {type, hw::Ident{}, NpAllocation{0, units, whole, whole, true}, MemoryInfo{}};
 }
 

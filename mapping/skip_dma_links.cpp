@@ -72,7 +72,7 @@ uint8_t largest_depth_gap(const std::shared_ptr<Layer>& layer, LayerDepthMap* de
 
 // A TNP-B layer's FIFO: "fifo_size" + 1 frames, on a byte.
 uint8_t fifo_depth(const Layer& layer) {
-  return static_cast<uint8_t>(static_cast<uint32_t>(layer.params()->get(kParamFifoSize)) + 1u);
+  return static_cast<uint8_t>(static_cast<uint32_t>(param_of(layer, kParamFifoSize)) + 1u);
 }
 
 bool targets_tnp_b(const Layer& layer) { return layer.is_target_component(ComponentKind::TNP_B); }

@@ -14,15 +14,14 @@ enum class Groups { Filters, Channels };
 SplitResult split_transposed(const Layer& layer, const CompatibilityChecker& checker, uint32_t max_height,
                              uint32_t max_width, uint32_t max_filters, bool dual_only, Groups groups,
                              uint32_t max_nps) {
-  const LayerParams& params = *layer.params();
-  const int32_t kernel_size = params.get("kernel_size");
+  const int32_t kernel_size = param_of(layer, "kernel_size");
   // Below 3 the columns a piece reads after it would be negative.
   if (kernel_size < kTransposedSmallestKernel) return split_failure(layer, kMsgTransposedKernelTooSmall);
   const Shape input = layer.input_dimensions().at(0);
   SplitPlan plan;
   plan.channels_per_group = groups == Groups::Channels;
   const auto after = static_cast<uint32_t>(kernel_size - kTransposedSmallestKernel);
-  const uint32_t filters = plan.channels_per_group ? input[2] : static_cast<uint32_t>(params.get("filters"));
+  const uint32_t filters = plan.channels_per_group ? input[2] : static_cast<uint32_t>(param_of(layer, "filters"));
   plan.params = NpSplitParams{1, after, 1, after, 0, 0, 0, filters};
 
   plan.height = find_dimension_split(layer, plan.params, max_height);

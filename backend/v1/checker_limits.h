@@ -79,13 +79,4 @@ inline constexpr uint32_t kOneChannelFilterGroup = 8;
 // FullyConnected weight values of 1 bit lie in -1..1; wider ones in -(2^(b-1) - 1)..2^(b-1) - 1.
 inline constexpr int32_t kOneBitWeightsBound = 2;
 
-// What the engine gives parameters a layer leaves out.
-inline constexpr int32_t kDefaultStride = 1;
-inline constexpr int32_t kDefaultPadding = 0;      // Valid
-inline constexpr int32_t kDefaultPoolType = 0;     // NoPooling
-inline constexpr int32_t kDefaultPoolStride = -1;  // the pooling size
-inline constexpr int32_t kDefaultActivation = 0;   // NoActivation
-inline constexpr int32_t kDefaultWeightsBits = 8;
-inline constexpr int32_t kDefaultActBits = 8;
-
 }  // namespace ornix::v1

@@ -122,7 +122,7 @@ LayerMappingStatus check_cnp_input_size(const Layer& layer, const Shape& input) 
 
 LayerMappingStatus CompatibilityCheckerImpl::check_std_cnp_constraints(const Layer& layer, HwVersion version) const {
   const BuiltGeometry geometry = built_geometry(dynamic_cast<const Convolutional&>(layer));
-  const ConvParams params = read_conv_params(*layer.params());
+  const ConvParams params = read_conv_params(layer);
   LayerMappingStatus status = check_cnp_common_constraints(layer, params, geometry, version);
   if (!status.success()) return status;
   merge_rules(status, {
@@ -138,7 +138,7 @@ LayerMappingStatus CompatibilityCheckerImpl::check_sep_cnp_constraints(const Lay
   const BuiltGeometry geometry = built_geometry(dynamic_cast<const SeparableConvolutional&>(layer));
   const auto depthwise = layer.variables().get("weights");
   const auto pointwise = layer.variables().get("weights_pw");
-  const ConvParams params = read_conv_params(*layer.params());
+  const ConvParams params = read_conv_params(layer);
   LayerMappingStatus status = check_cnp_common_constraints(layer, params, geometry, version);
   if (!status.success()) return status;
   const Shape input = layer.input_dimensions().at(0);

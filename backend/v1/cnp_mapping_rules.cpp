@@ -26,10 +26,10 @@ bool is_split_spatially(const std::vector<hw::Component>& components) {
 // window, so no pooling size above its stride.
 LayerMappingStatus check_max_pool_spatial_split(const Layer& layer, const std::vector<hw::Component>& components) {
   LayerMappingStatus status(layer);
-  const ConvParams params = read_conv_params(*layer.params());
+  const ConvParams params = read_conv_params(layer);
   if (!is_split_spatially(components) || params.pool_type != kMaxPool) return status;
-  if (params.pooling_width > pool_stride(params.pooling_stride_x, params.pooling_width) ||
-      params.pooling_height > pool_stride(params.pooling_stride_y, params.pooling_height)) {
+  if (params.pooling_width > effective_pool_stride(params.pooling_stride_x, params.pooling_width) ||
+      params.pooling_height > effective_pool_stride(params.pooling_stride_y, params.pooling_height)) {
     merge_mapping_status(status, LayerMappingError(layer, kMsgPoolSizeAboveStrideSplit));
   }
   return status;
@@ -55,7 +55,7 @@ LayerMappingStatus check_one_channel_filter_groups(const Layer& layer, const Con
 
 LayerMappingStatus check_std_cnp_mappings(const Layer& layer, const std::vector<hw::Component>& components,
                                           HwVersion version) {
-  const ConvParams params = read_conv_params(*layer.params());
+  const ConvParams params = read_conv_params(layer);
   LayerMappingStatus status(layer);
   const bool strided = params.stride_x > 1 || params.stride_y > 1;
   if (strided && params.pool_type == kMaxPool && is_split_spatially(components)) {

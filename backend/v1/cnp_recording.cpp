@@ -74,7 +74,7 @@ std::unique_ptr<program::Record> record_program_conv_layer(const Device& device,
                                                            bool registers_only) {
   const auto& conv = dynamic_cast<const Convolutional&>(layer);
   const std::shared_ptr<const Dense> weights = conv.variables().get("weights");
-  const int32_t weights_bits = conv.params()->get("weights_bits");
+  const int32_t weights_bits = param_of(conv, "weights_bits");
   const RegisterMap registers = format_std_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
   const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
     const Words words = weights_bits == 4
@@ -91,7 +91,7 @@ std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& dev
                                                                const std::vector<hw::Ident>& skip_nps,
                                                                bool registers_only) {
   const auto& conv = dynamic_cast<const SeparableConvolutional&>(layer);
-  const int32_t weights_bits = conv.params()->get("weights_bits");
+  const int32_t weights_bits = param_of(conv, "weights_bits");
   const RegisterMap registers = format_sep_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
   Words depthwise;
   std::shared_ptr<const Dense> pointwise;

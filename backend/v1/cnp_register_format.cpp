@@ -40,10 +40,9 @@ void put(Regs* regs, std::size_t word, const RegDetail& field, uint32_t value) {
 uint32_t offset_code(uint32_t offset) { return int32_to_intN<kCnpOffsetBits>(static_cast<int32_t>(offset)); }
 
 void read_pooling(const Layer& layer, const PoolingCalculatedParams& pool, CnpLayerFacts* facts) {
-  const LayerParams& params = *layer.params();
-  const int32_t pool_type = params.get("pool_type");
+  const int32_t pool_type = param_of(layer, "pool_type");
   if (pool_type == kNoPooling) return;
-  const int32_t width = params.get("pooling_width");
+  const int32_t width = param_of(layer, "pooling_width");
   facts->pool_width =
       pool_type == kAveragePooling && width == kGlobalPoolWidth ? 1 : static_cast<uint32_t>(width);
   facts->pool_stride = static_cast<uint8_t>(pool.stride_x);
@@ -59,7 +58,7 @@ NpSplit np_split(const CnpLayerFacts& facts, const NpAllocation& share) {
 
 // Words 3, 11, 20 to 22 of a standard layer: 4-bit flag, weight quads per channel, filters.
 void write_std_weight_fields(Regs* regs, const Layer& layer, const CnpLayerFacts& facts, const NpAllocation& share) {
-  const int32_t weights_bits = layer.params()->get("weights_bits");
+  const int32_t weights_bits = param_of(layer, "weights_bits");
   const std::shared_ptr<const Dense> weights = layer.variables().get("weights");
   const std::size_t words = weights_bits == 4
                                 ? format_4bits_std_cnp_weights(*weights, share.start_neuron, share.filters).size()
@@ -120,17 +119,15 @@ CnpLayerFacts read_cnp_layer_facts(const Layer& layer) {
   if (conv == nullptr || pool == nullptr || !conv->conv_params() || !pool->pool_params()) {
     throw std::runtime_error(layer_not_built_message(layer.name()));
   }
-  const LayerParams& params = *layer.params();
   CnpLayerFacts facts;
   facts.input = layer.input_dimensions().at(0);
   facts.layer_tag = record_of(layer).layer_id;
   facts.input_bits = layer.input_bits();
-  facts.kernel = params.get("kernel_width");
-  facts.stride = params.get("stride_x");
+  facts.kernel = param_of(layer, "kernel_width");
+  facts.stride = param_of(layer, "stride_x");
   facts.padding = conv->conv_params()->padding;
   facts.activation = layer.has_activation();
-  // A layer built without "act_bits" outputs the engine's default width under activation.
-  facts.act_bits = params.has("act_bits") ? params.get("act_bits") : (facts.activation ? layer.output_bits() : 0);
+  facts.act_bits = param_of(layer, "act_bits");
   read_pooling(layer, *pool->pool_params(), &facts);
   facts.np_count = static_cast<uint32_t>(record_of(layer).nps->size());
   return facts;
@@ -225,7 +222,7 @@ std::map<hw::Ident, std::vector<uint32_t>> format_sep_cnp_regs(const Layer& laye
                                                                const std::vector<hw::Ident>& skip_nps) {
   const auto& conv = dynamic_cast<const SeparableConvolutional&>(layer);
   const CnpLayerFacts facts = read_cnp_layer_facts(conv);
-  const int32_t weights_bits = conv.params()->get("weights_bits");
+  const int32_t weights_bits = param_of(conv, "weights_bits");
   const uint32_t dw_words = get_dw_weights_sram_size(facts.kernel, facts.input[2], weights_bits);
   const WeightFields weight_fields = [&](Regs* regs, const NpAllocation& share) {
     write_sep_weight_fields(regs, weights_bits, dw_words, share);

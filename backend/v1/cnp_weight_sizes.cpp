@@ -87,14 +87,13 @@ uint32_t get_sep_cnp_sram_size(uint32_t kernel, uint32_t channels, uint32_t filt
 }
 
 uint32_t get_weights_size(const Layer& layer, uint32_t filters) {
-  const LayerParams& params = *layer.params();
-  const LayerType type = params.layer_type();
+  const LayerType type = layer.params()->layer_type();
   if (type != LayerType::Convolutional && type != LayerType::SeparableConvolutional) {
     throw std::invalid_argument(kMsgUnexpectedCnpLayerType);
   }
   const uint32_t channels = layer.input_dimensions().at(0)[2];
-  const auto kernel = static_cast<uint32_t>(params.get("kernel_width"));
-  const int weights_bits = params.get("weights_bits");
+  const auto kernel = static_cast<uint32_t>(param_of(layer, "kernel_width"));
+  const int weights_bits = param_of(layer, "weights_bits");
   const uint32_t size = type == LayerType::Convolutional
                             ? get_std_cnp_sram_size(kernel, channels, filters, weights_bits)
                             : get_sep_cnp_sram_size(kernel, channels, filters, weights_bits);

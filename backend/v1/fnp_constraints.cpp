@@ -4,7 +4,6 @@
 #include "backend/v1/checker_messages.h"
 #include "backend/v1/cnp_constraints.h"
 #include "backend/v1/compatibility_checker.h"
-#include "backend/v1/conv_params.h"
 #include "backend/v1/fnp_sizes.h"
 #include "backend/v1/rule_status.h"
 #include "hardware/known_versions.h"
@@ -35,13 +34,12 @@ LayerMappingStatus CompatibilityCheckerImpl::check_fnp_common_constraints(const 
   if (status.success() && !(input[0] == 1 && input[1] == 1)) {
     merge_mapping_status(status, check_cnp_input_size(layer, input));
   }
-  const ConvParams params = read_conv_params(*layer.params());
+  const int32_t weights_bits = param_of(layer, "weights_bits");
+  const bool act_bits_served = !layer.has_activation() || is_one_of(kActBits, param_of(layer, "act_bits"));
   merge_rules(status, {
-                          rule_status(layer, params.weights_bits >= kFnpMinWeightsBits &&
-                                                 params.weights_bits <= kFnpMaxWeightsBits,
+                          rule_status(layer, weights_bits >= kFnpMinWeightsBits && weights_bits <= kFnpMaxWeightsBits,
                                       kMsgFnpWeightsBits),
-                          rule_status(layer, params.activation == 0 || is_one_of(kActBits, params.act_bits),
-                                      kMsgFnpActBits),
+                          rule_status(layer, act_bits_served, kMsgFnpActBits),
                       });
   if (status.success()) merge_mapping_status(status, check_input_memory(*constraints, layer));
   return status;

@@ -57,7 +57,7 @@ void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
   const Variables& variables = layer.variables();
   const auto threshold_learning = variables.get("threshold_learning");
   const auto thswap = variables.get("thswap");
-  const auto units = static_cast<uint32_t>(layer.params()->get("units"));
+  const auto units = static_cast<uint32_t>(param_of(layer, "units"));
   const auto weights = variables.get("weights");
   const uint32_t neurons = weights->shape()[0];
   if (units > neurons || units > threshold_learning->size() || units > thswap->size()) {
@@ -94,7 +94,7 @@ std::shared_ptr<Dense> blank_like(const Dense& like) { return Dense::create(like
 program::LearnRecordsPtr record_program_learning_dense_layer(const Device& device, const Layer& layer,
                                                              bool ib_spikes) {
   const hw::Component& np = record_of(layer).nps->at(0);
-  if (layer.params()->get("weights_bits") != 1) throw FnpError(kMsgFnpLearningWeightsBits);
+  if (param_of(layer, "weights_bits") != 1) throw FnpError(kMsgFnpLearningWeightsBits);
   program::LearnRecordsPtr records{program::new_record(device.version()), program::new_record(device.version()),
                                    program::new_record(device.version()), 0};
   const auto learning = format_fnp_regs(device, layer, true, nullptr, ib_spikes, false);
@@ -105,7 +105,7 @@ program::LearnRecordsPtr record_program_learning_dense_layer(const Device& devic
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
   std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                               layer.params()->get("weights_bits"), layer.has_activation());
+                                               param_of(layer, "weights_bits"), layer.has_activation());
   patch_learning_fields(layer, &image);
   if (np.type == hw::Type::FNP2) {
     records.record2->add_fnp2_filters_track(np.ident, image);

@@ -24,7 +24,7 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
   const std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                                     layer.params()->get("weights_bits"), layer.has_activation());
+                                                     param_of(layer, "weights_bits"), layer.has_activation());
   if (np.type == hw::Type::FNP2) {
     record->add_fnp2_filters_track(np.ident, image);
   } else {

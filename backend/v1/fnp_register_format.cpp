@@ -45,18 +45,16 @@ struct FnpLayerFacts {
 
 FnpLayerFacts read_facts(const Layer& layer, const LayerMapping& mapping) {
   const hw::Component& np = mapping.nps->at(0);
-  const LayerParams& params = *layer.params();
   FnpLayerFacts facts;
   facts.ident = np.ident;
   facts.external_memory = np.type == hw::Type::FNP2;
   facts.single_buffer = hw::np_share_or_default(np).single_buffer;
   facts.input_bits = layer.input_bits();
   facts.input = layer.input_dimensions().at(0);
-  facts.weights_bits = params.get("weights_bits");
+  facts.weights_bits = param_of(layer, "weights_bits");
   facts.activation = layer.has_activation();
-  // A layer built without "act_bits" outputs the engine's default width under activation.
-  facts.act_bits = params.has("act_bits") ? params.get("act_bits") : (facts.activation ? layer.output_bits() : 0);
-  facts.units = params.get("units");
+  facts.act_bits = param_of(layer, "act_bits");
+  facts.units = param_of(layer, "units");
   facts.layer_tag = mapping.layer_id;
   return facts;
 }

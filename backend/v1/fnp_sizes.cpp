@@ -18,7 +18,7 @@ uint32_t fnp_sram_size(const Shape& shape, int bits) {
 }
 
 uint32_t get_fnp_sram_size(const Layer& layer) {
-  const uint32_t size = fnp_sram_size(layer.variables().get("weights")->shape(), layer.params()->get("weights_bits"));
+  const uint32_t size = fnp_sram_size(layer.variables().get("weights")->shape(), param_of(layer, "weights_bits"));
   if (!dma::config_block_size_needs_xl(size)) return size;
   return ceil_div(size, kFnpXlRoundWords) * kFnpXlRoundWords;
 }

@@ -22,7 +22,7 @@ std::optional<uint64_t> wanted_weights(double num_weights) {
 }  // namespace
 
 LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer) {
-  const int32_t bits = layer.params()->get("weights_bits");
+  const int32_t bits = param_of(layer, "weights_bits");
   const int32_t bound = bits == 1 ? kOneBitWeightsBound : int32_t{1} << (bits - 1);
   const auto weights = layer.variables().get("weights");
   const int8_t* values = weights->data<int8_t>();

@@ -54,8 +54,8 @@ LayerMappingStatus check_valid_padding_height(const Layer& layer, const ConvPara
 // Max pooling: sizes 1 or 2, strides equal to the sizes (a negative stride is the size), and
 // at least 2 output rows.
 LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& params) {
-  const int32_t stride_x = pool_stride(params.pooling_stride_x, params.pooling_width);
-  const int32_t stride_y = pool_stride(params.pooling_stride_y, params.pooling_height);
+  const int32_t stride_x = effective_pool_stride(params.pooling_stride_x, params.pooling_width);
+  const int32_t stride_y = effective_pool_stride(params.pooling_stride_y, params.pooling_height);
   LayerMappingStatus status(layer);
   merge_rules(status, {
                           rule_status(layer, in_range(params.pooling_height, kHrcMinPoolSize, kHrcMaxPoolSize),
@@ -90,9 +90,9 @@ LayerMappingStatus check_act_steps(const Layer& layer) {
 }  // namespace
 
 LayerMappingStatus check_hrc_constraints(const Layer& layer) {
-  const LayerParams& raw = *layer.params();
-  const ConvParams params = read_conv_params(raw);
-  const HrcInput input{raw.get("input_width"), raw.get("input_height"), raw.get("input_channels")};
+  const ConvParams params = read_conv_params(layer);
+  const HrcInput input{param_of(layer, "input_width"), param_of(layer, "input_height"),
+                       param_of(layer, "input_channels")};
   const auto kernel = static_cast<uint8_t>(params.kernel_width);
   const bool activated = params.activation != 0;
 

@@ -29,7 +29,7 @@ class NpPayloads {
   NpPayloads(const CnpConvForm& form, const Layer& layer, const LayerMapping& mapping, bool registers_only)
       : depthwise_(form.depthwise),
         layer_name_(layer.name()),
-        weights_bits_(static_cast<uint8_t>(layer.params()->get("weights_bits"))),
+        weights_bits_(static_cast<uint8_t>(param_of(layer, "weights_bits"))),
         variables_(layer),
         lut_(layer.activation_is(ActivationType::LUT)),
         lut_table_(lut_ ? optional_variable(layer, "lut_values") : nullptr),

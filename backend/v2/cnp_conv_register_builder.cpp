@@ -42,10 +42,10 @@ struct ConvFacts {
 };
 
 // Fills facts.pool (a copy of the built pooling) and returns the pool size the NPs program.
-uint8_t pool_size(const LayerParams& params, const ConvCalculatedParams& conv, PoolingCalculatedParams& pool) {
-  const auto type = static_cast<PoolType>(params.get("pool_type"));
+uint8_t pool_size(const Layer& layer, const ConvCalculatedParams& conv, PoolingCalculatedParams& pool) {
+  const auto type = static_cast<PoolType>(param_of(layer, "pool_type"));
   if (type == PoolType::NoPooling) return get_no_pooling_params(pool, conv.output_width, conv.output_height);
-  const int32_t size = params.get("pool_size");
+  const int32_t size = param_of(layer, "pool_size");
   if (type == PoolType::Average && size == kGlobalPoolSize) return 1;
   return static_cast<uint8_t>(size);
 }
@@ -58,7 +58,7 @@ void read_built_convolution(const Layer& layer, ConvFacts& facts) {
   if (!conv->conv_params() || !pool->pool_params()) throw std::runtime_error(layer_not_built_message(layer.name()));
   facts.conv_padding = conv->conv_params()->padding;
   facts.pool = *pool->pool_params();
-  facts.pool_size = pool_size(*layer.params(), *conv->conv_params(), facts.pool);
+  facts.pool_size = pool_size(layer, *conv->conv_params(), facts.pool);
 }
 
 bool next_layer_max_pools(const Layer& layer) {
@@ -72,11 +72,10 @@ ConvFacts read_facts(const CnpConvForm& form, const Layer& layer, const LayerMap
   ConvFacts facts;
   facts.routing = mesh_routing_lists(mapping);
   if (!form.transposed) read_built_convolution(layer, facts);
-  const LayerParams& params = *layer.params();
-  facts.activation = static_cast<ActivationType>(params.get("activation"));
+  facts.activation = static_cast<ActivationType>(param_of(layer, "activation"));
   facts.input = layer.input_dimensions().front();
-  facts.kernel_size = params.get("kernel_size");
-  if (!form.transposed) facts.kernel_stride = params.get("kernel_stride");
+  facts.kernel_size = param_of(layer, "kernel_size");
+  if (!form.transposed) facts.kernel_stride = param_of(layer, "kernel_stride");
   // The doubled plane the transposed NPs produce is never pooled.
   if (form.transposed) facts.pool_size = get_no_pooling_params(facts.pool, 2 * facts.input[0], 2 * facts.input[1]);
   facts.input_bits = layer.input_bits();
@@ -104,7 +103,7 @@ std::vector<uint32_t> np_block(const CnpConvForm& form, const Layer& layer, cons
       default_np_regs(np, mapping.layer_id, flags.registers_only, merge != nullptr && merge->is_add);
   const NpRegisterBlock regs{block};
   const auto weights_bits =
-      form.transposed ? kTransposedWeightsBits : static_cast<uint8_t>(layer.params()->get("weights_bits"));
+      form.transposed ? kTransposedWeightsBits : static_cast<uint8_t>(param_of(layer, "weights_bits"));
   const CnpSplitFields split = np_split(form, facts, share);
   // The channel offset moves the filters only as the common configuration names them; a sum
   // beyond 32 bits saturates so that the field refuses it.

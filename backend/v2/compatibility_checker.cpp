@@ -49,7 +49,7 @@ LayerMappingStatus check_variable_bitwidth(const Layer& layer, uint32_t max_bits
 LayerMappingStatus CompatibilityCheckerImpl::check_supported_activation(const Layer& layer) const {
   LayerMappingStatus status(layer);
   if (!accepts_activation(layer)) {
-    const char* name = activation_name(layer.params()->get("activation"));
+    const char* name = activation_name(param_of(layer, "activation"));
     merge_mapping_status(status, LayerMappingError(layer, unsupported_activation_message(name)));
   }
   if (layer.activation_is(ActivationType::LUT) && !device->mesh()->has_lut_on_all_nps()) {

@@ -22,7 +22,7 @@ LayerMappingStatus check_pooled_conv_rules(const HardwareConstraints& constraint
   merge_mapping_status(status, check_padding_same(layer));
   merge_mapping_status(status, check_pooling_constraints(constraints, layer));
   merge_mapping_status(status,
-                       check_value_in(layer, layer.params()->get("kernel_size"), kernel_sizes, kernel_message));
+                       check_value_in(layer, param_of(layer, "kernel_size"), kernel_sizes, kernel_message));
   merge_mapping_status(status, check_output_bitwidth(layer, true));
   merge_mapping_status(status, check_value_in(layer, weights_bits, kCnpWeightsBits, kMsgWeightsBits4Or8));
   merge_mapping_status(status, check_weights_bitwidth(layer));

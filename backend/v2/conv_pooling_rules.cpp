@@ -11,7 +11,7 @@ namespace ornix::v2 {
 namespace {
 
 LayerMappingStatus check_max_pooling(const Layer& layer, const PoolingCalculatedParams& pool, const Shape& input) {
-  const int32_t size = layer.params()->get("pool_size");
+  const int32_t size = param_of(layer, "pool_size");
   LayerMappingStatus status(layer);
   merge_mapping_status(status, check_value_in(layer, size, kMaxPoolSizes, kMsgMaxPoolSize));
   merge_mapping_status(status, check_rule(layer, pool.stride_x != pool.stride_y, kMsgPoolStridesDiffer));
@@ -34,7 +34,7 @@ LayerMappingStatus check_global_average_pooling(const HardwareConstraints& const
   LayerMappingStatus status(layer);
   merge_mapping_status(status, check_rule(layer, layer.output_bits() > kAveragePoolOutputMaxBits,
                                           kMsgAveragePoolOutput));
-  merge_mapping_status(status, check_rule(layer, layer.params()->get("pool_size") != kGlobalPoolSize,
+  merge_mapping_status(status, check_rule(layer, param_of(layer, "pool_size") != kGlobalPoolSize,
                                           kMsgAveragePoolNotGlobal));
   merge_mapping_status(status, check_rule(layer, input[0] > kGlobalPoolMaxInputWidth,
                                           global_pool_width_message(kGlobalPoolMaxInputWidth)));
@@ -54,12 +54,11 @@ LayerMappingStatus check_global_average_pooling(const HardwareConstraints& const
 LayerMappingStatus check_pooling_constraints(const HardwareConstraints& constraints, const Layer& layer) {
   const auto& conv = dynamic_cast<const HasConvParams&>(layer);
   const auto& pool = dynamic_cast<const HasPoolParams&>(layer);
-  const LayerParams& params = *layer.params();
-  const int32_t pool_type = params.get("pool_type");
+  const int32_t pool_type = param_of(layer, "pool_type");
   LayerMappingStatus status(layer);
   if (pool_type == static_cast<int32_t>(PoolType::NoPooling)) return status;
 
-  merge_mapping_status(status, check_rule(layer, params.get("kernel_stride") > kMaxStrideWithPooling,
+  merge_mapping_status(status, check_rule(layer, param_of(layer, "kernel_stride") > kMaxStrideWithPooling,
                                           kMsgPoolingWithStride));
   const Shape input = layer.input_dimensions().at(0);
   if (pool_type == static_cast<int32_t>(PoolType::Max)) {

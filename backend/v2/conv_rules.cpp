@@ -15,10 +15,10 @@ LayerMappingStatus check_rule(const Layer& layer, bool broken, const std::string
 }
 
 int32_t weights_bits_low_byte(const Layer& layer) {
-  return static_cast<uint8_t>(layer.params()->get("weights_bits"));
+  return static_cast<uint8_t>(param_of(layer, "weights_bits"));
 }
 
-int32_t weights_bits_whole(const Layer& layer) { return layer.params()->get("weights_bits"); }
+int32_t weights_bits_whole(const Layer& layer) { return param_of(layer, "weights_bits"); }
 
 LayerMappingStatus check_cnp_conv_layer(const HardwareConstraints& constraints, const Layer& layer) {
   const LayerParams& params = *layer.params();
@@ -56,7 +56,7 @@ LayerMappingStatus check_cnp_input_size(const HardwareConstraints& constraints, 
 }
 
 LayerMappingStatus check_padding_same(const Layer& layer) {
-  return check_rule(layer, layer.params()->get("padding") != static_cast<int32_t>(Padding::Same), kMsgPaddingSameOnly);
+  return check_rule(layer, param_of(layer, "padding") != static_cast<int32_t>(Padding::Same), kMsgPaddingSameOnly);
 }
 
 LayerMappingStatus check_output_bitwidth(const Layer& layer, bool allow_4bit) {
@@ -73,7 +73,7 @@ LayerMappingStatus check_output_bitwidth(const Layer& layer, bool allow_4bit) {
                          LayerMappingError(layer, allow_4bit ? kMsgActivationOutput4Or8 : kMsgActivationOutput8));
   }
   if (four_bits) {
-    const bool relu = layer.params()->get("activation") == static_cast<int32_t>(ActivationType::ReLU);
+    const bool relu = param_of(layer, "activation") == static_cast<int32_t>(ActivationType::ReLU);
     merge_mapping_status(status, check_rule(layer, !relu, kMsgLut4bitActivation));
   }
   return status;
@@ -86,7 +86,7 @@ LayerMappingStatus check_value_in(const Layer& layer, int32_t value, std::span<c
 
 LayerMappingStatus check_filter_fit(const HardwareConstraints& constraints, const Layer& layer, uint8_t weights_bits,
                                     const std::string& message) {
-  const auto kernel = static_cast<uint32_t>(layer.params()->get("kernel_size"));
+  const auto kernel = static_cast<uint32_t>(param_of(layer, "kernel_size"));
   const uint64_t filter_words = uint64_t{conv2d_ch_cont_100b_size(kernel, 1, weights_bits)} *
                                 layer.input_dimensions().at(0)[2];
   return check_rule(layer, constraints.cnp_weight_memory_size < filter_words, message);

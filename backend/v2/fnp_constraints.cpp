@@ -43,7 +43,7 @@ LayerMappingStatus check_activation_output(const Layer& layer, const FnpBits& bi
   if (bits.output != kFnp4Bits) {
     return bits.output == kFnp8Bits ? ok(layer) : LayerMappingError(layer, kMsgFnpActivationOutputBits);
   }
-  if (layer.params()->get("activation") == static_cast<int32_t>(ActivationType::ReLU)) return ok(layer);
+  if (param_of(layer, "activation") == static_cast<int32_t>(ActivationType::ReLU)) return ok(layer);
   return LayerMappingError(layer, kMsgFnp4bitActivationNotRelu);
 }
 
@@ -104,7 +104,7 @@ LayerMappingStatus check_input_memory(const HardwareConstraints& constraints, co
 
 LayerMappingStatus check_fnp_constraints(const HardwareConstraints& constraints, const Layer& layer,
                                          const Layer* inbound) {
-  const FnpBits bits{layer.input_bits(), layer.output_bits(), layer.params()->get("weights_bits")};
+  const FnpBits bits{layer.input_bits(), layer.output_bits(), param_of(layer, "weights_bits")};
   const bool flat_input = inbound == nullptr;
   const InputPadding padding = get_fnp_supported_padding(layer, flat_input);
 

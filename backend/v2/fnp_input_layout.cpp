@@ -55,7 +55,7 @@ InputPadding get_fnp_supported_padding(const Layer& layer, bool flat_input) {
     return padded(x * y * c, input_bits) <= kFnpInputSlots ? InputPadding::Packed : InputPadding::Unfit;
   }
   const bool bytes_in_and_out =
-      input_bits == kFnp8Bits && layer.params()->get("weights_bits") == static_cast<int32_t>(kFnp8Bits);
+      input_bits == kFnp8Bits && param_of(layer, "weights_bits") == static_cast<int32_t>(kFnp8Bits);
   if (from_spatial && bytes_in_and_out && round_up4(x) * c * y <= kFnpInputSlots) {
     return InputPadding::ChannelRowAligned;
   }

@@ -35,7 +35,7 @@ std::unique_ptr<program::Record> record_program_dense1d_layer(const Device& devi
   const hw::Component& np = mapping.nps->front();
   if (!np.allocation) throw std::invalid_argument(np_without_allocation_message(layer.name()));
   const uint8_t input_bits = layer.input_bits();
-  const auto weights_bits = static_cast<uint8_t>(layer.params()->get("weights_bits"));
+  const auto weights_bits = static_cast<uint8_t>(param_of(layer, "weights_bits"));
   const InputPadding padding = get_fnp_supported_padding(layer, flat_input);
 
   auto record = program::new_record(device.version());

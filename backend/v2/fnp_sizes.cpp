@@ -96,7 +96,7 @@ uint32_t get_layer_word_size(const Dense& weights, uint8_t weights_bits, const S
 
 uint32_t get_fnp_sram_size(const Layer& layer) {
   const auto weights = layer.variables().get("weights");
-  const auto weights_bits = static_cast<uint8_t>(layer.params()->get("weights_bits"));
+  const auto weights_bits = static_cast<uint8_t>(param_of(layer, "weights_bits"));
   const uint32_t words = get_layer_word_size(*weights, weights_bits, get_fnp_input_dim(layer, false),
                                              get_fnp_supported_padding(layer, false), layer.input_bits());
   return xl_rounded_words(words);

@@ -26,10 +26,10 @@ struct HrcParams {
   int32_t weights_bits;
 };
 
-HrcParams read_params(const LayerParams& params) {
-  return {params.get("kernel_size"), params.get("kernel_stride"), params.get("pool_type"),
-          params.get("pool_size"),   params.get("pool_stride"),   params.get("output_bits"),
-          params.get("activation"),  params.get("filters"),       params.get("weights_bits")};
+HrcParams read_params(const Layer& layer) {
+  return {param_of(layer, "kernel_size"), param_of(layer, "kernel_stride"), param_of(layer, "pool_type"),
+          param_of(layer, "pool_size"),   param_of(layer, "pool_stride"),   layer.output_bits(),
+          param_of(layer, "activation"),  param_of(layer, "filters"),       param_of(layer, "weights_bits")};
 }
 
 constexpr int32_t value_of(PoolType type) { return static_cast<int32_t>(type); }
@@ -110,7 +110,7 @@ LayerMappingStatus check_weights_bits(const Layer& layer, int32_t weights_bits) 
 }  // namespace
 
 LayerMappingStatus check_input_conv2d_constraints(const Layer& layer) {
-  const HrcParams params = read_params(*layer.params());
+  const HrcParams params = read_params(layer);
   const Shape input = layer.input_dimensions().front();
   LayerMappingStatus status(layer);
   for (const LayerMappingStatus& rule : {

@@ -20,18 +20,17 @@ const PaddingParams& conv_padding(const Layer& layer) {
 }
 
 HrcConvSettings read_settings(const Layer& layer) {
-  const LayerParams& params = *layer.params();
-  return {.kernel_size = params.get("kernel_size"),
+  return {.kernel_size = param_of(layer, "kernel_size"),
           .output_bits = layer.output_bits(),
-          .activation = params.get("activation"),
+          .activation = param_of(layer, "activation"),
           .channels = layer.input_dimensions().front()[2],
-          .padding = params.get("padding"),
-          .pool_type = params.get("pool_type"),
-          .pool_size = params.get("pool_size"),
-          .pool_stride = params.get("pool_stride"),
-          .kernel_stride = params.get("kernel_stride"),
+          .padding = param_of(layer, "padding"),
+          .pool_type = param_of(layer, "pool_type"),
+          .pool_size = param_of(layer, "pool_size"),
+          .pool_stride = param_of(layer, "pool_stride"),
+          .kernel_stride = param_of(layer, "kernel_stride"),
           .conv_pad = conv_padding(layer),
-          .filters = params.get("filters")};
+          .filters = param_of(layer, "filters")};
 }
 
 HrcConfigRegisters config_registers(const Layer& layer) {

@@ -66,9 +66,8 @@ uint32_t cnp_words_to_bytes(uint32_t words) { return (words * kCnpWeightWordBits
 
 // The formatted weights of the NP's filters (Conv2D forms) or channels (depthwise forms).
 uint32_t cnp_weight_bytes(const Layer& layer, const NpAllocation& np, bool depthwise) {
-  const LayerParams& params = *layer.params();
-  const auto kernel = static_cast<uint32_t>(params.get("kernel_size"));
-  const auto bits = static_cast<uint8_t>(params.get("weights_bits"));  // its low 8 bits
+  const auto kernel = static_cast<uint32_t>(param_of(layer, "kernel_size"));
+  const auto bits = static_cast<uint8_t>(param_of(layer, "weights_bits"));  // its low 8 bits
   if (depthwise) return cnp_words_to_bytes(dwc_ch_cont_100b_size(kernel, np.filters, bits));
   const uint32_t channels = layer.input_dimensions().front()[2];
   return cnp_words_to_bytes(conv2d_cnp_formatted_weight_100b_size(kernel, np.filters, channels, bits));
@@ -77,7 +76,7 @@ uint32_t cnp_weight_bytes(const Layer& layer, const NpAllocation& np, bool depth
 // The formatted weights of the NP's filters (BufferTempConv) or channels (depthwise), fifo_size
 // + 1 taps of them.
 uint32_t tnp_b_weight_bytes(const Layer& layer, const NpAllocation& np, bool depthwise) {
-  const auto fifo = static_cast<uint32_t>(layer.params()->get("fifo_size"));
+  const auto fifo = static_cast<uint32_t>(param_of(layer, "fifo_size"));
   if (depthwise) return cnp_words_to_bytes(depthwise_buffer_temp_conv_tnp_formatted_weight_100b_size(fifo, np.filters));
   const uint32_t channels = layer.input_dimensions().front()[2];
   return cnp_words_to_bytes(buffer_temp_conv_tnp_formatted_weight_100b_size(fifo, np.filters, channels));

@@ -216,7 +216,7 @@ void record_skipdma(program::Record* record, const Layer& layer) {
   program::Record& out = checked(record);
   const auto mapping = mapping_of(layer);
   const bool tnp_b = layer.is_target_component(ComponentKind::TNP_B);
-  const uint32_t fifo_size = tnp_b ? static_cast<uint32_t>(layer.params()->get(kParamFifoSize)) : 0;
+  const uint32_t fifo_size = tnp_b ? static_cast<uint32_t>(param_of(layer, kParamFifoSize)) : 0;
   const hw::Component* load = mapping->skipdma_load();
 
   if (tnp_b) {

@@ -23,7 +23,7 @@ struct TnpBLayer {
 TnpBLayer read_tnp_b_layer(const Layer& layer) {
   const LayerParams& params = *layer.params();
   const uint32_t channels = layer.input_dimensions().at(0)[2];
-  return TnpBLayer{layer.input_bits(), layer.output_bits(), channels, params.get("weights_bits"),
+  return TnpBLayer{layer.input_bits(), layer.output_bits(), channels, param_of(layer, "weights_bits"),
                    params.has("filters") ? static_cast<uint32_t>(params.get("filters")) : channels};
 }
 

@@ -42,7 +42,7 @@ std::unique_ptr<program::Record> record_tnp_b_layer(LayerType type, const Device
     payloads.input_shift = layer.variables().get("input_shift");
     if (!depthwise) payloads.layer_shifts = format_input_shift(*payloads.input_shift);
     payloads.weights = layer.variables().get("weights");
-    payloads.fifo_size = static_cast<uint32_t>(layer.params()->get("fifo_size"));
+    payloads.fifo_size = static_cast<uint32_t>(param_of(layer, "fifo_size"));
   }
   const ChannelVariables variables(layer);
 

@@ -46,10 +46,9 @@ TemporalFacts read_facts(const Layer& layer, const LayerMapping& mapping, bool d
   TemporalFacts facts;
   facts.routing = mesh_routing_lists(mapping);
   facts.depthwise = depthwise;
-  const LayerParams& params = *layer.params();
-  facts.activation = static_cast<ActivationType>(params.get("activation"));
+  facts.activation = static_cast<ActivationType>(param_of(layer, "activation"));
   facts.input = layer.input_dimensions().front();
-  facts.fifo_size = static_cast<uint32_t>(params.get("fifo_size"));
+  facts.fifo_size = static_cast<uint32_t>(param_of(layer, "fifo_size"));
   facts.input_bits = layer.input_bits();
   facts.output_bits = layer.output_bits();
   return facts;

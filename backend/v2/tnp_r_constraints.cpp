@@ -13,7 +13,7 @@ namespace ornix::v2 {
 namespace {
 
 uint32_t unsigned_param(const Layer& layer, const char* key) {
-  return static_cast<uint32_t>(layer.params()->get(key));
+  return static_cast<uint32_t>(param_of(layer, key));
 }
 
 // "[1, 4, 16, 32, 64, 128]"

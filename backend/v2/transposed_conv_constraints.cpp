@@ -17,7 +17,7 @@ LayerMappingStatus check_transposed_rules(const HardwareConstraints& constraints
   merge_mapping_status(status, check_value_in(layer, layer.input_bits(), kTransposedInputBits, kMsgInputBits8));
   merge_mapping_status(status, check_output_bitwidth(layer, false));
   merge_mapping_status(status, check_value_in(layer, weights_bits, kTransposedWeightsBits, kMsgWeightsBits8));
-  merge_mapping_status(status, check_value_in(layer, layer.params()->get("kernel_size"), kTransposedKernelSizes,
+  merge_mapping_status(status, check_value_in(layer, param_of(layer, "kernel_size"), kTransposedKernelSizes,
                                               kMsgTransposedKernelSize));
   return status;
 }

@@ -12,9 +12,9 @@ namespace ornix::v2 {
 
 namespace {
 
-uint32_t kernel_size(const Layer& layer) { return static_cast<uint32_t>(layer.params()->get("kernel_size")); }
-uint8_t weights_bits(const Layer& layer) { return static_cast<uint8_t>(layer.params()->get("weights_bits")); }
-uint32_t fifo_size(const Layer& layer) { return static_cast<uint32_t>(layer.params()->get("fifo_size")); }
+uint32_t kernel_size(const Layer& layer) { return static_cast<uint32_t>(param_of(layer, "kernel_size")); }
+uint8_t weights_bits(const Layer& layer) { return static_cast<uint8_t>(param_of(layer, "weights_bits")); }
+uint32_t fifo_size(const Layer& layer) { return static_cast<uint32_t>(param_of(layer, "fifo_size")); }
 
 // Whether the channel container of `filters` filters fits its register field; `weights_size` is
 // the layer's get_weights_100b_size. A depthwise buffered temporal convolution has no such limit.

@@ -16,7 +16,7 @@ LayerBuild InputData::build(const LayerInputs& inputs) const {
   build.inputs = {input};
   build.output = input;
   build.output_bits = build.input_bits;
-  build.output_signed = params.get_or("input_signed", 0, 0, 1) != 0;
+  build.output_signed = params.get("input_signed", 0, 1) != 0;
   return build;
 }
 

@@ -10,27 +10,28 @@
 namespace ornix {
 
 int32_t ParamReader::checked(const char* key, int32_t value, int32_t min, int32_t max) const {
-  if (value < min || value > max) throw std::invalid_argument(msg::param_out_of_range(layer_, key, value, min, max));
+  if (value < min || value > max) {
+    throw std::invalid_argument(msg::param_out_of_range(layer_.name(), key, value, min, max));
+  }
   return value;
 }
 
 int32_t ParamReader::get(const char* key, int32_t min, int32_t max) const {
-  return checked(key, params_.get(key), min, max);
+  return checked(key, param_of(layer_, key), min, max);
 }
 
 int32_t ParamReader::get_or(const char* key, int32_t fallback, int32_t min, int32_t max) const {
-  return params_.has(key) ? get(key, min, max) : fallback;
+  return has(key) ? get(key, min, max) : fallback;
 }
 
 int32_t ParamReader::pool_size(const char* key) const {
-  const int32_t value = params_.get(key);
-  if (value != -1 && value < 1) throw std::invalid_argument(msg::pool_size_out_of_range(layer_, key, value));
+  const int32_t value = param_of(layer_, key);
+  if (value != -1 && value < 1) throw std::invalid_argument(msg::pool_size_out_of_range(layer_.name(), key, value));
   return value;
 }
 
 int32_t ParamReader::pool_stride(const char* key, int32_t size) const {
-  const int32_t given = params_.has(key) ? params_.get(key) : -1;
-  return checked(key, given < 0 ? size : given, 1, 127);
+  return checked(key, effective_pool_stride(param_of(layer_, key), size), 1, 127);
 }
 
 LayerBuild start_build(const LayerImpl& layer, const LayerInputs& inputs) {
@@ -43,7 +44,7 @@ LayerBuild start_build(const LayerImpl& layer, const LayerInputs& inputs) {
   if (params.has("output_bits")) {
     build.output_bits = static_cast<uint8_t>(params.get("output_bits", 1, 32));
   } else {
-    build.output_bits = static_cast<uint8_t>(layer.has_activation() ? params.get_or("act_bits", 8, 1, 32) : 32);
+    build.output_bits = static_cast<uint8_t>(layer.has_activation() ? params.get("act_bits", 1, 32) : 32);
   }
   build.output_signed = !layer.has_activation();
   return build;
@@ -57,7 +58,7 @@ void pass_through_bits(const LayerImpl& layer, const LayerInputs& inputs, LayerB
 }
 
 TensorType weights_type(const Layer& layer) {
-  switch (ParamReader(layer).get_or("weights_bits", 8, 1, 32)) {
+  switch (ParamReader(layer).get("weights_bits", 1, 32)) {
     case 1:
       return TensorType::bit;
     case 2:

@@ -13,30 +13,31 @@ namespace ornix {
 
 inline constexpr int32_t kParamMax = std::numeric_limits<int32_t>::max();
 
-// Range-checked reads of one layer's parameters. A missing key throws the parameters' own
-// error; a value outside [min, max] a std::invalid_argument naming the layer and the key.
+// Range-checked reads of one layer's parameters, as its class completed them
+// (param_defaults.h). A missing key or a value outside [min, max] throws a
+// std::invalid_argument naming the layer and the key.
 class ParamReader {
  public:
-  explicit ParamReader(const Layer& layer) : params_(*layer.params()), layer_(layer.name()) {}
+  explicit ParamReader(const Layer& layer) : layer_(layer) {}
 
-  bool has(const char* key) const { return params_.has(key); }
+  bool has(const char* key) const { return layer_.params()->has(key); }
   int32_t get(const char* key, int32_t min, int32_t max) const;
+  // For the keys whose absence has a meaning of its own ("input_bits", "output_bits").
   int32_t get_or(const char* key, int32_t fallback, int32_t min, int32_t max) const;
   // A pool size: -1 (global) or at least 1.
   int32_t pool_size(const char* key) const;
-  // A pool stride, stored as a signed byte: absent or negative means `size`; then 1 to 127.
+  // A pool stride, stored as a signed byte: negative means `size`; then 1 to 127.
   int32_t pool_stride(const char* key, int32_t size) const;
 
  private:
   int32_t checked(const char* key, int32_t value, int32_t min, int32_t max) const;
 
-  const LayerParams& params_;
-  std::string layer_;
+  const Layer& layer_;
 };
 
 // The common part of a build: the input shapes as given; input bits from "input_bits" for an
 // input layer (else its inbound layer's output bits, else 8) or from the first inbound layer;
-// output bits from "output_bits", else "act_bits" (default 8) when the layer has an activation,
+// output bits from "output_bits", else "act_bits" when the layer has an activation,
 // else 32 (the accumulator); output signed exactly when there is no activation.
 LayerBuild start_build(const LayerImpl& layer, const LayerInputs& inputs);
 
@@ -44,7 +45,7 @@ LayerBuild start_build(const LayerImpl& layer, const LayerInputs& inputs);
 // when present, else the first inbound layer's; signed when that layer's output is.
 void pass_through_bits(const LayerImpl& layer, const LayerInputs& inputs, LayerBuild& build);
 
-// Element type of a weights variable for the layer's "weights_bits" (default 8): 1 bit, 2 int2,
+// Element type of a weights variable for the layer's "weights_bits": 1 bit, 2 int2,
 // 4 int4, other int8.
 TensorType weights_type(const Layer& layer);
 

@@ -27,26 +27,31 @@ using V = IpVersion;
 using T = LayerType;
 constexpr uint32_t kAny = kAnyInboundCount;
 
-// type, target, generation, input, separable, channelwise, inbounds min and max, class
+// type, target, generation, input, separable, channelwise, inbounds min and max, class, defaults
 constexpr std::array kCatalogue{
-    LayerTraits{T::InputData, None, V::none, true, false, false, 0, 0, make<InputData>},
-    LayerTraits{T::InputConvolutional, HRC, V::v1, true, false, false, 0, 1, make<InputConvolutional>},
-    LayerTraits{T::FullyConnected, FNP, V::v1, false, false, false, 1, 1, make<FullyConnected>},
-    LayerTraits{T::Convolutional, CNP, V::v1, false, false, false, 1, 1, make<Convolutional>},
-    LayerTraits{T::SeparableConvolutional, CNP, V::v1, false, true, false, 1, 1, make<SeparableConvolutional>},
-    LayerTraits{T::Add, SkipDma, V::v2, false, false, false, 2, kAny, make<Add>},
-    LayerTraits{T::Concatenate, SkipDma, V::v2, false, false, false, 2, kAny, make<Concatenate>},
-    LayerTraits{T::Conv2D, CNP, V::v2, false, false, false, 1, 1, make<Conv2D>},
-    LayerTraits{T::InputConv2D, HRC, V::v2, false, false, false, 1, 1, make<InputConv2D>},
-    LayerTraits{T::DepthwiseConv2D, CNP, V::v2, false, true, true, 1, 1, make<DepthwiseConv2D>},
-    LayerTraits{T::Conv2DTranspose, CNP, V::v2, false, false, false, 1, 1, make<Conv2DTranspose>},
-    LayerTraits{T::ExtractToken, None, V::v2, false, false, false, 1, 1, make<ExtractToken>},
-    LayerTraits{T::Dequantizer, None, V::v2, false, false, false, 1, 1, make<Dequantizer>},
-    LayerTraits{T::DepthwiseConv2DTranspose, CNP, V::v2, false, true, true, 1, 1, make<DepthwiseConv2DTranspose>},
-    LayerTraits{T::BufferTempConv, TNP_B, V::v2, false, false, false, 1, 1, make<BufferTempConv>},
-    LayerTraits{T::DepthwiseBufferTempConv, TNP_B, V::v2, false, true, true, 1, 1, make<DepthwiseBufferTempConv>},
-    LayerTraits{T::Dense1D, FNP, V::v2, false, false, false, 1, 1, make<Dense1D>},
-    LayerTraits{T::StatefulRecurrent, TNP_R, V::v2, false, false, false, 1, 1, make<StatefulRecurrent>},
+    LayerTraits{T::InputData, None, V::none, true, false, false, 0, 0, make<InputData>, kInputDataDefaults},
+    LayerTraits{T::InputConvolutional, HRC, V::v1, true, false, false, 0, 1, make<InputConvolutional>,
+                kInputConvolutionalDefaults},
+    LayerTraits{T::FullyConnected, FNP, V::v1, false, false, false, 1, 1, make<FullyConnected>, kWeightedDefaults},
+    LayerTraits{T::Convolutional, CNP, V::v1, false, false, false, 1, 1, make<Convolutional>, kV1ConvDefaults},
+    LayerTraits{T::SeparableConvolutional, CNP, V::v1, false, true, false, 1, 1, make<SeparableConvolutional>,
+                kV1ConvDefaults},
+    LayerTraits{T::Add, SkipDma, V::v2, false, false, false, 2, kAny, make<Add>, kActivationDefaults},
+    LayerTraits{T::Concatenate, SkipDma, V::v2, false, false, false, 2, kAny, make<Concatenate>, kActivationDefaults},
+    LayerTraits{T::Conv2D, CNP, V::v2, false, false, false, 1, 1, make<Conv2D>, kV2ConvDefaults},
+    LayerTraits{T::InputConv2D, HRC, V::v2, false, false, false, 1, 1, make<InputConv2D>, kV2ConvDefaults},
+    LayerTraits{T::DepthwiseConv2D, CNP, V::v2, false, true, true, 1, 1, make<DepthwiseConv2D>, kV2ConvDefaults},
+    LayerTraits{T::Conv2DTranspose, CNP, V::v2, false, false, false, 1, 1, make<Conv2DTranspose>, kTransposedDefaults},
+    LayerTraits{T::ExtractToken, None, V::v2, false, false, false, 1, 1, make<ExtractToken>, kActivationDefaults},
+    LayerTraits{T::Dequantizer, None, V::v2, false, false, false, 1, 1, make<Dequantizer>, kActivationDefaults},
+    LayerTraits{T::DepthwiseConv2DTranspose, CNP, V::v2, false, true, true, 1, 1, make<DepthwiseConv2DTranspose>,
+                kTransposedDefaults},
+    LayerTraits{T::BufferTempConv, TNP_B, V::v2, false, false, false, 1, 1, make<BufferTempConv>, kWeightedDefaults},
+    LayerTraits{T::DepthwiseBufferTempConv, TNP_B, V::v2, false, true, true, 1, 1, make<DepthwiseBufferTempConv>,
+                kWeightedDefaults},
+    LayerTraits{T::Dense1D, FNP, V::v2, false, false, false, 1, 1, make<Dense1D>, kWeightedDefaults},
+    LayerTraits{T::StatefulRecurrent, TNP_R, V::v2, false, false, false, 1, 1, make<StatefulRecurrent>,
+                kActivationDefaults},
 };
 
 }  // namespace

@@ -2,12 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "ornix/component_kind.h"
 #include "ornix/ip_version.h"
 #include "ornix/layer_impl.h"
 #include "ornix/layer_types.h"
+#include "param_defaults.h"
 
 namespace ornix {
 
@@ -24,6 +26,8 @@ struct LayerTraits {
   uint32_t min_inbounds;
   uint32_t max_inbounds;  // kAnyInboundCount: no limit
   std::shared_ptr<LayerImpl> (*make)(const LayerParams& params, const std::string& name);
+  // What the class stores for the keys a layer leaves out (param_defaults.h).
+  std::span<const ParamDefault> defaults;
 };
 
 // The traits of the class serving `type`; null when no class does.

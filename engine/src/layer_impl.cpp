@@ -20,6 +20,7 @@ const LayerTraits& traits_of_class(LayerType type, const LayerParams& params) {
   return *find_layer_traits(type);
 }
 
+// A class that takes no activation or pooling stores no such key: it has none.
 int32_t param_or_zero(const LayerParams& params, const char* key) { return params.has(key) ? params.get(key) : 0; }
 
 // Bytes the variables take together, saturating at UINT64_MAX.
@@ -35,7 +36,9 @@ uint64_t variable_bytes(const std::vector<VariableSpec>& specs) {
 }  // namespace
 
 LayerImpl::LayerImpl(LayerType type, const LayerParams& params, std::string name)
-    : traits_(traits_of_class(type, params)), params_(LayerParams::clone(&params)), name_(std::move(name)) {}
+    : traits_(traits_of_class(type, params)),
+      params_(complete_params(params, traits_.defaults)),
+      name_(std::move(name)) {}
 
 std::vector<Shape> LayerImpl::input_dimensions() const {
   if (built_.inputs.empty()) throw std::runtime_error(msg::kInputSizeNotSet);

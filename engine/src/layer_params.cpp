@@ -5,6 +5,7 @@
 
 #include "layer_messages.h"
 #include "named_values.h"
+#include "ornix/layer.h"
 
 namespace ornix {
 
@@ -35,6 +36,12 @@ std::unique_ptr<LayerParams> LayerParams::clone(const LayerParams* params) {
   Values values;
   for (const std::string& key : params->keys()) values.emplace(key, params->get(key));
   return create(params->layer_type(), values);
+}
+
+int32_t param_of(const Layer& layer, const std::string& key) {
+  const LayerParams& params = *layer.params();
+  if (!params.has(key)) throw std::invalid_argument(msg::missing_param(layer.name(), key));
+  return params.get(key);
 }
 
 }  // namespace ornix

@@ -14,7 +14,7 @@ PoolingCalculatedParams build_pooling(const ParamReader& params, const ConvKeys&
   PoolingCalculatedParams pool;
   pool.width = conv.output_width;
   pool.height = conv.output_height;
-  if (params.get_or("pool_type", 0, 0, 2) == static_cast<int32_t>(PoolType::NoPooling)) return pool;
+  if (params.get("pool_type", 0, 2) == static_cast<int32_t>(PoolType::NoPooling)) return pool;
   pool.pool_flag = true;
   // A global pooling may name its size along x only.
   const int32_t size_x = params.pool_size(keys.pool_x);
@@ -46,9 +46,9 @@ PooledConvBuild build_pooled_conv(const LayerImpl& layer, const LayerInputs& inp
   PooledConvBuild result;
   result.kernel_x = static_cast<uint32_t>(params.get(keys.kernel_x, 1, kParamMax));
   result.kernel_y = static_cast<uint32_t>(params.get(keys.kernel_y, 1, kParamMax));
-  const auto stride_x = static_cast<uint32_t>(params.get_or(keys.stride_x, 1, 1, kParamMax));
-  const auto stride_y = static_cast<uint32_t>(params.get_or(keys.stride_y, 1, 1, kParamMax));
-  const auto padding = static_cast<Padding>(params.get_or("padding", 0, 0, 1));
+  const auto stride_x = static_cast<uint32_t>(params.get(keys.stride_x, 1, kParamMax));
+  const auto stride_y = static_cast<uint32_t>(params.get(keys.stride_y, 1, kParamMax));
+  const auto padding = static_cast<Padding>(params.get("padding", 0, 1));
   result.channels = input[2];
   result.filters =
       form == ConvForm::Depthwise ? result.channels : static_cast<uint32_t>(params.get("filters", 1, kParamMax));

@@ -232,9 +232,9 @@ std::shared_ptr<Dense> V1Output::apply(std::shared_ptr<Dense> potentials) const 
 
 Pooling::Pooling(const LayerImpl& layer, const ConvKeys& keys) {
   const ParamReader params(layer);
-  type_ = static_cast<PoolType>(params.get_or("pool_type", 0, 0, 2));
+  type_ = static_cast<PoolType>(params.get("pool_type", 0, 2));
   if (type_ == PoolType::NoPooling) return;
-  padding_ = static_cast<Padding>(params.get_or("padding", 0, 0, 1));
+  padding_ = static_cast<Padding>(params.get("padding", 0, 1));
   size_x_ = params.pool_size(keys.pool_x);
   size_y_ = size_x_ == -1 ? -1 : params.pool_size(keys.pool_y);
   global_ = size_x_ == -1 || size_y_ == -1;

@@ -36,8 +36,8 @@ struct ConvWindow {
 ConvWindow conv_window(const LayerImpl& layer, const ConvKeys& keys) {
   const ParamReader params(layer);
   return {params.get(keys.kernel_x, 1, kParamMax), params.get(keys.kernel_y, 1, kParamMax),
-          params.get_or(keys.stride_x, 1, 1, kParamMax), params.get_or(keys.stride_y, 1, 1, kParamMax),
-          static_cast<Padding>(params.get_or("padding", 0, 0, 1))};
+          params.get(keys.stride_x, 1, kParamMax), params.get(keys.stride_y, 1, kParamMax),
+          static_cast<Padding>(params.get("padding", 0, 1))};
 }
 
 class InputStep final : public SoftwareStep {
@@ -136,7 +136,7 @@ class TransposedStep final : public SoftwareStep {
   explicit TransposedStep(const LayerImpl& layer)
       : shift_(layer), output_(layer, layer.output_dimensions()[2]) {
     const ParamReader params(layer);
-    stride_ = static_cast<uint8_t>(params.get_or("kernel_stride", 2, 1, UINT8_MAX));
+    stride_ = static_cast<uint8_t>(params.get("kernel_stride", 1, UINT8_MAX));
     weights_ = permuted_int8(*layer.variables().get("weights"), {0, 1, 2, 3});
     if (layer.params()->layer_type() == DepthwiseConv2DTranspose) weights_ = block_diagonal(*weights_);
   }

@@ -20,7 +20,7 @@ Transposed build_transposed(const LayerImpl& layer, const LayerInputs& inputs, b
   const Shape& input = inputs.shapes.at(0);
   const Transposed t{static_cast<uint32_t>(params.get("kernel_size", 1, kParamMax)), input[0], input[1], input[2],
                      depthwise ? input[2] : static_cast<uint32_t>(params.get("filters", 1, kParamMax))};
-  const auto stride = static_cast<uint64_t>(params.get_or("kernel_stride", 2, 1, kParamMax));
+  const auto stride = static_cast<uint64_t>(params.get("kernel_stride", 1, kParamMax));
   build = start_build(layer, inputs);
   build.output = plane(checked_dim(t.width * stride), checked_dim(t.height * stride), t.filters);
   return t;

@@ -144,6 +144,31 @@ def test_mapping_fills_the_figures():
     assert model.external_memory_size == 0
 
 
+def mapped_conv(params):
+    model = core.Model()
+    model.add(input_layer())
+    model.add(layer(core.Conv2D, params, "conv"))
+    try:
+        model._map(virtual_v2(), True)
+    except (RuntimeError, ValueError) as error:
+        return str(error)
+    return [sequence.program for sequence in model.sequences]
+
+
+@pytest.mark.parametrize("left_out, stored, maps", [
+    ("weights_bits", 8, True), ("pool_type", 0, True), ("activation", 0, True), ("kernel_stride", 1, True),
+    ("padding", 0, False),  # Valid, which the CNP refuses as it would when given
+])
+def test_a_layer_without_a_key_maps_as_with_its_stored_default(left_out, stored, maps):
+    without = {key: value for key, value in CONV.items() if key != left_out}
+    assert layer(core.Conv2D, without, "conv").parameters.get(left_out) == stored
+    result = mapped_conv(without)
+    assert result == mapped_conv(dict(CONV, **{left_out: stored}))
+    assert isinstance(result, list) == maps
+    if not maps:
+        assert result.startswith("Cannot map layer 'conv'.")
+
+
 @pytest.mark.parametrize("model, inputs, text", [
     (core.Model(), np.zeros((1, 4, 4, 2), np.float32), "Cannot perform an inference on a model with no layers"),
     (conv_model(), np.zeros((1, 4, 4, 2), np.int8), "Input dtype should be uint8"),

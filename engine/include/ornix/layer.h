@@ -92,4 +92,9 @@ class Layer {
   virtual IpVersion ip_version() const = 0;
 };
 
+// The layer's parameter `key`; std::invalid_argument "Layer <name>: parameter <key> is
+// required." when the layer has none. Layers created by Layer::create hold every key their
+// class reads, completed with its defaults.
+int32_t param_of(const Layer& layer, const std::string& key);
+
 }  // namespace ornix

@@ -28,4 +28,8 @@ class LayerParams {
   virtual LayerType layer_type() const = 0;
 };
 
+// A pooling stride as layers store it: a negative one (the stored default) is the pooling size.
+inline constexpr int32_t kPoolStrideOfSize = -1;
+inline int32_t effective_pool_stride(int32_t stride, int32_t size) { return stride < 0 ? size : stride; }
+
 }  // namespace ornix

@@ -186,7 +186,7 @@ TEST(LayerGeometry, RefusedValuesNameTheLayerAndKey) {
       },
       throws_text<std::invalid_argument>("Layer conv: parameter pool_size must be -1 (global) or at least 1 (got 0)."));
   EXPECT_THAT([&] { add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}}, "conv"); },
-              throws_text<std::invalid_argument>("Key filters not found"));
+              throws_text<std::invalid_argument>("Layer conv: parameter filters is required."));
   EXPECT_EQ(model->layer_count(), 1u);
 }
 
