@@ -49,49 +49,10 @@ def literal_block(data):
     return bytes(out)
 
 
-def table_field(buffer, table, slot):
-    """Where field `slot` of the flatbuffers table at `table` is stored; None when absent."""
-    vtable = table - struct.unpack_from("<i", buffer, table)[0]
-    vtable_size = struct.unpack_from("<H", buffer, vtable)[0]
-    if 4 + 2 * slot >= vtable_size:
-        return None
-    offset = struct.unpack_from("<H", buffer, vtable + 4 + 2 * slot)[0]
-    return table + offset if offset else None
-
-
-def referenced(buffer, position):
-    return position + struct.unpack_from("<I", buffer, position)[0]
-
-
-def vector_tables(buffer, position):
-    start = referenced(buffer, position)
-    count = struct.unpack_from("<I", buffer, start)[0]
-    return [referenced(buffer, start + 4 + 4 * i) for i in range(count)]
-
-
-def retyped(model, layer_index, variable, type_code):
-    """The model's saved bytes with the element type of one variable replaced."""
-    saved = bytearray(model.to_buffer())
-    # Model.layers is field 0; Layer.name 1, Layer.variables 4; Variable.name 0, Variable.type 1.
-    layers = vector_tables(saved, table_field(saved, referenced(saved, 0), 0))
-    for entry in vector_tables(saved, table_field(saved, layers[layer_index], 4)):
-        name = referenced(saved, table_field(saved, entry, 0))
-        length = struct.unpack_from("<I", saved, name)[0]
-        if saved[name + 4:name + 4 + length] == variable.encode():
-            struct.pack_into("<I", saved, table_field(saved, entry, 1), type_code)
-            return bytes(saved)
-    raise AssertionError(f"no variable {variable}")
-
-
 def load_bytes(tmp_path, content):
     path = tmp_path / "m.fbz"
     path.write_bytes(content)
     return core.Model(str(path))
-
-
-def test_a_literal_block_of_saved_bytes_loads(tmp_path):
-    conv, _ = small_models()
-    assert load_bytes(tmp_path, literal_block(conv.to_buffer()) + bytes(7)).to_buffer() == conv.to_buffer()
 
 
 @pytest.mark.parametrize("content, error, text", [
@@ -115,17 +76,6 @@ def test_what_cannot_be_read_is_not_found(tmp_path):
     for path in (tmp_path, tmp_path / "missing.fbz", "/"):
         with pytest.raises(RuntimeError, match="^File not found.$"):
             core.Model(str(path))
-
-
-@pytest.mark.parametrize("model, variable, type_code, text", [
-    (0, "weights", 2, "conv\\) is invalid: Unsupported variable type for weights expected int8 received uint8"),
-    (0, "input_shift", 4, "conv\\) is invalid: Unsupported variable type for input_shift expected uint8 received int8"),
-    (1, "act_step", 0, "fc\\) is invalid: Unsupported variable type for act_step expected float32 received int32"),
-])
-def test_variables_of_another_type_than_declared_are_refused(tmp_path, model, variable, type_code, text):
-    content = literal_block(retyped(small_models()[model], 1, variable, type_code))
-    with pytest.raises(ValueError, match=f"^The model buffer's layer 1 \\({text}$"):
-        load_bytes(tmp_path, content)
 
 
 @pytest.mark.parametrize("name", [b"con\xff", b"co\xc0\x80", b"c\xed\xa0\x80"])
@@ -164,7 +114,7 @@ for path in sys.stdin.read().splitlines():
     except Exception as error:
         print(json.dumps(["loaded, then " + type(error).__name__, str(error)]))
 """
-ALLOWED = 256 << 20
+ALLOWED = 32 << 20
 
 
 def limited_loads(paths):
