@@ -35,11 +35,23 @@ def v2_model():
 
 
 def v1_model():
+    """An input convolution on the HRC, a convolution on CNPs and a classifier on an FNP, each with
+    weights, thresholds and activation steps drawn in the ranges of its bit widths."""
+    conv = dict(kernel_width=3, kernel_height=3, stride_x=1, stride_y=1, padding=core.Same, pool_type=core.NoPooling,
+                pooling_width=1, pooling_height=1, pooling_stride_x=1, pooling_stride_y=1, activation=1, act_bits=2)
     model = core.Model()
     model.add(layer(core.InputConvolutional, "input_conv", input_width=8, input_height=8, input_channels=1,
-                    kernel_width=3, kernel_height=3, stride_x=1, stride_y=1, padding=core.Same, filters=8,
-                    pool_type=core.NoPooling, weights_bits=4, activation=1, act_bits=1))
+                    padding_value=0, filters=8, weights_bits=4, **conv))
+    model.add(layer(core.Convolutional, "conv", filters=16, weights_bits=2, **conv))
     model.add(layer(core.FullyConnected, "classifier", units=10, weights_bits=2, activation=0, act_bits=1))
+    rng = np.random.default_rng(1)
+    for mapped, bits in zip(model.layers, (4, 2, 2)):
+        variables = mapped.variables
+        high = 2 ** (bits - 1) - 1
+        variables["weights"] = rng.integers(-high, high + 1, size=variables["weights"].shape, dtype=np.int8)
+        count = variables["threshold"].shape
+        variables["threshold"] = rng.integers(0, 64, size=count, dtype=np.int32)
+        variables["act_step"] = rng.uniform(1, 4, size=count).astype(np.float32)
     return model
 
 
@@ -60,13 +72,10 @@ def v1_device():
     return core.Device(core.KPL2200_v1, mesh)
 
 
-def show_mapping(model, device, hw_only):
+def show_mapping(model, device):
+    """Maps every layer of the model onto the device's hardware (hw_only) and prints the result."""
     print(f"\n{model.layer_count} layers ({model.ip_version.name}), {model.macs} MACs, onto {device.desc}:")
-    try:
-        model._map(device, hw_only)
-    except RuntimeError as error:
-        print(f"  not mapped: {error}")
-        return
+    model._map(device, hw_only=True)
     for mapped in model.layers:
         if mapped.mapping is None:
             continue
@@ -88,9 +97,8 @@ def show_mapping(model, device, hw_only):
 def main():
     print(f"ornix {core.__version__}")
     model = v2_model()
-    show_mapping(model, v2_device(), hw_only=True)
-    # Generation-1 mapping may leave layers to software: hw_only=False reports what it did.
-    show_mapping(v1_model(), v1_device(), hw_only=False)
+    show_mapping(model, v2_device())
+    show_mapping(v1_model(), v1_device())
 
     unmapped = v2_model()
     inputs = np.random.default_rng(0).integers(0, 256, size=(2, 8, 8, 8), dtype=np.uint8)

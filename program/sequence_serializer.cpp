@@ -103,11 +103,12 @@ uint32_t SequenceSerializer::serialize_learning_layer_program(const Layer& layer
   try {
     records = layer_recorder_.record_learning_layer(layer, ib_spikes);
     const program::Record* const in_order[3] = {records.record0.get(), records.record1.get(), records.record2.get()};
+    // The program info locates the register records by their first track and the memory record
+    // by its filters track or, without one, its first track.
     for (const program::Record* record : in_order) {
-      // The program info locates each learning record by its first track.
-      if (record == nullptr || record->tracks.empty()) {
-        throw std::runtime_error(program::kMsgLearningRecordWithoutTrack);
-      }
+      const bool located = record != nullptr && (!record->tracks.empty() || (record == records.record2.get() &&
+                                                                              record->fnp2_filters != nullptr));
+      if (!located) throw std::runtime_error(program::kMsgLearningRecordWithoutTrack);
     }
     for (int i = 0; i < 3; ++i) written[i] = serialize_record(*in_order[i]);
   } catch (const std::exception& error) {

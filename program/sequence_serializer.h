@@ -72,7 +72,8 @@ class SequenceSerializer {
 
   // Records the three records of a learning layer into the data buffer's learning table (in
   // no pass); returns the track count of record1 and record2. A std::exception of the recorder
-  // or of writing the records, and records without a track, become std::runtime_error
+  // or of writing the records, and a register record without a track or a memory record with
+  // neither a track nor a filters track, become std::runtime_error
   // "Error when programming layer '<name>': " + what. A layer mapped on no component:
   // std::out_of_range, before the learning table is written.
   uint32_t serialize_learning_layer_program(const Layer& layer, bool ib_spikes);

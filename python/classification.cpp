@@ -58,4 +58,13 @@ std::vector<int64_t> predicted_classes(const Dense& output, int64_t num_classes)
   }
 }
 
+float accuracy(const std::vector<int64_t>& predicted, const std::vector<int32_t>& labels) {
+  if (predicted.size() > labels.size()) throw std::runtime_error(msg::samples_exceed_labels(predicted.size(), labels.size()));
+  float correct = 0;
+  for (size_t i = 0; i < predicted.size(); ++i) {
+    if (predicted[i] >= 0 && predicted[i] == labels[i]) correct += 1;
+  }
+  return correct / float(labels.size());
+}
+
 }  // namespace ornix::python

@@ -14,4 +14,9 @@ namespace ornix::python {
 // std::invalid_argument for fewer than two classes or c not a multiple of them.
 std::vector<int64_t> predicted_classes(const Dense& output, int64_t num_classes);
 
+// The share of samples whose predicted class is their label: matches over the number of labels.
+// A sample without a class (-1) never matches. std::runtime_error when there are more predicted
+// samples than labels.
+float accuracy(const std::vector<int64_t>& predicted, const std::vector<int32_t>& labels);
+
 }  // namespace ornix::python

@@ -23,11 +23,9 @@ void register_device(py::module_& m) {
           "The device IP version.")
       .def_property_readonly(
           "mesh",
-          // The device's own mesh; the view shares ownership of the device.
-          [](const std::shared_ptr<Device>& self) {
-            return std::shared_ptr<Mesh>(self, const_cast<Mesh*>(self->mesh()));
-          },
-          "The device Mesh layout");
+          // A copy: the device's own mesh is read-only, and a device keeps the layout it was
+          // discovered or built with, whatever Python does with the copy.
+          [](const Device& self) { return *self.mesh(); }, "The device Mesh layout");
 }
 
 }  // namespace ornix::python

@@ -2,7 +2,7 @@
 
 #include <pybind11/stl.h>
 
-#include <cstring>
+#include <algorithm>
 #include <mutex>
 #include <stdexcept>
 #include <string_view>
@@ -84,7 +84,8 @@ void set_learn_mem(PyHardwareDevice& self, const py::bytes& data) {
   const std::string_view bytes = data;
   std::vector<uint32_t> words(hardware.learn_mem_size());
   if (bytes.size() / sizeof(uint32_t) != words.size()) throw std::runtime_error(msg::kLearnMemSize);
-  std::memcpy(words.data(), bytes.data(), words.size() * sizeof(uint32_t));
+  // copy_n, not memcpy: a device without learned memory has no buffer to copy into.
+  std::copy_n(bytes.data(), words.size() * sizeof(uint32_t), reinterpret_cast<char*>(words.data()));
   hardware.write_learn_mem(words.data());
 }
 

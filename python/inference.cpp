@@ -89,6 +89,14 @@ py::array run_to_numpy(PyModel& self, const py::array& inputs, const EngineCall&
   return tensor_to_numpy(run_inference(self, inputs, call));
 }
 
+// The labels of a one-dimensional int32 array, in order.
+std::vector<int32_t> label_values(const py::array& labels) {
+  const auto view = labels.unchecked<int32_t, 1>();
+  std::vector<int32_t> values(size_t(view.shape(0)));
+  for (py::ssize_t i = 0; i < view.shape(0); ++i) values[size_t(i)] = view(i);
+  return values;
+}
+
 }  // namespace
 
 py::array forward(PyModel& self, const py::array& inputs, uint32_t batch_size) {
@@ -144,14 +152,7 @@ float evaluate(PyModel& self, const py::array& inputs, const py::array& labels, 
   const std::shared_ptr<Dense> output = run_inference(self, inputs, [&](auto tensor) {
     return activation ? model.forward(tensor, batch_size) : model.predict(tensor, batch_size);
   });
-  const std::vector<int64_t> predicted = predicted_classes(*output->ensure_dense(), num_classes);
-  const auto expected = labels.unchecked<int32_t, 1>();
-  float correct = 0;
-  // A sample without a class (-1) never matches, whatever its label.
-  for (size_t i = 0; i < predicted.size(); ++i) {
-    if (predicted[i] >= 0 && predicted[i] == expected(py::ssize_t(i))) correct += 1;
-  }
-  return correct / float(labels.shape(0));
+  return accuracy(predicted_classes(*output->ensure_dense(), num_classes), label_values(labels));
 }
 
 }  // namespace ornix::python

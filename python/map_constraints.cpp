@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mapping/map_constraints.h"
+#include "np_ident_ref.h"
 #include "registration.h"
 
 namespace ornix::python {

@@ -58,10 +58,6 @@ py::bytes to_buffer(const PyModel& self) {
   return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
 }
 
-void map(PyModel& self, std::shared_ptr<Device> device, bool hw_only, const py::object& constraints) {
-  self.model->map(std::move(device), hw_only,
-                  constraints.is_none() ? nullptr : constraints.cast<std::shared_ptr<MapConstraints>>());
-}
 
 constexpr const char* kModelDoc = R"(
     An Ornix neural model, represented as a hierarchy of layers.
@@ -167,8 +163,13 @@ void register_model(py::module_& m) {
           py::arg("num_add_classes"),
           "Adds new neurons (classes) to the last layer, keeping the previously learned ones.\n\n        Raises "
           "RuntimeError if the last layer is not compiled.\n")
-      .def("_map", &map, py::arg("device"), py::arg("hw_only") = false, py::arg("constraints") = py::none(),
-           "Map the model onto a Device.")
+      .def(
+          "_map",
+          [](PyModel& self, std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) {
+            self.model->map(std::move(device), hw_only, std::move(constraints));
+          },
+          py::arg("device"), py::arg("hw_only") = false, py::arg("constraints") = py::none(),
+          "Map the model onto a Device.")
       .def(
           "pop_layer", [](PyModel& self) { self.model->pop_layer(); }, "Remove the last layer of the current model.")
       .def(

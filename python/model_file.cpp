@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "file_replacement.h"
 #include "model_file_limits.h"
 #include "model_messages.h"
 
@@ -92,12 +93,11 @@ std::unique_ptr<Model> load_model_file(const std::string& path) {
 }
 
 void save_model_file(const Model& model, const std::string& path) {
-  namespace fs = std::filesystem;
+  if (path.find('\0') != std::string::npos) throw std::invalid_argument(msg::kEmbeddedNull);
   std::error_code ignored;
-  if (fs::is_directory(path, ignored)) throw std::invalid_argument(msg::unable_to_save(path));
-  const std::string temporary = path + ".tmp";
-  std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-  if (!file) throw std::invalid_argument(msg::unable_to_save(path));
+  if (std::filesystem::is_directory(path, ignored)) throw std::invalid_argument(msg::unable_to_save(path));
+  FileReplacement file(path);
+  if (!file.opened()) throw std::invalid_argument(msg::unable_to_save(path));
 
   const std::vector<uint8_t> model_bytes = model.to_buffer();
   // The whole maximum-length buffer is written: the block, then zeros.
@@ -105,18 +105,7 @@ void save_model_file(const Model& model, const std::string& path) {
   size_t compressed_size = 0;
   snappy::RawCompress(reinterpret_cast<const char*>(model_bytes.data()), model_bytes.size(), block.data(),
                       &compressed_size);
-  file.write(block.data(), static_cast<std::streamsize>(block.size()));
-  file.close();
-  if (!file) {
-    fs::remove(temporary, ignored);
-    throw std::runtime_error(msg::save_failed(path));
-  }
-  std::error_code renamed;
-  fs::rename(temporary, path, renamed);
-  if (renamed) {
-    fs::remove(temporary, ignored);
-    throw std::runtime_error(msg::save_failed(path));
-  }
+  if (!file.write(block.data(), block.size()) || !file.commit()) throw std::runtime_error(msg::save_failed(path));
 }
 
 }  // namespace ornix::python

@@ -20,9 +20,10 @@ namespace ornix::python {
 // bytes.
 std::unique_ptr<Model> load_model_file(const std::string& path);
 
-// Writes `model` to `path` through a temporary file beside it, renamed into place once complete:
-// a failed save leaves an existing file as it was. std::invalid_argument when the file cannot be
-// opened, std::runtime_error when writing, closing or renaming fails.
+// Writes `model` to `path` through a FileReplacement: a failed save leaves an existing file as
+// it was, a symbolic link keeps naming its (replaced) target, and the file keeps its permission
+// bits. std::invalid_argument for a path holding a NUL character and when the file cannot be
+// created, std::runtime_error when writing, flushing or renaming fails.
 void save_model_file(const Model& model, const std::string& path);
 
 }  // namespace ornix::python

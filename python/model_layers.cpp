@@ -48,6 +48,20 @@ void copy_weights(const Dense& old_weights, Dense& new_weights) {
   }
 }
 
+// The old layer's variables over the beginning of the grown layer's, name by name.
+void copy_variables(const Layer& old_layer, Layer& new_layer) {
+  for (const std::string& name : old_layer.variables().names()) {
+    const auto old_tensor = old_layer.variables().get(name);
+    const auto tensor = copy_of(*new_layer.variables().get(name));
+    if (name == "weights") {
+      copy_weights(*old_tensor, *tensor);
+    } else {
+      std::memcpy(tensor->buffer(), old_tensor->buffer(), std::min(old_tensor->byte_size(), tensor->byte_size()));
+    }
+    new_layer.variables().set(name, tensor);
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<Model> model_from_layers(const std::vector<std::shared_ptr<Layer>>& layers) {
@@ -95,18 +109,19 @@ void add_classes(Model& model, int32_t count) {
                                                       {"act_bits", params.get("act_bits")}});
   const auto new_layer = Layer::create(new_params.get(), old_layer->name());
 
+  const auto inbounds = old_layer->inbound_layers();
   model.pop_layer();
-  model.add(new_layer);
-  model.compile(new_learning);
-  for (const std::string& name : old_layer->variables().names()) {
-    const auto old_tensor = old_layer->variables().get(name);
-    const auto tensor = copy_of(*new_layer->variables().get(name));
-    if (name == "weights") {
-      copy_weights(*old_tensor, *tensor);
-    } else {
-      std::memcpy(tensor->buffer(), old_tensor->buffer(), std::min(old_tensor->byte_size(), tensor->byte_size()));
-    }
-    new_layer->variables().set(name, tensor);
+  try {
+    model.add(new_layer);
+    model.compile(new_learning);
+    copy_variables(*old_layer, *new_layer);
+  } catch (...) {
+    // Refused: the old layer goes back with its links and learning. A popped layer keeps its
+    // variables, so the model is left as it was.
+    if (model.get_layer(int(model.layer_count() - 1)) == new_layer) model.pop_layer();
+    model.add(old_layer, inbounds);
+    model.compile(learning);
+    throw;
   }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -11,6 +12,7 @@ namespace ornix::python::msg {
 inline constexpr const char* kFileNotFound = "File not found.";
 inline constexpr const char* kFileEmpty = "File is empty.";
 inline constexpr const char* kCorruptedBuffer = "Cannot uncompress corrupted serialization buffer";
+inline constexpr const char* kEmbeddedNull = "embedded null byte";  // as Python's open
 inline constexpr const char* kInvalidLayer = "Invalid layer received";
 inline constexpr const char* kClassesNotPositive = "The number of classes to add must be positive.";
 inline constexpr const char* kTooManyClasses = "The number of classes to add is too large.";
@@ -34,6 +36,10 @@ inline std::string too_few_classes(int64_t count) {
 inline std::string neurons_not_multiple(uint32_t neurons, int64_t classes) {
   return "The number of neurons [" + std::to_string(neurons) + "] is not a multiple of  the number of classes [" +
          std::to_string(classes) + "].";
+}
+
+inline std::string samples_exceed_labels(size_t samples, size_t labels) {
+  return "The model answered " + std::to_string(samples) + " samples for " + std::to_string(labels) + " labels.";
 }
 
 inline std::string cannot_evaluate(const char* type_name) {

@@ -1,3 +1,5 @@
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -6,6 +8,7 @@
 
 #include "hardware/component.h"
 #include "hardware/hw_type.h"
+#include "np_ident_ref.h"
 #include "np_info_ref.h"
 #include "ornix/hw/ident.h"
 #include "registration.h"
@@ -32,24 +35,32 @@ bool component_equal(const hw::Component& a, const hw::Component& b) {
   return a.mem_info == b.mem_info;
 }
 
+template <uint8_t hw::Ident::*Field>
+void def_ident_field(py::class_<IdentRef, py::smart_holder>& ident, const char* name, const char* doc) {
+  ident.def_property(
+      name, [](const IdentRef& self) { return self.get().*Field; },
+      [](const IdentRef& self, uint8_t value) { self.get().*Field = value; }, doc);
+}
+
 void register_ident(py::module_& np_module) {
-  py::class_<hw::Ident, py::smart_holder>(
+  py::class_<IdentRef, py::smart_holder> ident(
       np_module, "Ident",
       "\n    Represents the unique identifier for a Hardware Component.\n\n"
       "    This includes the component position on the mesh (row, column, id) and\n"
-      "    the channel index for skip DMAs.")
-      .def(py::init([](uint8_t col, uint8_t row, uint8_t id) { return hw::Ident{col, row, id, 0}; }))
+      "    the channel index for skip DMAs.");
+  ident.def(py::init([](uint8_t col, uint8_t row, uint8_t id) { return IdentRef(hw::Ident{col, row, id, 0}); }))
       .def(py::init([](uint8_t col, uint8_t row, uint8_t id, uint8_t channel) {
-        return hw::Ident{col, row, id, channel};
-      }))
-      .def_readwrite("col", &hw::Ident::col, "Hardware Component column number")
-      .def_readwrite("row", &hw::Ident::row, "Hardware Component row number")
-      .def_readwrite("id", &hw::Ident::id, "Hardware Component id")
-      .def_readwrite("channel", &hw::Ident::channel, "Component channel")
-      .def("__str__", &ident_text)
-      .def("__repr__", &ident_text)
+        return IdentRef(hw::Ident{col, row, id, channel});
+      }));
+  def_ident_field<&hw::Ident::col>(ident, "col", "Hardware Component column number");
+  def_ident_field<&hw::Ident::row>(ident, "row", "Hardware Component row number");
+  def_ident_field<&hw::Ident::id>(ident, "id", "Hardware Component id");
+  def_ident_field<&hw::Ident::channel>(ident, "channel", "Component channel");
+  ident.def("__str__", [](const IdentRef& self) { return ident_text(self.get()); })
+      .def("__repr__", [](const IdentRef& self) { return ident_text(self.get()); })
       .def(
-          "__eq__", [](const hw::Ident& self, const hw::Ident& other) { return self == other; }, py::is_operator());
+          "__eq__", [](const IdentRef& self, const IdentRef& other) { return self.get() == other.get(); },
+          py::is_operator());
 }
 
 void register_type(py::module_& np_module) {
@@ -79,9 +90,9 @@ void register_info(py::module_& np_module) {
           "hrc", [](bool has_lut) { return InfoRef(np::Info{hw::Ident{}, {hw::Type::HRC}, has_lut}); },
           py::arg("has_lut"), "Construct an ornix.NP.Info for HRC with optional LUT.")
       .def_property(
-          "ident", [](const InfoRef& self) -> hw::Ident& { return self.get().ident; },
+          "ident", [](const InfoRef& self) { return IdentRef(self); },
           [](const InfoRef& self, const hw::Ident& ident) { self.get().ident = ident; },
-          py::return_value_policy::reference_internal, "Hardware Component identifier")
+          "Hardware Component identifier")
       .def_property(
           "types",
           [](const InfoRef& self) {
@@ -128,7 +139,12 @@ void register_memory_info(py::module_& np_module) {
 
 void register_component(py::module_& np_module) {
   py::class_<hw::Component, py::smart_holder>(np_module, "Component", "\n      An Ornix component")
-      .def_readonly("ident", &hw::Component::ident, "Hardware Component identifier")
+      .def_property_readonly(
+          "ident",
+          [](const std::shared_ptr<hw::Component>& self) {
+            return IdentRef(std::shared_ptr<hw::Ident>(self, &self->ident));
+          },
+          "Hardware Component identifier")
       .def_property_readonly(
           "type", [](const hw::Component& self) { return self.type; }, "Hardware Component type")
       .def_readonly("mem_info", &hw::Component::mem_info, "Hardware Component memory information")

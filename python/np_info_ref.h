@@ -13,6 +13,7 @@
 
 #include "hardware/mesh.h"
 #include "hardware/np_info.h"
+#include "ref_value_caster.h"
 
 namespace ornix::python {
 
@@ -54,20 +55,8 @@ namespace pybind11::detail {
 
 // An NP.Info argument becomes a copy of its value; an np::Info result a new NP.Info.
 template <>
-struct type_caster<ornix::np::Info> {
-  PYBIND11_TYPE_CASTER(ornix::np::Info, const_name("ornix.core.NP.Info"));
-
-  bool load(handle src, bool convert) {
-    if (src.is_none()) return false;
-    make_caster<ornix::python::InfoRef> ref;
-    if (!ref.load(src, convert)) return false;
-    value = cast_op<const ornix::python::InfoRef&>(ref).get();
-    return true;
-  }
-
-  static handle cast(const ornix::np::Info& src, return_value_policy, handle) {
-    return pybind11::cast(ornix::python::InfoRef(src)).release();
-  }
+struct type_caster<ornix::np::Info> : ref_value_caster<ornix::np::Info, ornix::python::InfoRef> {
+  static constexpr auto name = const_name("ornix.core.NP.Info");
 };
 
 }  // namespace pybind11::detail

@@ -8,6 +8,7 @@
 
 #include "hardware/mesh.h"
 #include "hardware/sram_size.h"
+#include "np_ident_ref.h"
 #include "np_info_ref.h"
 #include "np_messages.h"
 #include "registration.h"
@@ -19,6 +20,11 @@ namespace {
 // The module attributes SramSize_v1 and SramSize_v2 are the back end's constants themselves.
 void refuse_constant(const SramSize& size) {
   if (&size == &SramSize_v1 || &size == &SramSize_v2) throw py::attribute_error(kMsgSramSizeConstant);
+}
+
+// A view of one of the mesh's DMA endpoints that keeps the mesh alive.
+IdentRef endpoint_view(const std::shared_ptr<Mesh>& mesh, hw::Ident Mesh::*endpoint) {
+  return IdentRef(std::shared_ptr<hw::Ident>(mesh, &((*mesh).*endpoint)));
 }
 
 bool mesh_equal(const Mesh& a, const Mesh& b) {
@@ -72,8 +78,12 @@ void register_mesh(py::module_& np_module) {
            }),
            py::arg("version"), py::arg("dma_event"), py::arg("dma_conf"), py::arg("has_hrc"), py::arg("nps"),
            py::arg("skip_dmas") = py::list(), py::arg("np_sram_size"))
-      .def_readwrite("dma_event", &Mesh::dma_event, "DMA event endpoint")
-      .def_readwrite("dma_conf", &Mesh::dma_conf, "DMA configuration endpoint")
+      .def_property(
+          "dma_event", [](const std::shared_ptr<Mesh>& self) { return endpoint_view(self, &Mesh::dma_event); },
+          [](Mesh& self, const hw::Ident& ident) { self.dma_event = ident; }, "DMA event endpoint")
+      .def_property(
+          "dma_conf", [](const std::shared_ptr<Mesh>& self) { return endpoint_view(self, &Mesh::dma_conf); },
+          [](Mesh& self, const hw::Ident& ident) { self.dma_conf = ident; }, "DMA configuration endpoint")
       .def_property(
           "hrc", [](const std::shared_ptr<Mesh>& self) { return hrc_view(self); },
           [](Mesh& self, std::optional<np::Info> hrc) { set_hrc(self, std::move(hrc)); }, "HRC if installed.")

@@ -76,7 +76,8 @@ inline constexpr uint32_t kNpInputWidthAlign = 4;
 inline constexpr int32_t kOneChannelFiltersWithoutGroupRule = 16;
 inline constexpr uint32_t kOneChannelFilterGroup = 8;
 
-// FullyConnected weight values of 1 bit lie in -1..1; wider ones in -(2^(b-1) - 1)..2^(b-1) - 1.
-inline constexpr int32_t kOneBitWeightsBound = 2;
+// FullyConnected weight values of 1 bit are 0 or 1; wider ones lie in -(2^(b-1) - 1)..2^(b-1) - 1.
+inline constexpr int32_t kOneBitWeightMin = 0;
+inline constexpr int32_t kOneBitWeightMax = 1;
 
 }  // namespace ornix::v1

@@ -114,7 +114,7 @@ NpSplitParams CompatibilityCheckerImpl::np_split_params(hw::Type, const LayerPar
 }
 
 bool CompatibilityCheckerImpl::check_fnp3_sram_size(const HardwareConstraints& table, const Layer& layer) const {
-  return get_fnp_sram_size(layer) <= table.fnp3_sram_size;
+  return v1::is_fnp_type_compatible(table, layer, hw::Type::FNP3);
 }
 
 }  // namespace ornix::v1

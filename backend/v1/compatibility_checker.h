@@ -46,7 +46,8 @@ class CompatibilityCheckerImpl final : public CompatibilityChecker {
   // {kernel_width / 2 twice, kernel_height / 2 twice, pool_type, pooling_width, pooling_height,
   // filters}; a global pooling width (-1) comes back as 0xFFFFFFFF. `type` is not used.
   NpSplitParams np_split_params(hw::Type type, const LayerParams& params) const override;
-  // Whether the layer's FNP memory fits the FNP3 budget of `constraints` (word 0).
+  // Whether the layer's FNP memory fits the FNP3 budget of `constraints` (word 0) and the FNP3
+  // register field that carries its size (is_fnp_type_compatible).
   bool check_fnp3_sram_size(const HardwareConstraints& constraints, const Layer& layer) const override;
 
   // The limits of a Convolutional layer: input size, filters, kernel, strides, padding and

@@ -10,7 +10,6 @@
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v1/fnp_register_format.h"
 #include "backend/v1/fnp_sizes.h"
-#include "mapping/layer_mapping.h"
 #include "ornix/dma/config_header.h"
 #include "ornix/layers/dense.h"
 #include "program/register_field.h"
@@ -93,7 +92,7 @@ std::shared_ptr<Dense> blank_like(const Dense& like) { return Dense::create(like
 
 program::LearnRecordsPtr record_program_learning_dense_layer(const Device& device, const Layer& layer,
                                                              bool ib_spikes) {
-  const hw::Component& np = record_of(layer).nps->at(0);
+  const hw::Component& np = mapped_fnp(layer);
   if (param_of(layer, "weights_bits") != 1) throw FnpError(kMsgFnpLearningWeightsBits);
   program::LearnRecordsPtr records{program::new_record(device.version()), program::new_record(device.version()),
                                    program::new_record(device.version()), 0};

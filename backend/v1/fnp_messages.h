@@ -20,6 +20,11 @@ inline std::string fnp_negative_1bit_weight_message(uint32_t neuron, uint32_t in
          std::to_string(neuron) + ", input " + std::to_string(input) + ".";
 }
 
+// A layer whose mapping lists no NP (after FnpError's prefix).
+inline std::string fnp_unmapped_message(const std::string& layer) {
+  return "The layer " + layer + " is mapped on no NP.";
+}
+
 // Tensors the memory image cannot be built from.
 inline constexpr const char* kMsgFnpWeightsRank = "FNP weights must be a two-dimensional tensor (neurons, inputs).";
 inline constexpr const char* kMsgFnpWeightsBits = "FNP weights must be at least 1 bit wide.";

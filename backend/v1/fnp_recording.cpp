@@ -4,7 +4,6 @@
 
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v1/fnp_register_format.h"
-#include "mapping/layer_mapping.h"
 #include "ornix/dma/config_header.h"
 
 namespace ornix::v1 {
@@ -13,7 +12,7 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
                                                             std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
                                                             bool route_flag, const std::vector<hw::Ident>& skip_nps,
                                                             bool registers_only) {
-  const hw::Component& np = record_of(layer).nps->at(0);
+  const hw::Component& np = mapped_fnp(layer);
   auto record = program::new_record(device.version());
   if (std::find(skip_nps.begin(), skip_nps.end(), np.ident) != skip_nps.end()) return record;
 

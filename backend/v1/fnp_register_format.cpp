@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <stdexcept>
 
+#include "backend/v1/fnp_error.h"
 #include "backend/v1/fnp_learning_registers.h"
 #include "backend/v1/fnp_messages.h"
 #include "backend/v1/fnp_sizes.h"
@@ -44,7 +45,7 @@ struct FnpLayerFacts {
 };
 
 FnpLayerFacts read_facts(const Layer& layer, const LayerMapping& mapping) {
-  const hw::Component& np = mapping.nps->at(0);
+  const hw::Component& np = mapped_fnp(layer);
   FnpLayerFacts facts;
   facts.ident = np.ident;
   facts.external_memory = np.type == hw::Type::FNP2;
@@ -118,6 +119,12 @@ const LearningParams* learning_params(const Layer& layer, bool learning) {
 }
 
 }  // namespace
+
+const hw::Component& mapped_fnp(const Layer& layer) {
+  const LayerMapping& mapping = record_of(layer);
+  if (mapping.nps->empty()) throw FnpError(fnp_unmapped_message(layer.name()));
+  return mapping.nps->front();
+}
 
 std::map<hw::Ident, std::vector<uint32_t>> format_fnp_regs(const Device& device, const Layer& layer, bool learning,
                                                            std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,

@@ -1,6 +1,7 @@
 #include "backend/v1/fnp_sizes.h"
 
 #include "backend/v1/fnp_limits.h"
+#include "backend/v1/np_registers.h"
 #include "ornix/dma/config_header.h"
 
 namespace ornix::v1 {
@@ -29,7 +30,10 @@ uint32_t get_fnp_input_size(const Layer& layer) {
 }
 
 bool is_fnp_type_compatible(const HardwareConstraints& constraints, const Layer& layer, hw::Type type) {
-  return type == hw::Type::FNP2 || get_fnp_sram_size(layer) <= constraints.fnp3_sram_size;
+  if (type == hw::Type::FNP2) return true;
+  // The FNP3 registers carry the image's size in a field of their own, whatever the budget.
+  const uint32_t image = fnp_sram_size(layer.variables().get("weights")->shape(), param_of(layer, "weights_bits"));
+  return image < (uint32_t{1} << FNP4_W_SIZE_LAST.width) && get_fnp_sram_size(layer) <= constraints.fnp3_sram_size;
 }
 
 }  // namespace ornix::v1

@@ -28,7 +28,8 @@ uint32_t get_fnp_sram_size(const Layer& layer);
 uint32_t get_fnp_input_size(const Layer& layer);
 
 // Whether the layer fits an FNP of `type`: always on an FNP2 (external memory), else when
-// get_fnp_sram_size is within the FNP3 budget.
+// get_fnp_sram_size is within the FNP3 budget and fnp_sram_size fits the FNP3 register field
+// FNP4_W_SIZE_LAST (the budget of a mesh given more SRAM than the hardware's may exceed it).
 bool is_fnp_type_compatible(const HardwareConstraints& constraints, const Layer& layer, hw::Type type);
 
 }  // namespace ornix::v1

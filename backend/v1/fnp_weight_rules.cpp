@@ -23,13 +23,14 @@ std::optional<uint64_t> wanted_weights(double num_weights) {
 
 LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer) {
   const int32_t bits = param_of(layer, "weights_bits");
-  const int32_t bound = bits == 1 ? kOneBitWeightsBound : int32_t{1} << (bits - 1);
+  const int32_t high = bits == 1 ? kOneBitWeightMax : (int32_t{1} << (bits - 1)) - 1;
+  const int32_t low = bits == 1 ? kOneBitWeightMin : -high;
   const auto weights = layer.variables().get("weights");
   const int8_t* values = weights->data<int8_t>();
   const int8_t* outside = std::find_if(values, values + weights->size(),
-                                       [bound](int8_t value) { return value >= bound || value <= -bound; });
+                                       [low, high](int8_t value) { return value < low || value > high; });
   if (outside == values + weights->size()) return LayerMappingStatus(layer);
-  return LayerMappingError(layer, weights_out_of_range_message(1 - bound, bound - 1, *outside));
+  return LayerMappingError(layer, weights_out_of_range_message(low, high, *outside));
 }
 
 // Neuron n's weights sit at n * stride0 + k * stride1.

@@ -6,8 +6,9 @@
 namespace ornix::v1 {
 
 // Every "weights" value of the FullyConnected layer (read as signed bytes, in storage order)
-// lies within -(R - 1)..R - 1, R being 2 for 1-bit weights and 2^(weights_bits - 1) otherwise;
-// the first value outside is reported. "weights_bits" must be 1 to 4.
+// lies within 0..1 for 1-bit weights (the FNP memory has no negative plane for them) and
+// -(2^(b - 1) - 1)..2^(b - 1) - 1 for b = "weights_bits" of 2 to 4; the first value outside is
+// reported.
 LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer);
 
 // For a learning layer: every neuron has exactly "num_weights" (learning parameter, truncated

@@ -11,8 +11,11 @@ class LayerRecorderImpl final : public LayerRecorder {
   LayerRecorderImpl(const Device* device, const HardwareConstraints* constraints)
       : LayerRecorder(device, constraints) {}
 
-  // FullyConnected layers only (`first_layer` and `fnp_padding` unused); another type throws
-  // std::runtime_error "Unsupported layer type: N.".
+  // By the layer's type: InputConvolutional to record_program_hrc_layer (every other argument
+  // unused); FullyConnected, Convolutional and SeparableConvolutional to
+  // record_program_dense_layer, record_program_conv_layer and record_program_sep_conv_layer
+  // (`first_layer` and `fnp_padding` unused). Another type throws std::runtime_error
+  // "Unsupported layer type: N.".
   std::unique_ptr<program::Record> record_layer(const Layer& layer, const Layer& first_layer,
                                                 std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
                                                 bool ends_pass, const std::vector<hw::Ident>& idle_nps,

@@ -95,6 +95,7 @@ LayerMappingStatus check_skip_connection_mapping(const std::vector<std::shared_p
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
+  if (first == last) return LayerMappingStatus("");
   const std::vector<std::shared_ptr<Layer>> layers(first, last);
   const Layer& head = *layers.front();
   if (is_merge_layer(head)) return LayerMappingError(head, kMsgMergeLayerFirst);

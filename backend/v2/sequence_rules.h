@@ -14,7 +14,7 @@
 
 namespace ornix::v2 {
 
-// The rules over [first, last), a non-empty run of layers in model order, in this order: where
+// The rules over [first, last), a run of layers in model order (an empty run passes), in this order: where
 // a sequence may start, where a Dequantizer may sit, how the sequence may end, which NP kinds
 // may feed which, how many consumers a layer may have, and check_skip_connection_mapping. The
 // NP-kind rules only refuse an inbound layer that is itself in the run (by identity).

@@ -26,7 +26,7 @@ LayerBuild InputConv2D::build(const LayerInputs& inputs) const {
       {"weights", TensorType::int8, Shape{conv.kernel_y, conv.kernel_x, conv.channels, conv.filters}},
       per_channel("padding_value", TensorType::uint8, conv.channels),
       per_channel("output_shift", TensorType::int8, conv.filters),
-      per_channel("output_scales", TensorType::uint8, conv.filters),
+      per_channel("output_scales", TensorType::uint8, conv.filters, 1),
       per_channel("bias_shift", TensorType::uint8, conv.filters),
       per_channel("bias", TensorType::int8, conv.filters),
   };

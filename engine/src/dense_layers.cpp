@@ -60,7 +60,7 @@ LayerBuild Dense1D::build(const LayerInputs& inputs) const {
       per_channel("input_shift", TensorType::uint8, per_neuron),
       per_channel("bias", TensorType::int8, units),
       per_channel("bias_shift", TensorType::uint8, units),
-      per_channel("output_scales", TensorType::uint8, units),
+      per_channel("output_scales", TensorType::uint8, units, 1),
       per_channel("output_shift", TensorType::int8, units),
   };
   return build;

@@ -82,8 +82,8 @@ uint32_t checked_dim(uint64_t value) {
   return static_cast<uint32_t>(value);
 }
 
-VariableSpec per_channel(const char* name, TensorType type, uint32_t count) {
-  return {name, type, Shape{count}, Layout::RowMajor};
+VariableSpec per_channel(const char* name, TensorType type, uint32_t count, int32_t initial) {
+  return {name, type, Shape{count}, Layout::RowMajor, initial};
 }
 
 uint64_t product(std::initializer_list<uint64_t> factors) {

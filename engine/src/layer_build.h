@@ -55,8 +55,8 @@ Shape plane(uint32_t width, uint32_t height, uint32_t channels);
 // A dimension computed in 64 bits; panics like an oversized shape above Shape::kMaxElements.
 uint32_t checked_dim(uint64_t value);
 
-// A variable of one value per channel, filter or neuron.
-VariableSpec per_channel(const char* name, TensorType type, uint32_t count);
+// A variable of one value per channel, filter or neuron, each `initial` when created.
+VariableSpec per_channel(const char* name, TensorType type, uint32_t count, int32_t initial = 0);
 
 // Product of the factors, saturating at UINT64_MAX.
 uint64_t product(std::initializer_list<uint64_t> factors);

@@ -36,6 +36,19 @@ inline std::string pool_size_out_of_range(const std::string& layer, const std::s
   return "Layer " + layer + ": parameter " + key + " must be -1 (global) or at least 1 (got " +
          std::to_string(value) + ").";
 }
+// Windows wider or taller than what they slide over, without padding: (width, height) pairs.
+inline std::string kernel_gives_no_output(const std::string& layer, uint32_t kernel_x, uint32_t kernel_y,
+                                          uint32_t width, uint32_t height) {
+  return "Layer " + layer + " gives no output: its " + std::to_string(kernel_x) + "x" + std::to_string(kernel_y) +
+         " kernel does not fit its " + std::to_string(width) + "x" + std::to_string(height) +
+         " input with Valid padding.";
+}
+inline std::string pool_gives_no_output(const std::string& layer, int32_t pool_x, int32_t pool_y, uint32_t width,
+                                        uint32_t height) {
+  return "Layer " + layer + " gives no output: its " + std::to_string(pool_x) + "x" + std::to_string(pool_y) +
+         " pool window does not fit the " + std::to_string(width) + "x" + std::to_string(height) +
+         " output of its convolution with Valid padding.";
+}
 
 inline std::string variables_too_large(const std::string& layer, uint64_t bytes, uint64_t max) {
   return "Layer " + layer + " would need " + std::to_string(bytes) + " bytes of variables; a layer holds at most " +

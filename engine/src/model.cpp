@@ -130,6 +130,7 @@ class ModelImpl final : public Model {
     device_ = std::move(device);
     sequences_ = std::move(sequences);
     mapped_for_ = std::move(mapped);
+    mapped_revisions_ = variables_revisions();
     unmapped_ = std::move(layers);
   }
 
@@ -199,8 +200,20 @@ class ModelImpl final : public Model {
     }
     if (sequences_.empty()) return run_in_software(kind, *inputs, labels);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
-    if (!same_layers_as_mapped()) throw std::runtime_error(msg::kMappingStale);
-    return run_sequences(sequences_, *inputs, labels, batch_size);
+    if (!same_layers_as_mapped() || variables_revisions() != mapped_revisions_) {
+      throw std::runtime_error(msg::kMappingStale);
+    }
+    if (kind != Run::Fit) return run_sequences(sequences_, *inputs, labels, batch_size);
+    // Learning reads the learned variables back from the device: the device's own values, which
+    // leave the mapping current, also when the run fails after some of them.
+    try {
+      auto outputs = run_sequences(sequences_, *inputs, labels, batch_size);
+      mapped_revisions_ = variables_revisions();
+      return outputs;
+    } catch (...) {
+      mapped_revisions_ = variables_revisions();
+      throw;
+    }
   }
 
   // The software path of an unmapped model (software_sequence.h): the samples run one at a time,
@@ -220,15 +233,24 @@ class ModelImpl final : public Model {
     return current == mapped_for_;
   }
 
+  // One revision per layer, in model order: a variable set since makes the mapping stale.
+  std::vector<uint64_t> variables_revisions() const {
+    std::vector<uint64_t> revisions;
+    revisions.reserve(layers_.size());
+    for (const auto& layer : layers_) revisions.push_back(layer->variables_revision());
+    return revisions;
+  }
+
   std::vector<std::shared_ptr<LayerImpl>> layers_;
   // Set by compile: the parameters, owned here, and the layer that learns with them.
   std::shared_ptr<LearningParams> learning_;
   std::shared_ptr<FullyConnected> learning_layer_;
   // Set by mapping: the device, the sequences in model order, the layers handed to the back end
-  // and those it left unmapped.
+  // with the revisions of the model's variables then, and the layers it left unmapped.
   std::shared_ptr<Device> device_;
   std::vector<std::shared_ptr<Sequence>> sequences_;
   std::vector<std::shared_ptr<Layer>> mapped_for_;
+  std::vector<uint64_t> mapped_revisions_;
   std::vector<std::shared_ptr<Layer>> unmapped_;
 };
 

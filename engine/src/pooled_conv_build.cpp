@@ -1,16 +1,19 @@
 #include "pooled_conv_build.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "conv_arithmetic.h"
 #include "layer_build.h"
+#include "layer_messages.h"
 
 namespace ornix {
 
 namespace {
 
-PoolingCalculatedParams build_pooling(const ParamReader& params, const ConvKeys& keys,
-                                      const ConvCalculatedParams& conv, Padding padding) {
+PoolingCalculatedParams build_pooling(const LayerImpl& layer, const ConvKeys& keys, const ConvCalculatedParams& conv,
+                                      Padding padding) {
+  const ParamReader params(layer);
   PoolingCalculatedParams pool;
   pool.width = conv.output_width;
   pool.height = conv.output_height;
@@ -30,6 +33,10 @@ PoolingCalculatedParams build_pooling(const ParamReader& params, const ConvKeys&
       slide(conv.output_width, static_cast<uint32_t>(size_x), static_cast<uint32_t>(stride_x), padding);
   const AxisWindow y =
       slide(conv.output_height, static_cast<uint32_t>(size_y), static_cast<uint32_t>(stride_y), padding);
+  if (x.out == 0 || y.out == 0) {
+    throw std::invalid_argument(
+        msg::pool_gives_no_output(layer.name(), size_x, size_y, conv.output_width, conv.output_height));
+  }
   pool.stride_x = static_cast<int8_t>(stride_x);
   pool.stride_y = static_cast<int8_t>(stride_y);
   pool.width = x.out;
@@ -55,8 +62,12 @@ PooledConvBuild build_pooled_conv(const LayerImpl& layer, const LayerInputs& inp
 
   const AxisWindow x = slide(input[0], result.kernel_x, stride_x, padding);
   const AxisWindow y = slide(input[1], result.kernel_y, stride_y, padding);
+  if (x.out == 0 || y.out == 0) {
+    throw std::invalid_argument(
+        msg::kernel_gives_no_output(layer.name(), result.kernel_x, result.kernel_y, input[0], input[1]));
+  }
   const ConvCalculatedParams conv{x.out, y.out, result.filters, y.out, {y.before, y.after, x.before, x.after}};
-  const PoolingCalculatedParams pool = build_pooling(params, keys, conv, padding);
+  const PoolingCalculatedParams pool = build_pooling(layer, keys, conv, padding);
 
   LayerBuild& build = result.build;
   build = start_build(layer, inputs);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "program_format/program_generated.h"
+#include "program_limits.h"
 #include "program_messages.h"
 
 namespace ornix {
@@ -127,6 +128,10 @@ ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
   output_type_ = static_cast<int8_t>(info->output_type());
   output_bits_ = info->output_bits();
   descriptors_per_pass_ = info->descriptors_per_pass();
+  const uint64_t output_bytes = output_memory_required(*this);
+  if (output_bytes > kMaxOutputFrameBytes) {
+    throw ProgramOutputTooLarge(msg::program_output_too_large(output_bytes, kMaxOutputFrameBytes));
+  }
 }
 
 TensorType ProgramInfo::output_tensor_type() const {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 // Texts of the engine's program reader, in one place.
 
 namespace ornix::msg {
@@ -12,5 +15,9 @@ inline constexpr const char* kProgramDataUnreadable = "The device program's data
 inline constexpr const char* kProgramPassCountsDiffer =
     "The device program's info part and data part have different pass counts.";
 inline constexpr const char* kProgramSpanOutside = "The device program locates words outside its data part.";
+inline std::string program_output_too_large(uint64_t bytes, uint64_t max) {
+  return "The device program describes an output of " + std::to_string(bytes) + " bytes; the device holds at most " +
+         std::to_string(max) + " bytes for one output.";
+}
 
 }  // namespace ornix::msg

@@ -22,6 +22,8 @@ LayerBuild Dequantizer::build(const LayerInputs& inputs) const {
   build.output = inputs.shapes.at(0);
   build.output_bits = 32;
   build.output_signed = true;
+  // One factor per channel, applied to the values as they leave the device or the software run.
+  build.variables = {per_channel("scales", TensorType::float32, build.output[2], 1)};
   return build;
 }
 

@@ -54,9 +54,11 @@ class RegisterDevice final : public HardwareDevice {
   }
 
   void program(const uint8_t* data, size_t size) override {
-    write(DeviceRegs::kProgramSize, checked_program_size(data, size));
+    const uint32_t checked_size = checked_program_size(data, size);
+    const std::optional<ProgramInfo> info = read_info(data, size);
+    write(DeviceRegs::kProgramSize, checked_size);
     hold(data, size);
-    load_output_geometry(data, size);
+    if (info) load_output_geometry(*info);
   }
   void program_external(const uint8_t* data, size_t size, uint32_t address) override {
     const uint32_t checked_size = checked_program_size(data, size);
@@ -121,21 +123,27 @@ class RegisterDevice final : public HardwareDevice {
     if (size > std::numeric_limits<uint32_t>::max()) throw std::invalid_argument(DeviceMessages::kProgramTooLarge);
     return static_cast<uint32_t>(size);
   }
-  // As the device's loader does: a whole program whose info part reads and whose output shape is
-  // (width, height, channels) sets the output registers. Other bytes leave them as they are.
-  void load_output_geometry(const uint8_t* data, size_t size) {
-    std::optional<ProgramInfo> info;
+  // As the device's loader does: bytes that are no whole program are taken as they are, without
+  // an info part (nullopt); a program whose output would not fit the device's memory is refused
+  // (ProgramOutputTooLarge) before anything changes.
+  static std::optional<ProgramInfo> read_info(const uint8_t* data, size_t size) {
     try {
-      info.emplace(data, size);
+      return ProgramInfo(data, size);
+    } catch (const ProgramOutputTooLarge&) {
+      throw;
     } catch (const std::runtime_error&) {
-      return;
+      return std::nullopt;
     }
-    const std::vector<uint32_t>& shape = info->output_shape();
+  }
+  // A program whose output shape is (width, height, channels) sets the output registers; other
+  // programs leave them as they are.
+  void load_output_geometry(const ProgramInfo& info) {
+    const std::vector<uint32_t>& shape = info.output_shape();
     if (shape.size() != 3) return;
     write(DeviceRegs::kOutputWidth, shape[0]);
     write(DeviceRegs::kOutputHeight, shape[1]);
     write(DeviceRegs::kOutputChannels, shape[2]);
-    write(DeviceRegs::kOutputType, static_cast<uint32_t>(info->output_tensor_type()));
+    write(DeviceRegs::kOutputType, static_cast<uint32_t>(info.output_tensor_type()));
   }
   // An empty program leaves the device holding none.
   void hold(const uint8_t* data, size_t size) { program_ = size == 0 ? ProgramView{} : ProgramView{data, size}; }

@@ -41,9 +41,8 @@ LearningStep::LearningStep(FullyConnected& layer, const LearningParams& params) 
   swap_drop_ = static_cast<uint32_t>(std::ceil(initial_swaps * decay));
 
   // Reversed (units, inputs) weights are, in memory, row-major (inputs, units).
-  const std::vector<int64_t> values = integer_values(
-      *Dense::copy(weights.buffer(), weights.byte_size(), weights.type(), Shape{inputs_, units_}));
-  weights_.assign(values.begin(), values.end());
+  const auto values = int8_in_memory_order(layer.variables().get("weights"), Shape{inputs_, units_});
+  weights_.assign(values->data<int8_t>(), values->data<int8_t>() + values->size());
   swaps_.assign(units_, 0);
   if (const auto swaps = optional_variable(layer, "thswap")) {
     const std::vector<int64_t> stored = integer_values(*swaps);

@@ -27,6 +27,10 @@ inline std::string software_channel_count(const std::string& variable, size_t gi
   return "Variable " + variable + " holds " + std::to_string(given) + " values for " + std::to_string(channels) +
          " channels.";
 }
+inline std::string software_weight_depth(size_t given, size_t depth) {
+  return "Rows of " + std::to_string(given) + " values cannot be multiplied by weights of " + std::to_string(depth) +
+         " rows.";
+}
 inline std::string software_input_value(int32_t value, int bits, bool is_signed) {
   return "Input value " + std::to_string(value) + " does not fit the model's " + std::to_string(bits) + "-bit " +
          (is_signed ? "signed" : "unsigned") + " inputs.";

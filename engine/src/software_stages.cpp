@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <span>
 #include <stdexcept>
 
 #include "layer_build.h"
+#include "matmul_kernel.h"
+#include "ops_messages.h"
 #include "ops_support.h"
 #include "ornix/ops/elementwise.h"
 #include "ornix/ops/image_patches.h"
@@ -15,64 +19,66 @@ namespace ornix::software {
 
 namespace {
 
-// The values of an integer tensor in storage order of its row-major reading.
-template <typename T>
-std::vector<int64_t> read_as(const Dense& tensor) {
-  std::vector<int64_t> values(tensor.size());
+// Calls visit(k, value) for the values of an integer tensor of storage element T, k counting
+// them in the row-major order of its dimensions.
+template <typename T, typename Visit>
+void visit_as(const Dense& tensor, Visit&& visit) {
   const T* data = tensor.data<T>();
   if (tensor.layout() == Layout::RowMajor) {
-    for (size_t i = 0; i < values.size(); ++i) values[i] = data[i];
-    return values;
+    for (size_t k = 0; k < tensor.size(); ++k) visit(k, int64_t{data[k]});
+    return;
   }
   // Row-major index k of a reversed tensor: the coordinates of k, each through its stride.
   const Shape& shape = tensor.shape();
-  for (size_t k = 0; k < values.size(); ++k) {
+  for (size_t k = 0; k < tensor.size(); ++k) {
     size_t rest = k, offset = 0;
     for (size_t d = shape.size(); d-- > 0;) {
       offset += (rest % shape[d]) * tensor.strides()[d];
       rest /= shape[d];
     }
-    values[k] = data[offset];
+    visit(k, int64_t{data[offset]});
   }
-  return values;
 }
 
-}  // namespace
-
-std::vector<int64_t> integer_values(const Dense& tensor) {
-  switch (tensor.type()) {
+// visit_as for any integer tensor; std::runtime_error for a float32 one.
+template <typename Visit>
+void visit_values(const Dense& tensor, Visit&& visit) {
+  switch (storage_type(tensor.type())) {
     case TensorType::int32:
-      return read_as<int32_t>(tensor);
+      return visit_as<int32_t>(tensor, visit);
     case TensorType::int16:
-      return read_as<int16_t>(tensor);
+      return visit_as<int16_t>(tensor, visit);
     case TensorType::uint8:
-    case TensorType::uint4:
-    case TensorType::uint2:
-      return read_as<uint8_t>(tensor);
+      return visit_as<uint8_t>(tensor, visit);
     case TensorType::int8:
-    case TensorType::int4:
-    case TensorType::int2:
-    case TensorType::bit:
-      return read_as<int8_t>(tensor);
+      return visit_as<int8_t>(tensor, visit);
     default:
       throw std::runtime_error(msg::software_value_out_of_range(tensor_type_name(tensor.type())));
   }
 }
 
+}  // namespace
+
+std::vector<int64_t> integer_values(const Dense& tensor) {
+  std::vector<int64_t> values(tensor.size());
+  visit_values(tensor, [&](size_t k, int64_t value) { values[k] = value; });
+  return values;
+}
+
 namespace {
 
+// Each value is converted as it is read: no wider copy of the tensor is made.
 template <typename T>
 std::shared_ptr<Dense> converted(const Dense& tensor, const Shape& shape, TensorType type) {
-  const std::vector<int64_t> values = integer_values(tensor);
   auto out = Dense::create(type, shape.empty() ? tensor.shape() : shape);
-  if (out->size() != values.size()) throw std::runtime_error(msg::software_value_out_of_range("a reshaped tensor"));
+  if (out->size() != tensor.size()) throw std::runtime_error(msg::software_value_out_of_range("a reshaped tensor"));
   T* data = out->data<T>();
-  for (size_t i = 0; i < values.size(); ++i) {
-    if (values[i] < std::numeric_limits<T>::min() || values[i] > std::numeric_limits<T>::max()) {
+  visit_values(tensor, [&](size_t k, int64_t value) {
+    if (value < std::numeric_limits<T>::min() || value > std::numeric_limits<T>::max()) {
       throw std::runtime_error(msg::software_value_out_of_range(tensor_type_name(type)));
     }
-    data[i] = static_cast<T>(values[i]);
-  }
+    data[k] = static_cast<T>(value);
+  });
   return out;
 }
 
@@ -106,10 +112,12 @@ std::shared_ptr<Dense> tensor_of(TensorType type, const std::vector<int64_t>& va
 std::shared_ptr<Dense> permuted_int8(const Dense& weights, const std::array<size_t, 4>& source_dims) {
   const Shape& source = weights.shape();
   if (source.size() != 4) throw std::runtime_error(msg::software_value_out_of_range("weights of rank other than 4"));
-  const std::vector<int64_t> values = integer_values(weights);
+  auto values = to_int8(weights);
+  if (source_dims == std::array<size_t, 4>{0, 1, 2, 3}) return values;
   const Shape shape{source[source_dims[0]], source[source_dims[1]], source[source_dims[2]], source[source_dims[3]]};
   std::array<size_t, 4> source_stride{};
   for (size_t d = 4, stride = 1; d-- > 0; stride *= source[d]) source_stride[d] = stride;
+  const int8_t* in = values->data<int8_t>();
   auto out = Dense::create(TensorType::int8, shape);
   int8_t* data = out->data<int8_t>();
   size_t k = 0;
@@ -117,16 +125,36 @@ std::shared_ptr<Dense> permuted_int8(const Dense& weights, const std::array<size
     for (uint32_t b = 0; b < shape[1]; ++b) {
       for (uint32_t c = 0; c < shape[2]; ++c) {
         for (uint32_t d = 0; d < shape[3]; ++d) {
-          const size_t index = a * source_stride[source_dims[0]] + b * source_stride[source_dims[1]] +
-                               c * source_stride[source_dims[2]] + d * source_stride[source_dims[3]];
-          if (values[index] < INT8_MIN || values[index] > INT8_MAX) {
-            throw std::runtime_error(msg::software_value_out_of_range("weights"));
-          }
-          data[k++] = static_cast<int8_t>(values[index]);
+          data[k++] = in[a * source_stride[source_dims[0]] + b * source_stride[source_dims[1]] +
+                         c * source_stride[source_dims[2]] + d * source_stride[source_dims[3]]];
         }
       }
     }
   }
+  return out;
+}
+
+std::shared_ptr<const Dense> int8_in_memory_order(const std::shared_ptr<const Dense>& weights, const Shape& rows) {
+  if (storage_type(weights->type()) == TensorType::int8) return weights;
+  return to_int8(*Dense::copy(weights->buffer(), weights->byte_size(), weights->type(), rows));
+}
+
+WeightRows::WeightRows(const std::shared_ptr<const Dense>& weights, uint32_t depth, uint32_t columns)
+    : values_(int8_in_memory_order(weights, Shape{depth, columns})), depth_(depth), columns_(columns) {
+  column_sum_ = ops::detail::max_column_abs_sum(values_->data<int8_t>(), depth_, columns_);
+}
+
+std::shared_ptr<Dense> WeightRows::times(const Dense& x) const {
+  const Shape& xs = x.shape();
+  if (xs.empty() || xs[xs.size() - 1] != depth_) {
+    throw std::invalid_argument(msg::software_weight_depth(xs.empty() ? 0 : xs[xs.size() - 1], depth_));
+  }
+  std::vector<uint32_t> dims(xs.begin(), xs.end());
+  dims.back() = columns_;
+  auto out = ops::detail::int32_tensor(Shape(std::span<const uint32_t>(dims)));
+  const int32_t* values = x.data<int32_t>();
+  ops::detail::require_accumulator_fits(ops::detail::max_magnitude(values, x.size()), column_sum_, "matmul");
+  ops::detail::matmul_rows(values, values_->data<int8_t>(), out->data<int32_t>(), x.size() / depth_, depth_, columns_);
   return out;
 }
 
@@ -230,6 +258,21 @@ std::shared_ptr<Dense> V1Output::apply(std::shared_ptr<Dense> potentials) const 
   return potentials;
 }
 
+namespace {
+
+// The input positions [first, end) that a window of `size` starting at `start` covers on an
+// axis of `length` positions.
+struct CoveredSpan {
+  int64_t first;
+  int64_t end;
+};
+
+CoveredSpan covered(int64_t start, int64_t size, int64_t length) {
+  return {std::max<int64_t>(start, 0), std::min<int64_t>(start + size, length)};
+}
+
+}  // namespace
+
 Pooling::Pooling(const LayerImpl& layer, const ConvKeys& keys) {
   const ParamReader params(layer);
   type_ = static_cast<PoolType>(params.get("pool_type", 0, 2));
@@ -261,7 +304,8 @@ std::shared_ptr<Dense> Pooling::apply(std::shared_ptr<Dense> x) const {
     return ops::max_pooling(x, static_cast<uint8_t>(size_x_), static_cast<int8_t>(size_y_), false, p.out_width,
                             p.out_height, p.stride_x, p.stride_y, p.pad_left, p.pad_right, p.pad_top, p.pad_bottom, 32);
   }
-  // Windowed average of the input elements each window covers.
+  // Windowed average of the input elements each window covers. Only the part of a window that
+  // lies on the input is visited, so the work is bounded by the input, whatever the pool size.
   const Shape& s = x->shape();
   const uint32_t channels = s[2];
   auto out = ops::detail::int32_tensor(Shape{p.out_width, p.out_height, channels});
@@ -269,18 +313,17 @@ std::shared_ptr<Dense> Pooling::apply(std::shared_ptr<Dense> x) const {
   int32_t* result = out->data<int32_t>();
   std::vector<int64_t> sums(channels);
   for (uint32_t ox = 0; ox < p.out_width; ++ox) {
+    const CoveredSpan cx = covered(int64_t{ox} * stride_x_ - p.pad_left, size_x_, s[0]);
     for (uint32_t oy = 0; oy < p.out_height; ++oy) {
+      const CoveredSpan cy = covered(int64_t{oy} * stride_y_ - p.pad_top, size_y_, s[1]);
       std::fill(sums.begin(), sums.end(), 0);
-      int64_t count = 0;
-      for (int64_t kx = 0; kx < size_x_; ++kx) {
-        const int64_t ix = int64_t{ox} * stride_x_ - p.pad_left + kx;
-        for (int64_t ky = 0; ky < size_y_; ++ky) {
-          const int64_t iy = int64_t{oy} * stride_y_ - p.pad_top + ky;
-          if (ix < 0 || ix >= s[0] || iy < 0 || iy >= s[1]) continue;
-          ++count;
+      for (int64_t ix = cx.first; ix < cx.end; ++ix) {
+        for (int64_t iy = cy.first; iy < cy.end; ++iy) {
           for (uint32_t c = 0; c < channels; ++c) sums[c] += in[(ix * s[1] + iy) * channels + c];
         }
       }
+      const int64_t count = (cx.end - cx.first) * (cy.end - cy.first);
+      if (count <= 0) throw std::invalid_argument(msg::op_empty_window("average pooling"));
       for (uint32_t c = 0; c < channels; ++c) *result++ = static_cast<int32_t>(ops::detail::divide_round(sums[c], count));
     }
   }

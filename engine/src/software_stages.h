@@ -15,12 +15,34 @@
 namespace ornix::software {
 
 // The values of an integer tensor in the row-major order of its dimensions (a reversed-layout
-// tensor is read through its strides).
+// tensor is read through its strides). For small tensors (per-channel values, one output): a
+// layer's weights are read as int8 (to_int8, permuted_int8, WeightRows).
 std::vector<int64_t> integer_values(const Dense& tensor);
 
 // Weights (4 dimensions) as a row-major int8 tensor whose dimension d is dimension
-// `source_dims[d]` of `weights`.
+// `source_dims[d]` of `weights` (values outside int8 are refused with std::runtime_error).
 std::shared_ptr<Dense> permuted_int8(const Dense& weights, const std::array<size_t, 4>& source_dims);
+
+// The weights' values as int8 elements in their memory order, read as the row-major `rows`: the
+// tensor itself when it keeps int8 elements, else one converted copy (values outside int8 are
+// refused with std::runtime_error).
+std::shared_ptr<const Dense> int8_in_memory_order(const std::shared_ptr<const Dense>& weights, const Shape& rows);
+
+// A weight matrix (depth, columns) of int8 values in memory order (int8_in_memory_order), and its
+// product with int32 rows: each row of depth values becomes `columns` int32 sums, refused with
+// std::invalid_argument when a sum could leave the int32 range (as ops::matmul refuses it).
+class WeightRows {
+ public:
+  WeightRows(const std::shared_ptr<const Dense>& weights, uint32_t depth, uint32_t columns);
+  // x: int32, row-major, last dimension `depth`; the result has `columns` in its place.
+  std::shared_ptr<Dense> times(const Dense& x) const;
+  uint32_t columns() const { return columns_; }
+
+ private:
+  std::shared_ptr<const Dense> values_;
+  uint32_t depth_, columns_;
+  int64_t column_sum_ = 0;  // the largest sum of absolute weights over one column
+};
 
 // The layer's variable `name`, or null when it has none.
 std::shared_ptr<const Dense> optional_variable(const Layer& layer, const char* name);

@@ -1,6 +1,7 @@
 #include "software_steps.h"
 
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 
 #include "layer_build.h"
@@ -63,7 +64,8 @@ class ConvStep final : public SoftwareStep {
       weights_ = permuted_int8(*variables.get("weights"), {1, 0, 2, 3});  // (ky, kx, C, F)
     } else if (type == SeparableConvolutional) {
       weights_ = permuted_int8(*variables.get("weights"), {3, 2, 0, 1});  // (1, C, ky, kx)
-      pointwise_ = to_int32(*variables.get("weights_pw"));
+      const auto pointwise = variables.get("weights_pw");  // (channels, filters)
+      pointwise_.emplace(pointwise, pointwise->shape()[0], pointwise->shape()[1]);
     } else {
       weights_ = permuted_int8(*variables.get("weights"), {0, 1, 2, 3});
     }
@@ -81,7 +83,7 @@ class ConvStep final : public SoftwareStep {
       acc = ops::depthwise_conv2d(*x, p.stride_x, p.stride_y, p.pad_top, p.pad_left, p.out_width, p.out_height,
                                   *weights_);
     }
-    if (pointwise_) acc = ops::matmul(*acc, *pointwise_, 32, false);
+    if (pointwise_) acc = pointwise_->times(*acc);
     return pooling_.apply(output_->apply(acc));
   }
 
@@ -92,7 +94,7 @@ class ConvStep final : public SoftwareStep {
   Pooling pooling_;
   bool depthwise_ = false;
   std::shared_ptr<Dense> weights_;
-  std::shared_ptr<Dense> pointwise_;  // separable form: (channels, filters)
+  std::optional<WeightRows> pointwise_;  // separable form: (channels, filters)
   std::unique_ptr<OutputStage> output_;
 };
 
@@ -175,26 +177,28 @@ class TransposedStep final : public SoftwareStep {
 // FullyConnected and Dense1D: the flattened input times the (inputs, neurons) weights.
 class DenseStep final : public SoftwareStep {
  public:
-  explicit DenseStep(const LayerImpl& layer) : shift_(layer), output_(output_stage(layer, layer.output_dimensions()[2])) {
-    const Dense& weights = *layer.variables().get("weights");
-    // FullyConnected weights are (neurons, inputs) with dimension 0 contiguous: the same memory
-    // as row-major (inputs, neurons), which is how Dense1D stores them.
-    const Shape rows = weights.layout() == Layout::Reversed ? Shape{weights.shape()[1], weights.shape()[0]}
-                                                            : weights.shape();
-    weights_ = to_int32(*Dense::copy(weights.buffer(), weights.byte_size(), weights.type(), rows), rows);
-  }
+  explicit DenseStep(const LayerImpl& layer)
+      : shift_(layer), output_(output_stage(layer, layer.output_dimensions()[2])), weights_(rows_of(layer)) {}
 
   std::shared_ptr<Dense> run(const std::vector<std::shared_ptr<Dense>>& inputs) override {
     const Dense& x = *inputs.at(0);
     const auto flat = shift_.apply(reshaped(x, Shape{1, static_cast<uint32_t>(x.size())}));
-    const auto acc = ops::matmul(*flat, *weights_, 32, false);
-    return output_->apply(reshaped(*acc, Shape{1, 1, weights_->shape()[1]}));
+    const auto acc = weights_.times(*flat);
+    return output_->apply(reshaped(*acc, Shape{1, 1, weights_.columns()}));
   }
 
  private:
+  // FullyConnected weights are (neurons, inputs) with dimension 0 contiguous: the same memory
+  // as row-major (inputs, neurons), which is how Dense1D stores them.
+  static WeightRows rows_of(const LayerImpl& layer) {
+    const auto weights = layer.variables().get("weights");
+    const Shape& s = weights->shape();
+    return weights->layout() == Layout::Reversed ? WeightRows(weights, s[1], s[0]) : WeightRows(weights, s[0], s[1]);
+  }
+
   InputShift shift_;
   std::unique_ptr<OutputStage> output_;
-  std::shared_ptr<Dense> weights_;
+  WeightRows weights_;
 };
 
 // Add: the first input shifted by "a_shift", the others by "b_shift", summed, shifted by
@@ -245,24 +249,16 @@ class ExtractTokenStep final : public SoftwareStep {
   const LayerImpl& layer_;
 };
 
-// Dequantizer: each value times its channel's "scales" entry (1 when the layer has none).
+// Dequantizer: each value times its channel's "scales" entry.
 class DequantizerStep final : public SoftwareStep {
  public:
-  explicit DequantizerStep(const LayerImpl& layer) {
-    const auto scales = optional_variable(layer, "scales");
-    if (scales) {
-      scales_ = Dense::copy(scales->buffer(), scales->byte_size(), scales->type(), Shape{static_cast<uint32_t>(scales->size())});
-    } else {
-      scales_ = Dense::create(TensorType::float32, Shape{1});
-      scales_->data<float>()[0] = 1.0f;
-    }
-  }
+  explicit DequantizerStep(const LayerImpl& layer) : scales_(layer.variables().get("scales")) {}
   std::shared_ptr<Dense> run(const std::vector<std::shared_ptr<Dense>>& inputs) override {
     return ops::dequantize(*inputs.at(0), *scales_);
   }
 
  private:
-  std::shared_ptr<Dense> scales_;
+  std::shared_ptr<const Dense> scales_;  // one per channel
 };
 
 // BufferTempConv: per position, the last fifo_size frames' channels (oldest first, zeros before
@@ -271,10 +267,10 @@ class BufferTempConvStep final : public SoftwareStep {
  public:
   explicit BufferTempConvStep(const LayerImpl& layer)
       : shift_(layer), output_(layer, layer.output_dimensions()[2]) {
-    const Dense& weights = *layer.variables().get("weights");
-    weights_ = to_int32(weights, Shape{weights.shape()[2], weights.shape()[3]});
+    const auto weights = layer.variables().get("weights");  // (1, 1, fifo_size x channels, filters)
+    weights_.emplace(weights, weights->shape()[2], weights->shape()[3]);
     const Shape input = layer.input_dimensions().at(0);
-    history_ = ops::detail::int32_tensor(Shape{input[0] * input[1], weights.shape()[2]});
+    history_ = ops::detail::int32_tensor(Shape{input[0] * input[1], weights->shape()[2]});
   }
 
   std::shared_ptr<Dense> run(const std::vector<std::shared_ptr<Dense>>& inputs) override {
@@ -287,14 +283,14 @@ class BufferTempConvStep final : public SoftwareStep {
       std::memmove(frames, frames + channels, (row - channels) * sizeof(int32_t));
       std::memcpy(frames + row - channels, x->data<int32_t>() + size_t{p} * channels, channels * sizeof(int32_t));
     }
-    const auto acc = ops::matmul(*history_, *weights_, 32, false);
-    return output_.apply(reshaped(*acc, Shape{x->shape()[0], x->shape()[1], weights_->shape()[1]}));
+    const auto acc = weights_->times(*history_);
+    return output_.apply(reshaped(*acc, Shape{x->shape()[0], x->shape()[1], weights_->columns()}));
   }
 
  private:
   InputShift shift_;
   V2Output output_;
-  std::shared_ptr<Dense> weights_;
+  std::optional<WeightRows> weights_;
   std::shared_ptr<Dense> history_;  // (positions, fifo_size x channels)
 };
 

@@ -30,30 +30,43 @@ size_t tensor_element_size(TensorType type) {
   return 0;
 }
 
-// The storage element of each type: the one element type a typed access may ask for.
-template <>
-bool Dense::stores<int32_t>(TensorType type) {
-  return type == TensorType::int32;
-}
-template <>
-bool Dense::stores<float>(TensorType type) {
-  return type == TensorType::float32;
-}
-template <>
-bool Dense::stores<uint8_t>(TensorType type) {
-  return type == TensorType::uint8 || type == TensorType::uint4 || type == TensorType::uint2;
-}
-template <>
-bool Dense::stores<int16_t>(TensorType type) {
-  return type == TensorType::int16;
-}
-template <>
-bool Dense::stores<int8_t>(TensorType type) {
-  return type == TensorType::int8 || type == TensorType::int4 || type == TensorType::int2 || type == TensorType::bit;
+TensorType storage_type(TensorType type) {
+  switch (type) {
+    case TensorType::int4:
+    case TensorType::int2:
+    case TensorType::bit:
+      return TensorType::int8;
+    case TensorType::uint4:
+    case TensorType::uint2:
+      return TensorType::uint8;
+    default:
+      return type;
+  }
 }
 
-void Dense::refuse_element(const std::type_info& requested) const {
-  panic(msg::kWrongRequestedType, requested.name(), tensor_type_name(type_));
+template <>
+TensorType Dense::element_type<int32_t>() {
+  return TensorType::int32;
+}
+template <>
+TensorType Dense::element_type<float>() {
+  return TensorType::float32;
+}
+template <>
+TensorType Dense::element_type<uint8_t>() {
+  return TensorType::uint8;
+}
+template <>
+TensorType Dense::element_type<int16_t>() {
+  return TensorType::int16;
+}
+template <>
+TensorType Dense::element_type<int8_t>() {
+  return TensorType::int8;
+}
+
+void Dense::refuse_element(TensorType requested) const {
+  panic(msg::kWrongRequestedType, tensor_type_name(requested), tensor_type_name(type_));
 }
 
 }  // namespace ornix

@@ -1,5 +1,6 @@
 #include "ornix/variables.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -42,6 +43,35 @@ std::shared_ptr<const Dense> fit_or_refuse(const std::string& name, const Shape&
   return fitted;
 }
 
+template <typename T>
+void fill(Dense& tensor, int32_t value) {
+  T* data = tensor.data<T>();
+  std::fill(data, data + tensor.size(), static_cast<T>(value));
+}
+
+// A new tensor of the spec, every element at its initial value.
+std::shared_ptr<Dense> created(const VariableSpec& spec) {
+  auto tensor = Dense::create(spec.type, spec.shape, spec.layout);
+  if (spec.initial == 0) return tensor;
+  switch (storage_type(spec.type)) {
+    case TensorType::int32:
+      fill<int32_t>(*tensor, spec.initial);
+      break;
+    case TensorType::float32:
+      fill<float>(*tensor, spec.initial);
+      break;
+    case TensorType::int16:
+      fill<int16_t>(*tensor, spec.initial);
+      break;
+    case TensorType::uint8:
+      fill<uint8_t>(*tensor, spec.initial);
+      break;
+    default:
+      fill<int8_t>(*tensor, spec.initial);
+  }
+  return tensor;
+}
+
 }  // namespace
 
 std::vector<std::string> VariablesImpl::names() const {
@@ -64,9 +94,10 @@ void VariablesImpl::set(const std::string& name, std::shared_ptr<const Dense> te
   const auto found = tensors_.find(name);
   if (found == tensors_.end()) {
     tensors_.emplace(name, std::move(tensor));
-    return;
+  } else {
+    found->second = fit_or_refuse(name, found->second->shape(), found->second->layout(), tensor);
   }
-  found->second = fit_or_refuse(name, found->second->shape(), found->second->layout(), tensor);
+  ++revision_;
 }
 
 void VariablesImpl::declare(const std::vector<VariableSpec>& specs) {
@@ -82,7 +113,7 @@ void VariablesImpl::declare(const std::vector<VariableSpec>& specs) {
   }
   for (auto& [name, tensor] : kept) tensors_[name] = std::move(tensor);
   for (const VariableSpec& spec : specs) {
-    if (!tensors_.contains(spec.name)) tensors_.emplace(spec.name, Dense::create(spec.type, spec.shape, spec.layout));
+    if (!tensors_.contains(spec.name)) tensors_.emplace(spec.name, created(spec));
   }
 }
 

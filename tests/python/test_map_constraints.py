@@ -109,14 +109,29 @@ class Raises(core.MapConstraints):
         raise KeyError("chosen by the test")
 
 
-@pytest.mark.parametrize("result", [None, [1], "abc"])
-def test_select_nps_results_that_are_not_idents(result):
+@pytest.mark.parametrize("result, python_type", [(None, "NoneType"), ([1], "list"), ("abc", "str"), (5, "int")])
+def test_select_nps_results_that_are_not_idents(result, python_type):
     class Returns(core.MapConstraints):
         def select_nps(self, source_nps, num_nps, type):
             return result
 
-    with pytest.raises(RuntimeError, match="Unable to cast"):
+    with pytest.raises(RuntimeError, match=f"^Unable to cast Python instance of type <class '{python_type}'> to C\\+\\+ "
+                                           r"type '.*Ident.*'$"):
         mapped_nps(Returns(v2_device()))
+
+
+class RewritesTheMesh(core.MapConstraints):
+    def next_layer_handler(self, layer_name):
+        mesh = self.device.mesh
+        mesh.nps = mesh.nps[:1]
+        mesh.nps[0].types = [NP.FNP3]
+
+
+def test_hooks_cannot_rewrite_the_mesh_of_the_device():
+    device = v2_device()
+    before = device.mesh
+    assert mapped_nps(RewritesTheMesh(device)) == mapped_nps(core.MapConstraints(device))
+    assert device.mesh == before and len(device.mesh.nps) == 8
 
 
 def test_python_errors_of_overrides_leave_the_mapping():

@@ -1,10 +1,12 @@
+import os
+import struct
 import subprocess
 import sys
 
 import numpy as np
 import pytest
 
-from ornix import core
+from ornix import _testing, core
 from ornix.core import NP
 
 CONV = {"kernel_size": 3, "kernel_stride": 1, "filters": 4, "padding": 1, "activation": 1, "pool_type": 0,
@@ -38,6 +40,17 @@ def fc_model():
 def virtual_v2():
     nps = [NP.Info(NP.Ident(col, 1, i), [NP.CNP1, NP.CNP2]) for col in (2, 3) for i in range(4)]
     return core.Device(core.Pelmo_v2, NP.Mesh(core.IpVersion.v2, NP.Ident(1, 1, 0), NP.Ident(1, 1, 1), None, nps))
+
+
+def virtual_v1():
+    nps = [NP.Info(NP.Ident(col, 1, 0), [NP.CNP1, NP.FNP2]) for col in (2, 3)]
+    return core.Device(core.Tarvik_v1, NP.Mesh(core.IpVersion.v1, NP.Ident(1, 1, 0), NP.Ident(1, 1, 1), None, nps))
+
+
+def compiled_fc_model():
+    model = fc_model()
+    model.compile(core.OrnixUnsupervised(num_weights=4, num_classes=5))
+    return model
 
 
 @pytest.mark.parametrize("make", [core.Model, lambda: core.Model([])])
@@ -106,6 +119,46 @@ def test_failed_save_is_reported_and_keeps_the_old_file(tmp_path):
     assert sorted(tmp_path.iterdir()) == [path] and path.read_bytes() == b"old"
 
 
+@pytest.mark.parametrize("save_as", [
+    "m.fbz",         # a new file
+    "link.fbz",      # a symbolic link to an existing file, which is replaced
+    "dangling.fbz",  # a symbolic link to a missing file, which is created
+])
+def test_save_replaces_the_target_and_nothing_else(tmp_path, save_as):
+    (tmp_path / "m.fbz.tmp").write_bytes(b"the user's own file")
+    (tmp_path / "real.fbz").write_bytes(b"old")
+    (tmp_path / "link.fbz").symlink_to("real.fbz")
+    (tmp_path / "dangling.fbz").symlink_to("created.fbz")
+    before = sorted(p.name for p in tmp_path.iterdir())
+    model = conv_model()
+    model.save(str(tmp_path / save_as))
+    assert core.Model(str(tmp_path / save_as)).to_buffer() == model.to_buffer()
+    assert (tmp_path / "m.fbz.tmp").read_bytes() == b"the user's own file"
+    assert os.readlink(tmp_path / "link.fbz") == "real.fbz" and os.readlink(tmp_path / "dangling.fbz") == "created.fbz"
+    made = {"m.fbz": ["m.fbz"], "link.fbz": [], "dangling.fbz": ["created.fbz"]}[save_as]
+    assert sorted(p.name for p in tmp_path.iterdir()) == sorted(before + made)
+
+
+def test_save_keeps_the_permission_bits(tmp_path):
+    kept, new = tmp_path / "kept.fbz", tmp_path / "new.fbz"
+    kept.write_bytes(b"old")
+    kept.chmod(0o600)
+    umask = os.umask(0o022)
+    try:
+        conv_model().save(str(kept))
+        conv_model().save(str(new))
+    finally:
+        os.umask(umask)
+    # A new file gets what the umask leaves of read and write for all.
+    assert (kept.stat().st_mode & 0o7777, new.stat().st_mode & 0o7777) == (0o600, 0o644)
+
+
+def test_save_refuses_a_path_holding_a_nul_character(tmp_path):
+    with pytest.raises(ValueError, match="^embedded null byte$"):
+        conv_model().save(str(tmp_path / "m.fbz\0x"))
+    assert list(tmp_path.iterdir()) == []
+
+
 def test_model_from_layers_copies_them():
     source = conv_model()
     source.get_layer(1).variables["input_shift"] = np.array([3, 4], np.uint8)
@@ -136,12 +189,62 @@ def test_add_classes_refusals_leave_the_model(model, count, error, text):
     assert model.to_buffer() == before
 
 
+def test_a_refused_add_classes_keeps_the_compiled_last_layer():
+    model = compiled_fc_model()
+    before, fc = model.to_buffer(), model.get_layer("fc")
+    # The grown layer would need more variable memory than a layer may hold.
+    with pytest.raises(ValueError, match="^Layer fc would need"):
+        model.add_classes(2**27)
+    assert model.to_buffer() == before and model.layer_count == 2 and model.get_layer("fc") is fc
+    assert model.learning.get("num_classes") == 5.0
+    assert model.fit(np.full((1, 4, 4, 2), 200, np.uint8), [0]).shape[0] == 1  # still compiled
+
+
+@pytest.mark.parametrize("device", [virtual_v1, virtual_v2])
+def test_a_model_holding_only_its_input_layer_maps_to_no_sequence(device):
+    model = core.Model()
+    model.add(input_layer())
+    model._map(device())
+    assert model.sequences == [] and model.device is not None
+
+
+@pytest.mark.parametrize("constraints", [5, "constraints", virtual_v2])
+def test_map_constraints_must_be_map_constraints(constraints):
+    model = conv_model()
+    with pytest.raises(TypeError, match="incompatible function arguments"):
+        model._map(virtual_v2(), True, constraints() if callable(constraints) else constraints)
+    assert model.device is None
+    assert "MapConstraints = None" in core.Model._map.__doc__.splitlines()[0]
+
+
 def test_mapping_fills_the_figures():
     model = conv_model()
     model._map(virtual_v2(), True)
     assert model.device.version == core.Pelmo_v2
     assert model.component_count == {NP.CNP2: 1} or model.component_count == {NP.CNP1: 1}
     assert model.external_memory_size == 0
+
+
+def dequantized_model(scales):
+    model = conv_model()
+    dequantizer = layer(core.Dequantizer, {}, "dequantizer")
+    model.add(dequantizer)
+    assert dequantizer.variables["scales"].tolist() == [1.0] * 4  # one per channel of the convolution
+    dequantizer.variables["scales"] = np.array(scales, np.float32)
+    return model
+
+
+def test_a_model_ending_in_a_dequantizer_maps_with_its_scales(tmp_path):
+    scales = [0.5, 0.25, 2.0, 8.0]
+    model = dequantized_model(scales)
+    model._map(virtual_v2(), True)
+    info = model.sequences[0].program_parts.program_info
+    # The program's scales vector: its length, then the values as set.
+    assert struct.pack("<I4f", 4, *scales) in info
+    # They are saved with the model.
+    model.save(str(tmp_path / "model.fbz"))
+    loaded = core.Model(str(tmp_path / "model.fbz"))
+    assert loaded.get_layer("dequantizer").variables["scales"].tolist() == scales
 
 
 def mapped_conv(params):
@@ -214,6 +317,19 @@ def test_a_sample_without_class_never_counts_as_correct():
     assert model.evaluate(inputs, np.array([-1, -1], np.int32), 2) == 0.0
     assert sorted(model.metrics.names) == ["inference_end", "inference_frames", "inference_start"]
     assert model.metrics["inference_frames"] == 2
+
+
+@pytest.mark.parametrize("predicted, labels, expected", [
+    ([0, -1, 2], [0, -1, 1], 1 / 3),  # a sample without a class never matches
+    ([1], [1, 1], 0.5),               # over the number of labels
+    ([0, 1, 1], [0, 1], "The model answered 3 samples for 2 labels."),
+])
+def test_accuracy_reads_no_label_past_the_last(predicted, labels, expected):
+    if isinstance(expected, str):
+        with pytest.raises(RuntimeError, match=f"^{expected}$"):
+            _testing.accuracy(predicted, labels)
+    else:
+        assert _testing.accuracy(predicted, labels) == pytest.approx(expected)
 
 
 def test_add_classes_keeps_the_old_neurons_and_compile_is_shared():

@@ -61,8 +61,10 @@ def test_info_types_are_an_ascending_set():
     assert made.types == [NP.CNP1, NP.CNP2] and made.has_lut is False
     made.types.append(NP.FNP2)
     assert made.types == [NP.CNP1, NP.CNP2]
-    with pytest.raises(RuntimeError):
-        made.types = [NP.FNP3, 4]
+    for bad in (lambda: setattr(made, "types", [NP.FNP3, 4]), lambda: NP.Info(NP.Ident(1, 1, 0), [4])):
+        with pytest.raises(RuntimeError, match=r"^Unable to cast Python instance of type <class 'int'> to C\+\+ type "
+                                               r"'ornix::hw::Type'$"):
+            bad()
     assert made.types == [NP.CNP1, NP.CNP2]
     hrc = NP.Info.hrc(True)
     assert (hrc.ident, hrc.types, hrc.has_lut) == (NP.Ident(0, 0, 0, 0), [NP.HRC], True)
@@ -136,16 +138,20 @@ def test_lists_are_new_and_old_views_stay_safe_after_reassignment():
     assert len(m.nps) == 2
     m.nps = nps
     assert [n.ident.col for n in m.nps] == [2, 3, 4]
-    old, old_ident, old_hrc = m.nps[0], m.nps[0].ident, m.hrc
+    old, old_ident, old_hrc, old_hrc_ident = m.nps[0], m.nps[0].ident, m.hrc, m.hrc.ident
     m.nps = [info(9, NP.TNP_B)] * 40
     m.hrc = None
     gc.collect()
     # The old views keep the entries they showed, detached from the mesh.
     assert old.types == [NP.CNP1] and old_ident.col == 2 and old_hrc.types == [NP.HRC]
+    assert old_hrc_ident == NP.Ident(0, 0, 0)
     old.has_lut, old_hrc.has_lut = True, True
     assert m.hrc is None and not any(n.has_lut for n in m.nps)
-    m.hrc = NP.Info.hrc(True)
-    assert m.hrc.has_lut and old_hrc.ident == NP.Ident(0, 0, 0)
+    m.hrc = NP.Info(NP.Ident(5, 1, 0), [NP.HRC], True)
+    assert old_hrc_ident == old_hrc.ident == NP.Ident(0, 0, 0)
+    old_hrc_ident.col, old_ident.col = 8, 9
+    assert m.hrc.ident == NP.Ident(5, 1, 0) and [n.ident.col for n in m.nps] == [9] * 40
+    assert old_hrc.ident.col == 8 and old.ident.col == 9
 
 
 def test_components_without_and_with_an_np_share(residual):

@@ -1,3 +1,5 @@
+import struct
+
 import pytest
 
 from ornix import core
@@ -24,6 +26,16 @@ def test_figures_of_a_mapped_program(residual):
 def test_refused_programs(program, error):
     with pytest.raises(error):
         core.get_program_memory_infos(program)
+
+
+def test_a_program_whose_output_the_device_cannot_hold(residual):
+    # The (8, 8, 8) shape vectors (input and output alike) edited to 65535 x 65535 x 1.
+    program = residual.model.program(0)
+    edited = program.replace(struct.pack("<4I", 3, 8, 8, 8), struct.pack("<4I", 3, 65535, 65535, 1))
+    assert edited != program
+    with pytest.raises(RuntimeError, match=r"^The device program describes an output of 4294836228 bytes; the device "
+                                           r"holds at most 268435456 bytes for one output\.$"):
+        core.get_program_memory_infos(edited)
 
 
 def test_docstrings_and_no_constructor():

@@ -38,7 +38,8 @@ class HardwareDevice {
   // Programs the device with a whole serialized program. The device may keep using `data`
   // until it is unprogrammed or programmed again. A program that ProgramInfo reads and whose
   // output shape has three dimensions also sets the output geometry (ProgramInfo::output_shape
-  // and output_tensor_type); other bytes leave it as it was.
+  // and output_tensor_type); other bytes leave it as it was. A program whose output the device's
+  // memory cannot hold is refused (ProgramOutputTooLarge) and the device stays as it was.
   virtual void program(const uint8_t* data, size_t size) = 0;
   // Programs from the program-info part; the program data already lie in device memory at
   // `address` (as the device sees it).

@@ -70,6 +70,8 @@ class LayerImpl : public Layer, public std::enable_shared_from_this<LayerImpl> {
   uint32_t max_inbounds() const;
   // Whether the layer belongs to a live model.
   bool in_model() const { return in_model_; }
+  // Changes with every variable set on the layer (VariablesImpl::revision).
+  uint64_t variables_revision() const { return variables_.revision(); }
   // Joins a model after `inbounds` (layers of that model, in order): builds, gives the layer
   // its variables and links it both ways. On an exception nothing has changed.
   void attach(const std::vector<std::shared_ptr<LayerImpl>>& inbounds);

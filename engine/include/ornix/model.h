@@ -92,7 +92,8 @@ class Model {
   // stacks one output per sample along a new first dimension.
   //
   // A mapped model runs the samples through its sequences in order (on a hardware device;
-  // std::runtime_error when a layer was left unmapped or the layers changed since mapping).
+  // std::runtime_error when a layer was left unmapped, or the layers or any of their variables
+  // changed since mapping).
   // An unmapped model runs in software, one sample at a time whatever `batch_size`, with the
   // arithmetic of the engine's software operations (ornix/ops/ops.h).
   virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;

@@ -2,11 +2,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "ornix/tensor.h"
 
 namespace ornix {
+
+// A program whose output does not fit the device's memory for one output frame.
+class ProgramOutputTooLarge : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 // What the engine reads of a serialized device program: a size-prefixed program-info buffer
 // followed by a size-prefixed program-data buffer, nothing before, between or after.
@@ -16,7 +23,8 @@ class ProgramInfo {
   // read from an aligned copy); they are not kept. std::runtime_error when they are not
   // one whole program: too short for either size prefix or for the buffer it announces, bytes
   // after the data part, a buffer that does not verify, a pass count that differs between the
-  // parts, or a track located outside the data part.
+  // parts, or a track located outside the data part; ProgramOutputTooLarge when one output frame
+  // would take more device memory than the device holds for it.
   ProgramInfo(const uint8_t* data, size_t size);
 
   const std::vector<uint32_t>& input_shape() const { return input_shape_; }    // as the program lists it

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <typeinfo>
 #include <vector>
 
 #include "ornix/shape.h"
@@ -29,6 +28,9 @@ enum class TensorType : uint32_t {
 const char* tensor_type_name(TensorType type);
 // Bytes of one stored element; 0 for an unknown type.
 size_t tensor_element_size(TensorType type);
+// The type whose element holds each value of `type`: int8 for int4, int2 and bit, uint8 for
+// uint4 and uint2, the type itself for the others. Typed access asks for that element.
+TensorType storage_type(TensorType type);
 
 // How the dimensions of a tensor are listed.
 enum class Layout : uint8_t {
@@ -78,7 +80,7 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
   std::vector<std::shared_ptr<Dense>> split() const;
 
   // Typed access. Panics "Wrong requested type %s for a tensor of type %s." when T is not the
-  // storage element of the tensor's type.
+  // storage element of the tensor's type; both are written as type names ("int8", "float32").
   template <typename T>
   const T* data() const {
     check_element<T>();
@@ -103,11 +105,12 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
 
   template <typename T>
   void check_element() const {
-    if (!stores<T>(type_)) refuse_element(typeid(T));
+    if (storage_type(type_) != element_type<T>()) refuse_element(element_type<T>());
   }
-  [[noreturn]] void refuse_element(const std::type_info& requested) const;
+  [[noreturn]] void refuse_element(TensorType requested) const;
+  // The type whose storage element T is (int8_t: int8, uint8_t: uint8...).
   template <typename T>
-  static bool stores(TensorType type);
+  static TensorType element_type();
 
   TensorType type_;
   Shape shape_;
@@ -117,11 +120,11 @@ class Dense final : public Tensor, public std::enable_shared_from_this<Dense> {
   std::vector<uint8_t> buffer_;
 };
 
-template <> bool Dense::stores<int32_t>(TensorType type);
-template <> bool Dense::stores<float>(TensorType type);
-template <> bool Dense::stores<uint8_t>(TensorType type);
-template <> bool Dense::stores<int16_t>(TensorType type);
-template <> bool Dense::stores<int8_t>(TensorType type);
+template <> TensorType Dense::element_type<int32_t>();
+template <> TensorType Dense::element_type<float>();
+template <> TensorType Dense::element_type<uint8_t>();
+template <> TensorType Dense::element_type<int16_t>();
+template <> TensorType Dense::element_type<int8_t>();
 
 // Bits the values of an integer tensor need: for signed types (int32, int16, int8, int4, int2,
 // bit) the smallest two's-complement width that holds every value, so {-8..7} needs 4 and {8}

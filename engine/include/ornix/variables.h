@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -34,6 +35,7 @@ struct VariableSpec {
   TensorType type;
   Shape shape;
   Layout layout = Layout::RowMajor;
+  int32_t initial = 0;  // every element's value when the variable is created
 };
 
 class VariablesImpl : public Variables {
@@ -43,13 +45,19 @@ class VariablesImpl : public Variables {
   bool has(const std::string& name) const override;
   void set(const std::string& name, std::shared_ptr<const Dense> tensor) override;
 
-  // Gives a built layer its variables: each absent one is created zero-filled; one already
-  // present must have the VariableSpec's element type and fit its shape and layout as `set`
-  // would accept it. On a misfit nothing changes (std::invalid_argument).
+  // Gives a built layer its variables: each absent one is created with every element at its
+  // spec's initial value; one already present must have the VariableSpec's element type and
+  // fit its shape and layout as `set` would accept it. On a misfit nothing changes
+  // (std::invalid_argument).
   void declare(const std::vector<VariableSpec>& specs);
+
+  // Grows with every successful `set`: a caller that kept an earlier revision knows from a
+  // different one that a variable was set since.
+  uint64_t revision() const { return revision_; }
 
  private:
   std::map<std::string, std::shared_ptr<const Dense>> tensors_;
+  uint64_t revision_ = 0;
 };
 
 }  // namespace ornix

@@ -42,14 +42,26 @@ TEST(V1Checker, VersionAndLayerTypeGateEveryLayer) {
 TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   std::unique_ptr<Model> model;
   const V1Checker v1;
-  const auto four_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 4}});
-  set_bytes(*four_bit, "weights", {7, -7, 0, -8, 8});
-  EXPECT_EQ(v1.check(*four_bit), "Cannot map layer 'layer'. Weights contain values out of range (-7, 7) (e.g.: -8).");
-  const auto one_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}});
-  set_bytes(*one_bit, "weights", {-1, 0, 1});
-  EXPECT_EQ(v1.check(*one_bit), "Success.");
-  set_bytes(*one_bit, "weights", {1, 2});
-  EXPECT_EQ(v1.check(*one_bit), "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: 2).");
+  // Wider weights are signed magnitudes; 1-bit weights are 0 or 1 (the FNP memory has no
+  // negative plane for them).
+  struct RangeCase {
+    int32_t bits;
+    std::vector<int8_t> weights;
+    std::string expected;
+  };
+  const std::vector<RangeCase> ranges{
+      {4, {7, -7, 0, -8, 8}, "Cannot map layer 'layer'. Weights contain values out of range (-7, 7) (e.g.: -8)."},
+      {2, {1, -1, 0}, "Success."},
+      {2, {1, -2}, "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: -2)."},
+      {1, {0, 1, 1}, "Success."},
+      {1, {1, 0, -1}, "Cannot map layer 'layer'. Weights contain values out of range (0, 1) (e.g.: -1)."},
+      {1, {1, 2}, "Cannot map layer 'layer'. Weights contain values out of range (0, 1) (e.g.: 2)."},
+  };
+  for (const RangeCase& c : ranges) {
+    const auto dense = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", c.bits}});
+    set_bytes(*dense, "weights", c.weights);
+    EXPECT_EQ(v1.check(*dense), c.expected) << c.bits << "-bit weights";
+  }
   // A failed FNP check is the whole answer.
   const auto eight_bit = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 8}});
   set_bytes(*eight_bit, "weights", {100});
@@ -136,6 +148,14 @@ TEST(V1Checker, MemoryFitsAndSplitGeometry) {
   EXPECT_TRUE(v1.checker.check_fnp3_sram_size(table, *dense));
   table.fnp3_sram_size = 79;
   EXPECT_FALSE(v1.checker.check_fnp3_sram_size(table, *dense));
+
+  // A budget above the hardware's (a mesh given more SRAM) still leaves the image's size to a
+  // 16-bit register field: 1-bit weights, (ceil(inputs / 32) + 4) x units words.
+  table.fnp3_sram_size = 100000;
+  const auto largest = v1_layer(model, T::FullyConnected, {251 * 32, 1, 1}, {{"units", 257}, {"weights_bits", 1}});
+  EXPECT_TRUE(v1.checker.check_fnp3_sram_size(table, *largest));  // 255 x 257 = 65535 words
+  const auto too_large = v1_layer(model, T::FullyConnected, {12 * 32, 1, 1}, {{"units", 4096}, {"weights_bits", 1}});
+  EXPECT_FALSE(v1.checker.check_fnp3_sram_size(table, *too_large));  // 16 x 4096 = 65536 words
 }
 
 // InputConvolutional -> Convolutional -> FullyConnected through the built-in back end on a
@@ -147,14 +167,15 @@ TEST(V1Checker, BuiltInBackEndMapsThroughTheChecker) {
   const auto device = std::make_shared<ornix::test::FakeMeshDevice>(
       kA1, Mesh(IpVersion::v1, {1, 1, 0, 0}, {1, 1, 1, 0}, np::Info{{}, {hw::Type::HRC}, false}, nps, {}));
   const ornix::test::ScopedMapper mapper(make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); }));
-  // A valid model passes every check and stops only where recording begins.
+  // A valid model passes every check and maps into one sequence of one pass.
   auto model = Model::create();
   set_bytes(*ornix::test::add_layer(*model, T::InputConvolutional, base_params(T::InputConvolutional), "hrc"),
             "weights", {1});
   ornix::test::add_layer(*model, T::Convolutional, base_params(T::Convolutional), "conv");
   ornix::test::add_layer(*model, T::FullyConnected, base_params(T::FullyConnected), "dense");
-  EXPECT_THAT([&] { model->map(device, true, nullptr); },
-              ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr("not available yet")));
+  model->map(device, true, nullptr);
+  ASSERT_EQ(model->sequences().size(), 1u);
+  EXPECT_EQ(model->sequences()[0]->passes().size(), 1u);
 
   LayerParams::Values broken = base_params(T::Convolutional);
   broken.insert_or_assign("kernel_width", 4);

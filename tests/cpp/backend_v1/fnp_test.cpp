@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "backend/v1/fnp_error.h"
+#include "backend/v1/fnp_learning_recording.h"
 #include "backend/v1/fnp_learning_registers.h"
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v1/fnp_recording.h"
@@ -194,6 +196,20 @@ TEST(FnpRecording, TracksOfFnp2AndFnp3) {
         record_program_dense_layer(fixture.device, layer, nullptr, false, false, {DenseFixture::kNp}, false);
     EXPECT_TRUE(skipped->tracks.empty() && !skipped->fnp2_filters);
   }
+}
+
+// A layer whose mapping lists no NP is refused by name by every recorder that reads its FNP.
+TEST(FnpRecording, LayerMappedOnNoNpIsRefusedByName) {
+  DenseFixture fixture(hw::Type::FNP3);
+  std::dynamic_pointer_cast<FullyConnected>(fixture.dense.layer)->set_learning(learning_params());
+  fixture.dense.mapping->nps->clear();
+  const Layer& layer = *fixture.dense.layer;
+  const char* const refused = "Backend hardware(FullyConnected): The layer layer is mapped on no NP.";
+  EXPECT_THAT([&] { record_program_dense_layer(fixture.device, layer, nullptr, false, false, {}, false); },
+              throws_text<FnpError>(refused));
+  EXPECT_THAT([&] { record_program_learning_dense_layer(fixture.device, layer, false); },
+              throws_text<FnpError>(refused));
+  EXPECT_THAT([&] { fixture.regs(); }, throws_text<FnpError>(refused));
 }
 
 TEST(FnpRecording, LearningSpikesAndReconfiguration) {

@@ -17,7 +17,7 @@ inline constexpr HwVersion kA1{0xD3, 0xA1, 0x01, 0x00};
 inline constexpr HwVersion kVamoV2{0xD3, 0x00, 0x00, 0x02};
 
 // A valid layer of each checked kind: 3x3 kernels, Same padding, 8 filters or 10 units, 2-bit
-// weights, 4-bit activations (2-bit for the dense layer).
+// weights, 4-bit activations (2-bit for the dense layer), every parameter its recorder reads.
 inline LayerParams::Values base_params(LayerType type) {
   if (type == LayerType::FullyConnected) {
     return {{"units", 10}, {"weights_bits", 2}, {"activation", 1}, {"act_bits", 2}};
@@ -26,7 +26,8 @@ inline LayerParams::Values base_params(LayerType type) {
                              {"padding", 1},      {"filters", 8},       {"pool_type", 0}, {"weights_bits", 2},
                              {"activation", 1},   {"act_bits", 4}};
   if (type == LayerType::InputConvolutional) {
-    values.insert({{"input_width", 8}, {"input_height", 8}, {"input_channels", 3}});
+    values.insert({{"input_width", 8},    {"input_height", 8},     {"input_channels", 3},
+                   {"padding_value", 0},  {"pooling_width", -1},   {"pooling_height", -1}});
   }
   return values;
 }

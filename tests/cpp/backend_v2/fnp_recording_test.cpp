@@ -193,8 +193,9 @@ TEST(FnpPayloads, RowAlignedFourBitInputPadsLinesToBytesAndRowsToWords) {
   std::vector<int8_t> weights;  // weight of k: (k mod 15) - 7, in nibbles (-7 is 9)
   for (int8_t k = 0; k < 18; ++k) weights.push_back(static_cast<int8_t>(k % 15 - 7));
   dense->variables().set("weights", test::tensor<int8_t>(weights, TensorType::int4, Shape{18, 1}));
+  // Word 1 holds the fresh layer's output scale, 1.
   EXPECT_EQ(format_fnp_ram(*dense, false, InputPadding::RowAligned, 4, 4),
-            (Words{0, 0, 0x060A05F9, 0x0000071B, 0x0A3D092C, 0x00000B4E}));
+            (Words{0, 1, 0x060A05F9, 0x0000071B, 0x0A3D092C, 0x00000B4E}));
 }
 
 // 5 x 1 x 2 at 8 bits: value (x, 0, c) is k = 2x + c; each line of 5 values takes two words.
@@ -208,7 +209,7 @@ TEST(FnpPayloads, ChannelRowAlignedLinesTakeWholeWords) {
             (Words{0x16141210, 0x00000018, 0x17151311, 0x00000019}));
   dense->variables().set("weights", test::s8({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, Shape{10, 1}));
   EXPECT_EQ(format_fnp_ram(*dense, false, InputPadding::ChannelRowAligned, 8, 8),
-            (Words{0, 0, 0x07050301, 0x00000009, 0x08060402, 0x0000000A}));
+            (Words{0, 1, 0x07050301, 0x00000009, 0x08060402, 0x0000000A}));
 
   // One shift per channel does not cover the 10 values; word-aligned lines need 8-bit inputs.
   EXPECT_THAT([&] { format_input_shift_fnp(*test::u8({1, 2}), shape, InputPadding::ChannelRowAligned, 8); },

@@ -123,7 +123,7 @@ TEST(HrcConstraints, OutputBitsThroughTheCheckerAndWeightValues) {
   const Hrc unsigned_weights({});
   unsigned_weights.layer->variables().set("weights", Dense::create(TensorType::uint8, Shape{3, 3, 1, 2}));
   EXPECT_THAT([&] { unsigned_weights.check(); },
-              ornix::test::throws_text<std::runtime_error>("Wrong requested type a for a tensor of type uint8."));
+              ornix::test::throws_text<std::runtime_error>("Wrong requested type int8 for a tensor of type uint8."));
 }
 
 // The blocks of a record, as (address, target, payload); all address the all-zero ident.

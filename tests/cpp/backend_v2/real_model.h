@@ -36,6 +36,16 @@ inline std::vector<np::Info> cnp_columns(uint8_t first, uint8_t last) {
   return nps;
 }
 
+// Runs two zero samples through a mapped model on the simulated device: every sequence
+// programs the device once. The outputs, stacked.
+inline std::shared_ptr<Dense> run_zero_samples(Model& model, SimulatedDriver& driver) {
+  const Shape in = model.input_shape();
+  driver.clear_log();
+  const auto outputs = model.forward(Dense::create(TensorType::uint8, Shape{2, in[0], in[1], in[2]}), 0);
+  EXPECT_EQ(driver.program_count(), model.sequences().size());
+  return outputs;
+}
+
 class RealModel {
  public:
   // A model of one InputData layer of `input` (width, height, channels) for a device with these
@@ -89,15 +99,7 @@ class RealModel {
     return Blob(std::vector<uint8_t>(program.data, program.data + program.size));
   }
 
-  // Runs two zero samples through the mapped model on the device: every sequence programs the
-  // device once. The outputs, stacked.
-  std::shared_ptr<Dense> run() {
-    const Shape in = model->input_shape();
-    driver.clear_log();
-    const auto outputs = model->forward(Dense::create(TensorType::uint8, Shape{2, in[0], in[1], in[2]}), 0);
-    EXPECT_EQ(driver.program_count(), model->sequences().size());
-    return outputs;
-  }
+  std::shared_ptr<Dense> run() { return run_zero_samples(*model, driver); }
 
   const ScopedMapper mapper{make_hardware_mapper([] { return std::make_unique<HardwareBackend>(); })};
   SimulatedDriver driver;

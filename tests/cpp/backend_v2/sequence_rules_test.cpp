@@ -35,6 +35,11 @@ LayerMappingStatus check(const Layers& run) { return v2::check_layer_sequence(ru
 
 const LayerMappingStatus kPass("");
 
+TEST(V2SequenceRules, AnEmptyRunPasses) {
+  // A model holding only its input layer hands the back end no layer to map.
+  EXPECT_EQ(check({}), kPass);
+}
+
 TEST(V2SequenceRules, DequantizerOnlyEndsASequence) {
   Graph g;
   const auto pooled = g.add(LayerType::Conv2D, kPooledConv, "pooled");

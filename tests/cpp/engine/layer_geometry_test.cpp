@@ -78,7 +78,7 @@ const std::vector<GeometryCase> kGeometry{
      {{"weights", TensorType::int8, {1, 1, 5, 8}}}},
     {{20, 1, 64}, LayerType::StatefulRecurrent, {{"out_channels", 12}}, {20, 1, 12}},
     {{5, 5, 7}, LayerType::ExtractToken, {}, {1, 1, 7}},
-    {{2, 2, 3}, LayerType::Dequantizer, {}, {2, 2, 3}},
+    {{2, 2, 3}, LayerType::Dequantizer, {}, {2, 2, 3}, {}, {}, {{"scales", TensorType::float32, {3}}}},
 };
 
 TEST(LayerGeometry, OutputConvolutionPoolingAndVariablesOfEachFamily) {
@@ -188,6 +188,83 @@ TEST(LayerGeometry, RefusedValuesNameTheLayerAndKey) {
   EXPECT_THAT([&] { add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}}, "conv"); },
               throws_text<std::invalid_argument>("Layer conv: parameter filters is required."));
   EXPECT_EQ(model->layer_count(), 1u);
+}
+
+// A window wider or taller than what it slides over gives no output without padding: the layer
+// is refused when it joins and the model stays as it was, still usable.
+struct NoOutputCase {
+  std::vector<uint32_t> input;
+  LayerType type;
+  LayerParams::Values params;
+  std::string error;
+};
+
+const std::vector<NoOutputCase> kNoOutput{
+    {{8, 8, 1}, LayerType::Conv2D, {{"kernel_size", 9}, {"filters", 2}},
+     "Layer late gives no output: its 9x9 kernel does not fit its 8x8 input with Valid padding."},
+    {{9, 8, 3}, LayerType::DepthwiseConv2D, {{"kernel_size", 9}},
+     "Layer late gives no output: its 9x9 kernel does not fit its 9x8 input with Valid padding."},
+    {{8, 8, 1}, LayerType::Convolutional, {{"kernel_width", 3}, {"kernel_height", 9}, {"filters", 2}},
+     "Layer late gives no output: its 3x9 kernel does not fit its 8x8 input with Valid padding."},
+    // The 3x3 kernel leaves 6x6 positions, too few for a 7x7 pool window.
+    {{8, 8, 1}, LayerType::Conv2D,
+     {{"kernel_size", 3}, {"filters", 2}, {"pool_type", 2}, {"pool_size", 7}, {"pool_stride", 1}},
+     "Layer late gives no output: its 7x7 pool window does not fit the 6x6 output of its convolution with Valid "
+     "padding."},
+};
+
+TEST(LayerGeometry, AWindowThatGivesNoOutputIsRefusedAndLeavesTheModel) {
+  for (const auto& c : kNoOutput) {
+    SCOPED_TRACE(c.error);
+    auto model = model_with_input(c.input[0], c.input[1], c.input[2]);
+    const auto first =
+        add_layer(*model, LayerType::Conv2D, {{"kernel_size", 1}, {"filters", static_cast<int32_t>(c.input[2])}}, "first");
+    const auto late = make_layer(c.type, c.params, "late");
+    EXPECT_THAT([&] { model->add(late); }, throws_text<std::invalid_argument>(c.error));
+    EXPECT_EQ(model->layer_count(), 2u);
+    EXPECT_TRUE(first->outbound_layers().empty());
+    EXPECT_EQ(dims(model->output_shape()), c.input);
+    // The same kernel fits with padding.
+    LayerParams::Values padded = c.params;
+    padded["padding"] = 1;
+    EXPECT_NO_THROW(add_layer(*model, c.type, padded, "padded"));
+  }
+}
+
+// What a fresh layer's scales hold before any is set: values that pass the accumulators on.
+struct InitialCase {
+  LayerType type;
+  LayerParams::Values params;
+  std::string variable;
+  std::vector<float> values;
+};
+
+TEST(LayerGeometry, FreshLayersStartWithScalesOfOne) {
+  const std::vector<InitialCase> cases{
+      {LayerType::Dense1D, {{"units", 3}}, "output_scales", {1, 1, 1}},
+      {LayerType::InputConv2D, {{"kernel_size", 3}, {"filters", 2}, {"padding", 1}}, "output_scales", {1, 1}},
+      {LayerType::Dequantizer, {}, "scales", {1, 1, 1, 1}},
+      // Shifts and biases stay at 0.
+      {LayerType::Dense1D, {{"units", 2}}, "output_shift", {0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.variable);
+    auto model = model_with_input(2, 2, 4);
+    const auto layer = add_layer(*model, c.type, c.params, "layer");
+    const auto tensor = layer->variables().get(c.variable);
+    std::vector<float> values;
+    switch (tensor->type()) {
+      case TensorType::float32:
+        values.assign(tensor->data<float>(), tensor->data<float>() + tensor->size());
+        break;
+      case TensorType::uint8:
+        values.assign(tensor->data<uint8_t>(), tensor->data<uint8_t>() + tensor->size());
+        break;
+      default:
+        values.assign(tensor->data<int8_t>(), tensor->data<int8_t>() + tensor->size());
+    }
+    EXPECT_EQ(values, c.values);
+  }
 }
 
 }  // namespace

@@ -28,11 +28,11 @@ TEST(LayerAccessors, DimensionsBeforeTheyAreSetOrBeyondTheLimit) {
               throws_text<std::runtime_error>("Cannot get input size before it is set."));
   EXPECT_TRUE(layer->output_dimensions().empty());
 
-  // A 3-wide kernel over a 2-wide input without padding leaves no output column: (0, 4, 4).
+  // A 3-wide kernel over a 2-wide input without padding would leave no output column: refused.
   auto model = model_with_input(2, 6, 1);
-  const auto conv = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 4}});
-  EXPECT_THAT([&] { conv->output_dimensions(); },
-              throws_text<std::runtime_error>("Cannot get output size before it is set."));
+  EXPECT_THAT([&] { add_layer(*model, LayerType::Conv2D, {{"kernel_size", 3}, {"filters", 4}}); },
+              throws_text<std::invalid_argument>(
+                  "Layer layer gives no output: its 3x3 kernel does not fit its 2x6 input with Valid padding."));
 
   auto huge = model_with_input(65536, 65536, 2);
   EXPECT_THAT([&] { huge->get_layer(0)->output_dimensions(); },

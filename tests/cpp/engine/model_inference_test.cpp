@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,9 +32,11 @@ class RecordingSequence final : public ForwardableSequence {
   std::vector<std::shared_ptr<Tensor>> forward_samples(const std::vector<std::shared_ptr<const Tensor>>& inputs,
                                                        std::vector<int32_t>* labels) override {
     runs.push_back(labels ? *labels : std::vector<int32_t>{-1});
+    if (labels && learned) learned();
     return std::vector<std::shared_ptr<Tensor>>(inputs.size(), Dense::create(TensorType::int32, Shape{1, 1, 1}));
   }
   std::vector<std::vector<int32_t>> runs;  // {-1}: a run without learning
+  std::function<void()> learned;           // a fit run's read-back of learned variables
   std::vector<std::shared_ptr<Pass>> passes_;
 };
 
@@ -49,6 +52,14 @@ struct MappedModel {
       front = std::make_shared<RecordingSequence>(std::vector<std::shared_ptr<Layer>>{});
       sequence = std::make_shared<RecordingSequence>(layers);
       sequences = {front, sequence};
+      layers.clear();
+    }};
+    model->map(std::make_shared<FakeDevice>(), true, nullptr);
+  }
+  void map_again() {
+    const ScopedMapper mapper{[this](auto& layers, auto& sequences, const MapRequest&) {
+      sequence = std::make_shared<RecordingSequence>(layers);
+      sequences = {sequence};
       layers.clear();
     }};
     model->map(std::make_shared<FakeDevice>(), true, nullptr);
@@ -107,6 +118,42 @@ TEST(ModelInference, PredictRefusesAnActivationOnTheLastLayerAndStaleMappingsAre
                   "Cannot predict with a model whose last layer (relu) has an activation: use forward."));
   EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }),
             "The model's layers changed since it was mapped: map it again.");
+}
+
+// The program on the device was built from the variables as they were when the model was
+// mapped: setting any of them, of any mapped layer, refuses runs until the model is mapped
+// again. Learned values that fit reads back from the device are the device's own.
+TEST(ModelInference, ASetVariableMakesTheMappingStale) {
+  const std::string stale = "The model's layers changed since it was mapped: map it again.";
+  const auto inputs = Dense::create(TensorType::uint8, {1, 8, 8, 8});
+  const struct {
+    const char* variable;
+    std::shared_ptr<Dense> value;
+  } changes[] = {
+      {"weights", Dense::create(TensorType::bit, Shape{2, 512}, Layout::Reversed)},
+      {"threshold", Dense::create(TensorType::int32, Shape{2})},
+      {"act_step", Dense::create(TensorType::float32, Shape{2})},
+  };
+  for (const auto& change : changes) {
+    SCOPED_TRACE(change.variable);
+    MappedModel mapped;
+    mapped.model->get_layer("dense")->variables().set(change.variable, change.value);
+    EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), stale);
+    EXPECT_EQ(error_text([&] { mapped.model->predict(inputs, 0); }), stale);
+    EXPECT_TRUE(mapped.sequence->runs.empty());
+    mapped.map_again();
+    EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), "no error");
+  }
+
+  MappedModel learning;
+  learning.model->compile(LearningParams::create(LearningType::Unsupervised,
+                                                 {{"num_weights", 3}, {"num_classes", 2}, {"initial_plasticity", 1},
+                                                  {"learning_competition", 0}, {"min_plasticity", 0.1},
+                                                  {"plasticity_decay", 0.25}}));
+  const auto dense = learning.model->get_layer("dense");
+  learning.sequence->learned = [&] { dense->variables().set("thswap", Dense::create(TensorType::int32, Shape{2})); };
+  EXPECT_EQ(error_text([&] { learning.model->fit(inputs, {1}, 0); }), "no error");
+  EXPECT_EQ(error_text([&] { learning.model->forward(inputs, 0); }), "no error");
 }
 
 }  // namespace

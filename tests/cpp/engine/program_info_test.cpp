@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "device_registers.h"
@@ -89,6 +90,47 @@ TEST(ProgramInfo, ProgrammingAWholeProgramSetsTheDevicesOutputGeometry) {
   device->program(raw.data(), raw.size());
   EXPECT_EQ(driver.peek(DeviceRegs::kOutputChannels), 10u);
   EXPECT_EQ(driver.peek(DeviceRegs::kOutputType), static_cast<uint32_t>(TensorType::int8));
+}
+
+// One output frame may take at most 256 MiB of device memory: uint8 values for type code 0 with
+// 4 bits, int32 values for type code 2.
+TEST(ProgramInfo, RefusesAnOutputTheDeviceCannotHold) {
+  const struct {
+    std::vector<uint32_t> output_shape;
+    int8_t output_type;
+    std::string error;
+  } cases[] = {
+      {{16384, 16384, 1}, 0, "no error"},
+      {{4096, 4096, 4}, 2, "no error"},
+      {{65535, 65535, 1}, 0,
+       "The device program describes an output of 4294836228 bytes; the device holds at most 268435456 bytes for one "
+       "output."},
+      {{16384, 16384, 1}, 2,
+       "The device program describes an output of 1073741824 bytes; the device holds at most 268435456 bytes for one "
+       "output."},
+      {{16385, 16384, 1}, 0,
+       "The device program describes an output of 268451840 bytes; the device holds at most 268435456 bytes for one "
+       "output."},
+      {{65536, 65536, 65536, 65536}, 0,
+       "The device program describes an output of 18446744073709551615 bytes; the device holds at most 268435456 "
+       "bytes for one output."},
+  };
+  for (const auto& c : cases) {
+    const std::vector<uint8_t> blob = program_blob({.output_shape = c.output_shape, .output_type = c.output_type});
+    EXPECT_EQ(error_text([&] { ProgramInfo(blob.data(), blob.size()); }), c.error);
+  }
+
+  // The device refuses such a program and keeps the one it had, with its output geometry.
+  SimulatedDriver driver("sim");
+  driver.set_version({0xD3, 0xA2, 0x01, 0x00});
+  const auto device = HardwareDevice::create(&driver);
+  const std::vector<uint8_t> small = program_blob({});
+  device->program(small.data(), small.size());
+  const std::vector<uint8_t> huge = program_blob({.output_shape = {65535, 65535, 1}});
+  EXPECT_THROW(device->program(huge.data(), huge.size()), ProgramOutputTooLarge);
+  EXPECT_EQ(device->current_program().data, small.data());
+  EXPECT_EQ(driver.peek(DeviceRegs::kProgramSize), small.size());
+  EXPECT_EQ(driver.peek(DeviceRegs::kOutputWidth), 2u);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "engine/error_text.h"
@@ -89,6 +91,66 @@ TEST(SoftwareRun, BufferTempConvKeepsItsFramesAcrossSamples) {
   EXPECT_EQ(contents<int32_t>(*outputs), (std::vector<int32_t>{10, 21, 32}));
   EXPECT_EQ(error_text([&] { model->forward(tensor<uint8_t>(TensorType::uint8, {1, 1, 1, 1}, {4}), 0); }),
             "Error when running layer 'in' in software: Input value 4 does not fit the model's 2-bit unsigned inputs.");
+}
+
+// Average pooling sums the part of each window that lies on the input, whatever the window's
+// size: one far larger than the input averages all of it (0..15: 7.5, rounded half up).
+TEST(SoftwareRun, AveragePoolingAveragesTheInputEachWindowCovers) {
+  struct Row {
+    uint32_t width, height;
+    std::vector<uint8_t> values;
+    int32_t pool_size, pool_stride;
+    std::vector<int32_t> expected;
+  };
+  std::vector<uint8_t> counting(16);
+  for (uint8_t i = 0; i < 16; ++i) counting[i] = i;
+  const std::vector<Row> rows{
+      {4, 4, counting, 1 << 20, 1, std::vector<int32_t>(16, 8)},
+      // Same padding of 1 column after: windows {1, 2, 3} and {3, 4}.
+      {4, 1, {1, 2, 3, 4}, 3, 2, {2, 4}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.pool_size);
+    auto model = model_with_input(row.width, row.height, 1);
+    const auto conv = add_layer(*model, LayerType::Conv2D,
+                                {{"kernel_size", 1}, {"filters", 1}, {"padding", 1}, {"pool_type", 2},
+                                 {"pool_size", row.pool_size}, {"pool_stride", row.pool_stride}},
+                                "pooled");
+    conv->variables().set("weights", tensor<int8_t>(TensorType::int8, {1, 1, 1, 1}, {1}));
+    const auto outputs = model->forward(tensor<uint8_t>(TensorType::uint8, {1, row.width, row.height, 1}, row.values), 0);
+    EXPECT_EQ(contents<int32_t>(*outputs), row.expected);
+  }
+}
+
+// FullyConnected weights (neurons, inputs) are read in memory order, (inputs, neurons) rows:
+// rows (1, -1), (2, 0), (3, 4) give 1 + 4 + 9 and -1 + 12 for the inputs 1, 2, 3. Weights of a
+// wider type are converted once to int8, and refused when a value does not fit.
+TEST(SoftwareRun, FullyConnectedReadsItsWeightsOfAnyIntegerType) {
+  const std::vector<int32_t> rows{1, -1, 2, 0, 3, 4};
+  const std::vector<int32_t> wide{1, -1, 2, 0, 3, 200};
+  const std::vector<int8_t> narrow(rows.begin(), rows.end());
+  const struct {
+    std::shared_ptr<Dense> weights;
+    std::string result;
+  } cases[] = {
+      {tensor<int8_t>(TensorType::int8, {3, 2}, narrow), "14 11"},
+      {tensor<int32_t>(TensorType::int32, {3, 2}, rows), "14 11"},
+      {tensor<int32_t>(TensorType::int32, {3, 2}, wide),
+       "Error when running layer 'fc' in software: Values of int8 do not fit their type."},
+  };
+  for (const auto& c : cases) {
+    auto model = model_with_input(1, 1, 3);
+    const auto fc = add_layer(*model, LayerType::FullyConnected, {{"units", 2}}, "fc");
+    fc->variables().set("weights", c.weights);
+    std::string result;
+    try {
+      const auto out = contents<int32_t>(*model->forward(tensor<uint8_t>(TensorType::uint8, {1, 1, 1, 3}, {1, 2, 3}), 0));
+      result = std::to_string(out[0]) + " " + std::to_string(out[1]);
+    } catch (const std::exception& error) {
+      result = error.what();
+    }
+    EXPECT_EQ(result, c.result);
+  }
 }
 
 // Every layer class after a (4, 4, 2) input (twice for the merge layers) gives its declared

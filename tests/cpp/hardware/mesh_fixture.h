@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "hardware/hw_type.h"
 #include "ornix/hw_version.h"
 #include "support/simulated_driver.h"
 
@@ -44,6 +45,13 @@ inline void set_2x2_mesh(SimulatedDriver& driver, const HwVersion& version, uint
   // Generation 2: skip-DMA mask bits 0, 1, 2 with 5 channels, an HRC with LUT, the default
   // SRAM (65536, 51200 bytes). Never read on other products.
   set_v2_words(driver, 0x05000007, 0x00000050, 32768, 8192);
+}
+
+// The 2 x 2 mesh above on a D3 00 00 02 device (IP v1, which always has an HRC), its last NP
+// (column 2, row 2, id 1) an FNP of kind `fnp` (FNP2 or FNP3) instead of a CNP.
+inline void set_v1_mesh_with_fnp(SimulatedDriver& driver, hw::Type fnp) {
+  set_2x2_mesh(driver, kD3_00_00_02);
+  driver.set_np_descriptor({2, 2, 1, 0}, fnp == hw::Type::FNP2 ? 0x20 : 0x30);
 }
 
 }  // namespace ornix::testing_mesh

@@ -58,16 +58,17 @@ TEST(IpVersionSpecificHardwareBackend, FailedConstructionReleasesWhatWasMade) {
                                         "v1 checker destroyed"}));
 }
 
-TEST(IpVersionSpecificHardwareBackend, BuiltInGenerationsRefuseWhatTheyDoNotServeYet) {
-  const auto v1_device = test::mesh_device(test::kD3_A1_01_00);
+TEST(IpVersionSpecificHardwareBackend, BuiltInGenerationsRefuseLayerTypesTheyDoNotServe) {
+  const auto v1_device = test::mesh_device(test::kD3_00_00_02);
   const IpVersionSpecificHardwareBackend v1(*v1_device);
   const std::vector<std::shared_ptr<Layer>> none;
   EXPECT_EQ(v1.checker->check_layer_sequence(none.begin(), none.end(), {}), LayerMappingStatus(""));
   const auto layer = test::named_layer("a");
-  EXPECT_EQ(error_text([&] { v1.memory_sizer->get_weight_memory_size(layer, {}); }),
-            "Generation-1 memory sizing is not available yet.");
-  EXPECT_EQ(error_text([&] { v1.io_recorder->get_input_type(*layer); }),
-            "Generation-1 I/O recording is not available yet.");
+  EXPECT_EQ(error_text([&] { v1.memory_sizer->get_weight_memory_size(layer, {}); }), "Invalid v1 layer type.");
+  EXPECT_EQ(error_text([&] { v1.io_recorder->get_output_type(*layer, 0); }), "Unsupported layer type.");
+  EXPECT_EQ(error_text([&] { v1.layer_recorder->record_layer(*layer, *layer, nullptr, false, false, {}, false,
+                                                             false); }),
+            "Unsupported layer type: 1.");
 
   const auto none_device = test::mesh_device(test::kD3_A3_00_01);
   const IpVersionSpecificHardwareBackend v2(*none_device);

@@ -162,7 +162,6 @@ TEST_F(BuilderTest, HrcInputsFlatInputsAndColumnRanges) {
   const auto c1 = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 4}}, "c1");
   const auto c2 = add_layer(*model, LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 4}}, "c2");
   const auto d = add_layer(*model, LayerType::Dequantizer, {}, "d");
-  d->variables().set("scales", tensor(TensorType::float32, std::vector<float>{1.0f}));
   const hw::Component hrc{hw::Type::HRC, {}, std::nullopt, {}};
 
   // A lone HRC layer: its convolution's output height 4 and width 6 as input parameters.

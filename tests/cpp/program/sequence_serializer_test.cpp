@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <tuple>
@@ -86,8 +87,21 @@ TEST_F(SerializerTest, RecorderErrorsNameTheLayerAndOtherExceptionsPassUnchanged
   recorder.layer_program = [](const RecordLayerCall&) { return std::unique_ptr<program::Record>(); };
   EXPECT_EQ(error_text(programs),
             "Cannot map layer 'L'. Error when programming layer: The recorder returned no record.");
-  recorder.learning_program = [](const Layer&, bool) { return learn_records(record_of({}), 0); };
-  EXPECT_EQ(error_text(learns), "Error when programming layer 'L': Each learning record must hold a track.");
+  // Register records need a track; the memory record a track or a filters track.
+  const program::FiltersTrack filters{{6, 7, 2, 0}, {8}};
+  const std::vector<std::function<program::LearnRecordsPtr()>> trackless{
+      [] { return learn_records(record_of({}), 0); },
+      [&] {
+        return program::LearnRecordsPtr{record_of({}, filters), record_of({{3}}), record_of({{5}}), 0};
+      },
+      [&] {
+        return program::LearnRecordsPtr{record_of({{1}}), record_of({}, filters), record_of({{5}}), 0};
+      },
+  };
+  for (size_t i = 0; i < trackless.size(); ++i) {
+    recorder.learning_program = [&](const Layer&, bool) { return trackless[i](); };
+    EXPECT_EQ(error_text(learns), "Error when programming layer 'L': Each learning record must hold a track.") << i;
+  }
 
   // A learning layer on no component is refused before the learning table is written.
   recorder.learning_program = [](const Layer&, bool) { return learn_records(record_of({{5}}), 0); };
@@ -113,10 +127,11 @@ TEST_F(SerializerTest, LearningRecordsLiveOutsideThePassesAndAreLocatedByTheirFi
   EXPECT_EQ(blob.words_at(info->record1_span()), Words{3});
   EXPECT_EQ(blob.words_at(info->record2()->tracks()->Get(0)), Words{5});
 
-  // A record2 with filters is located by them alone.
+  // A record2 with filters (an FNP2's memory image, which has no NP track) is located by them
+  // alone.
   SequenceSerializer with_filters(recorder, io);
   recorder.learning_program = [](const Layer&, bool) {
-    return learn_records(record_of({{5}}, program::FiltersTrack{{6, 7, 2, 0}, {8, 8, 8}}), 12);
+    return learn_records(record_of({}, program::FiltersTrack{{6, 7, 2, 0}, {8, 8, 8}}), 12);
   };
   with_filters.serialize_version(kDevice);
   with_filters.serialize_learning_layer_program(*layer, false);

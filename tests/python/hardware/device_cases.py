@@ -144,8 +144,9 @@ def test_board_flash():
     assert core.boardKpl2200.__doc__ == "Spi flash controller for the kpl2200meant for testing, debugging and validation only."
     with pytest.raises(ValueError, match="^The device does not contain an KPL2200 flash$"):
         core.boardKpl2200.get_flash(PLAIN)
-    with pytest.raises(TypeError):
-        core.boardKpl2200.get_flash(core.Device(PLAIN.version, PLAIN.mesh))
+    for not_hardware in (core.Device(PLAIN.version, PLAIN.mesh), None):
+        with pytest.raises(TypeError, match="incompatible function arguments"):
+            core.boardKpl2200.get_flash(not_hardware)
     flash = core.boardKpl2200.get_flash(FLASH)
     with pytest.raises(RuntimeError, match="^get_id function is not yet implemented$"):
         flash.get_id()
@@ -165,3 +166,26 @@ def test_soc_devices_report_their_power_events():
     SOC.forward(np.zeros((1, 10)))
     events = SOC.inference_power_events
     assert [(e.ts, e.power) for e in events] == [(1, 450)] and soc.power_meter.floor == 450.0
+
+
+def test_a_model_ending_in_a_dequantizer_predicts_on_the_device():
+    conv = {"kernel_size": 3, "kernel_stride": 1, "filters": 4, "padding": 1, "activation": 1, "pool_type": 0,
+            "weights_bits": 8, "output_bits": 8}
+    model = core.Model()
+    model.add(core.Layer(core.LayerParams(core.InputData, {"input_width": 4, "input_height": 4, "input_channels": 2}),
+                         "input"))
+    model.add(core.Layer(core.LayerParams(core.Conv2D, conv), "conv"))
+    dequantizer = core.Layer(core.LayerParams(core.Dequantizer, {}), "dequantizer")
+    model.add(dequantizer)
+    dequantizer.variables["scales"] = np.array([0.5, 0.25, 2.0, 8.0], np.float32)
+    model._map(PLAIN, True)
+    outputs = model.predict(np.zeros((3, 4, 4, 2), np.uint8))
+    # The device takes the sequence's program and answers one float frame of its output shape per sample.
+    assert PLAIN.program == model.sequences[0].program
+    assert outputs.dtype == np.float32 and outputs.shape == (3, 4, 4, 4)
+    # New scales are not in the device's program until the model is mapped again.
+    dequantizer.variables["scales"] = np.ones(4, np.float32)
+    with pytest.raises(RuntimeError, match="^The model's layers changed since it was mapped: map it again.$"):
+        model.predict(np.zeros((1, 4, 4, 2), np.uint8))
+    model._map(PLAIN, True)
+    assert model.predict(np.zeros((1, 4, 4, 2), np.uint8)).shape == (1, 4, 4, 4)

@@ -2,14 +2,16 @@
 // ornix.core layers mapped on ornix.core devices (with constraints) and their programs,
 // simulated SoC drivers, power meters holding given events, a mapping the back end never makes,
 // a hand-made NP component, metrics tables, tensors of any type and layout, the label
-// conversion, and simulated devices attached to the engine's driver list.
+// conversion, the accuracy count, and simulated devices attached to the engine's driver list.
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <unordered_map>
@@ -20,6 +22,7 @@
 #include "cpp/hardware/mesh_fixture.h"
 #include "device_registers.h"
 #include "hardware/component.h"
+#include "hardware/hw_type.h"
 #include "hardware/power_meter.h"
 #include "hardware/soc_clock.h"
 #include "hardware/soc_clock_registers.h"
@@ -166,6 +169,7 @@ PYBIND11_MODULE(_testing, m) {
                                 int64_t num_classes) {
     return python::predicted_classes(*tensor_of(type, dims, false, data), num_classes);
   });
+  m.def("accuracy", &python::accuracy);
   // A CNP2 share of filters 0 to 7 over an 8x8x8 window, with its padded window starting at
   // column padded_x.
   m.def("np_component", [](bool single_buffer, uint32_t padded_x) {
@@ -175,15 +179,24 @@ PYBIND11_MODULE(_testing, m) {
   });
 
   // Simulated devices for ornix.core.devices(), which discovers once per process: attach before
-  // its first call. A "flash" device's driver also reaches a board flash.
-  m.def("attach_device", [](bool flash, bool soc) {
+  // its first call. A "flash" device's driver also reaches a board flash. With `v1_fnp` (NP.FNP2
+  // or NP.FNP3) the device is a D3 00 00 02 (IP v1) with an HRC, CNPs and one FNP of that kind;
+  // otherwise a D3 A2 01 00 (IP v2) of CNPs.
+  m.def("attach_device", [](bool flash, bool soc, std::optional<hw::Type> v1_fnp) {
     std::unique_ptr<CountingDriver> driver = flash ? std::make_unique<FlashDriver>()
                                              : soc ? std::make_unique<SocCountingDriver>()
                                                    : std::make_unique<CountingDriver>();
-    testing_mesh::set_2x2_mesh(driver->registers, testing_mesh::kD3_A2_01_00);
+    if (v1_fnp) {
+      if (*v1_fnp != hw::Type::FNP2 && *v1_fnp != hw::Type::FNP3) {
+        throw std::invalid_argument("v1_fnp must be NP.FNP2 or NP.FNP3");
+      }
+      testing_mesh::set_v1_mesh_with_fnp(driver->registers, *v1_fnp);
+    } else {
+      testing_mesh::set_2x2_mesh(driver->registers, testing_mesh::kD3_A2_01_00);
+    }
     auto attachment = std::make_unique<DriverAttachment>(driver.get());
     attached().push_back({std::move(driver), std::move(attachment)});
-  }, py::arg("flash") = false, py::arg("soc") = false);
+  }, py::arg("flash") = false, py::arg("soc") = false, py::arg("v1_fnp") = py::none());
   // Logs a measurement into the power meter of attached SoC device `device` (measurement on).
   m.def("log_power", [](size_t device, int64_t ts, uint32_t voltage, uint32_t current) {
     dynamic_cast<SocCountingDriver&>(attached_driver(device)).meter->log_event({ts, voltage, current});
@@ -206,4 +219,8 @@ PYBIND11_MODULE(_testing, m) {
     return writes_to(attached_driver(device).registers, kRegisters.at(name));
   });
   m.def("program_count", [](size_t device) { return attached_driver(device).registers.program_count(); });
+  // The learned memory the device's learning layer holds after a fit: its words, in order.
+  m.def("set_learn_mem", [](size_t device, const std::vector<uint32_t>& words) {
+    attached_driver(device).registers.set_learn_mem(words);
+  });
 }

@@ -22,7 +22,7 @@ class Conv2D : public PooledConvolution {
 
 // The first convolution of a generation-2 model, on the HRC. "weights" (int8), "padding_value"
 // (uint8, one per input channel), "output_shift" (int8), "output_scales" (uint8), "bias_shift"
-// (uint8), "bias" (int8), one per filter.
+// (uint8), "bias" (int8), one per filter. Scales start at 1, the others at 0.
 class InputConv2D : public PooledConvolution {
  public:
   InputConv2D(const LayerParams& params, std::string name);

@@ -45,7 +45,8 @@ class FullyConnected : public LayerImpl {
 // Generation 2, on an FNP. Keys "units", "weights_bits"
 // (4: int4 weights, other int8), "activation", "output_bits". "weights" row-major (inputs,
 // neurons); "input_shift" (uint8, one per input channel); "bias" (int8), "bias_shift" (uint8),
-// "output_scales" (uint8), "output_shift" (int8), one per neuron.
+// "output_scales" (uint8), "output_shift" (int8), one per neuron. Scales start at 1, the others
+// at 0.
 class Dense1D : public LayerImpl {
  public:
   Dense1D(const LayerParams& params, std::string name);

@@ -18,7 +18,9 @@ class ExtractToken : public LayerImpl {
   LayerBuild build(const LayerInputs& inputs) const override;
 };
 
-// Integer values to float32: output shape of its input, 32 signed bits.
+// Integer values to float32: output shape of its input, 32 signed bits. "scales" (float32, one per
+// channel, 1 at first): each value is multiplied by its channel's scale, in software and, as the
+// program's scales, on the device's host.
 class Dequantizer : public LayerImpl {
  public:
   Dequantizer(const LayerParams& params, std::string name);
