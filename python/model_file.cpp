@@ -57,6 +57,8 @@ uint64_t length_header_bytes(const std::vector<char>& head) {
 }  // namespace
 
 std::unique_ptr<Model> load_model_file(const std::string& path) {
+  // The file would be opened by the name before the NUL: another file than the one named.
+  if (path.find('\0') != std::string::npos) throw std::invalid_argument(msg::kEmbeddedNull);
   std::ifstream file(path, std::ios::binary);
   if (!file) throw std::runtime_error(msg::kFileNotFound);
   file.seekg(0, std::ios::end);

@@ -76,6 +76,10 @@ def test_what_cannot_be_read_is_not_found(tmp_path):
     for path in (tmp_path, tmp_path / "missing.fbz", "/"):
         with pytest.raises(RuntimeError, match="^File not found.$"):
             core.Model(str(path))
+    # Not the file named by what comes before the NUL.
+    core.Model().save(str(tmp_path / "m.fbz"))
+    with pytest.raises(ValueError, match="^embedded null byte$"):
+        core.Model(str(tmp_path / "m.fbz") + "\0.old")
 
 
 @pytest.mark.parametrize("name", [b"con\xff", b"co\xc0\x80", b"c\xed\xa0\x80"])
