@@ -174,7 +174,7 @@ def test_damaged_model_files_load_or_are_refused_clearly(tmp_path):
         model.save(str(tmp_path / f"source{i}.fbz"))
         saved_files.append((tmp_path / f"source{i}.fbz").read_bytes())
     paths = []
-    for i, content in enumerate(mutations(saved_files, [m.to_buffer() for m in models], 20261207, 500)):
+    for i, content in enumerate(mutations(saved_files, [m.to_buffer() for m in models], 20261207, 2000)):
         paths.append(tmp_path / f"case{i}.fbz")
         paths[-1].write_bytes(content)
     outcomes = limited_loads(paths)
