@@ -1,10 +1,11 @@
 // Times mapping and program serialization of Conv2D models on a virtual IP v2 device with the
-// built-in back end: chains of 8, 32 and 128 layers, one of 64 layers with an Add skip
+// built-in back end: chains of 8, 32, 64, 128 and 512 layers, one of 64 layers with an Add skip
 // connection every eight layers (the model-wide DMA channel numbers allow about fifteen), one
 // layer too large for any NP, and one 256x256x3 layer of 16 filters under the smallest CNP limits
 // (a million one-pixel pieces for a mesh of 128 CNPs); both must be refused fast. Prints
-// milliseconds per model and per layer (median of a few runs); both should stay flat or grow
-// linearly with the layer count.
+// milliseconds per model and microseconds per layer (median of a few runs); the cost per layer
+// should stay flat as chains grow, and the 512-layer chain's ratio to the 64-layer chain's is
+// printed last.
 //
 // Build and run (not part of the tests):
 //   cmake -S . -B build-bench -G Ninja -DORNIX_PYTHON=OFF -DCMAKE_BUILD_TYPE=Release
@@ -118,14 +119,20 @@ double median_ms(const std::shared_ptr<Device>& device, Make make, std::string* 
 int main() {
   register_hardware_backend();
   const auto device = std::make_shared<VirtualV2Device>();
-  std::printf("%-28s %10s %12s %s\n", "model", "ms", "ms/layer", "result");
-  const std::pair<int, bool> models[] = {{8, false}, {32, false}, {128, false}, {64, true}};
+  std::printf("%-28s %10s %12s %s\n", "model", "ms", "us/layer", "result");
+  const std::pair<int, bool> models[] = {{8, false}, {32, false}, {64, false}, {128, false}, {512, false}, {64, true}};
+  double us_per_layer_64 = 0;
+  double us_per_layer_512 = 0;
   for (const auto& [layers, skips] : models) {
     std::string error;
     const double ms = median_ms(device, [&] { return conv_chain(layers, skips); }, &error);
     const std::string name = std::to_string(layers) + " Conv2D" + (skips ? " + Add every 8" : "");
-    std::printf("%-28s %10.2f %12.4f %s\n", name.c_str(), ms, ms / layers, error.empty() ? "mapped" : error.c_str());
+    const double us_per_layer = ms * 1e3 / layers;
+    std::printf("%-28s %10.2f %12.2f %s\n", name.c_str(), ms, us_per_layer, error.empty() ? "mapped" : error.c_str());
+    if (!skips && layers == 64) us_per_layer_64 = us_per_layer;
+    if (!skips && layers == 512) us_per_layer_512 = us_per_layer;
   }
+  std::printf("%-28s %10s %12.2f\n", "per layer, 512 / 64", "", us_per_layer_512 / us_per_layer_64);
   std::string error;
   const double ms = median_ms(device, [] { return conv_chain(1, false, 4096); }, &error);
   std::printf("%-28s %10.2f %12s %s\n", "one 4096x4096 Conv2D", ms, "-", error.empty() ? "mapped" : error.c_str());

@@ -2,9 +2,12 @@
 // Conv2D of 32 filters, 13 pairs of 3x3 DepthwiseConv2D and 1x1 Conv2D up to 1024 filters with
 // global average pooling on the last, then a Dense1D of 1000 units; 4-bit weights and outputs)
 // mapped and serialized on a virtual IP v2 device of 8 x 4 nodes with 4 CNPs each and one NP that serves as FNP2 or FNP3.
-// Prints milliseconds per model (median of a few runs) and program bytes, then the CNP weight
-// packers' throughput in MB/s of packed words beside a memcpy of the same bytes, measured in the
-// same run: the ratio is the figure that holds across machines.
+// Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
+// mapping allocated per program byte (every buffer a program byte is written or copied into is
+// allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
+// little), then the weight packers' throughput (both generations' CNP packers and the
+// generation-1 FNP image) in MB/s of packed words beside a memcpy of the same bytes, measured in
+// the same run: the ratio is the figure that holds across machines.
 //
 // Build and run (not part of the tests):
 //   cmake -S . -B build-bench -G Ninja -DORNIX_PYTHON=OFF -DCMAKE_BUILD_TYPE=Release
@@ -14,19 +17,26 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "backend/v1/cnp_weight_format.h"
+#include "backend/v1/fnp_ram_format.h"
 #include "backend/v2/cnp_weight_format.h"
 #include "hardware/mesh.h"
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/device.h"
 #include "ornix/model.h"
+
+// Heap bytes allocated so far by the whole program (operator new below).
+size_t g_allocated_bytes = 0;
 
 namespace {
 
@@ -110,9 +120,11 @@ double ms_since(Clock::time_point start) {
 void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t width) {
   std::vector<double> times;
   size_t bytes = 0;
+  size_t allocated = 0;
   std::string error;
   for (int run = 0; run < kRuns; ++run) {
     auto model = mobilenet(size, width);
+    const size_t allocated_before = g_allocated_bytes;
     const auto start = Clock::now();
     try {
       model->map(device, true, nullptr);
@@ -122,18 +134,24 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
       error = failure.what();
     }
     times.push_back(ms_since(start));
+    allocated = g_allocated_bytes - allocated_before;
   }
   const std::string name = "MobileNet " + std::to_string(size) + " x" + std::to_string(width / 4.0).substr(0, 4);
-  std::printf("%-24s %10.2f %12zu %s\n", name.c_str(), median(times), bytes, error.empty() ? "mapped" : error.c_str());
+  std::printf("%-24s %10.2f %12zu %14.2f %s\n", name.c_str(), median(times), bytes,
+              bytes == 0 ? 0.0 : static_cast<double>(allocated) / bytes, error.empty() ? "mapped" : error.c_str());
 }
 
-std::shared_ptr<Dense> random_weights(uint32_t kernel, uint32_t channels, uint32_t filters, int lo, int hi) {
-  auto weights = Dense::create(TensorType::int8, Shape{kernel, kernel, channels, filters});
+std::shared_ptr<Dense> random_tensor(const Shape& shape, int lo, int hi, Layout layout = Layout::RowMajor) {
+  auto weights = Dense::create(TensorType::int8, shape, layout);
   std::mt19937 random(7);
   std::uniform_int_distribution<int> value(lo, hi);
   auto* data = weights->data<int8_t>();
   for (size_t i = 0; i < weights->size(); ++i) data[i] = static_cast<int8_t>(value(random));
   return weights;
+}
+
+std::shared_ptr<Dense> random_weights(uint32_t kernel, uint32_t channels, uint32_t filters, int lo, int hi) {
+  return random_tensor(Shape{kernel, kernel, channels, filters}, lo, hi);
 }
 
 // MB/s of packed words of `pack`, and of a memcpy of as many bytes into a buffer already
@@ -165,10 +183,22 @@ void time_packer(const char* name, const std::function<std::vector<uint32_t>()>&
 
 }  // namespace
 
+void* operator new(size_t size) {
+  g_allocated_bytes += size;
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+// GCC takes the free below for one of memory from the operator new it replaces.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* memory) noexcept { std::free(memory); }
+#pragma GCC diagnostic pop
+void operator delete(void* memory, size_t) noexcept { ::operator delete(memory); }
+
 int main() {
   register_hardware_backend();
   const auto device = std::make_shared<VirtualV2Device>();
-  std::printf("%-24s %10s %12s %s\n", "model", "ms", "bytes", "result");
+  std::printf("%-24s %10s %12s %14s %s\n", "model", "ms", "bytes", "alloc/byte", "result");
   time_model(device, 96, 2);
   time_model(device, 160, 3);
   time_model(device, 224, 4);
@@ -188,5 +218,23 @@ int main() {
     time_packer(("DepthwiseConv2D 8-bit " + k).c_str(),
                 [&] { return v2::format_depthwise_conv_cnp_weights(*dw8, 0, 4096, 8); });
   }
+  // Generation 1, in the layouts its layers keep: standard kernels (filter, channel, row, column)
+  // and depthwise ones (1, channel, row, column) reversed, pointwise (channel, filter) row-major.
+  for (const uint32_t kernel : {1u, 3u, 5u, 7u}) {
+    const auto w2 = random_tensor(Shape{256, 256, kernel, kernel}, -1, 1, Layout::Reversed);
+    const auto w4 = random_tensor(Shape{256, 256, kernel, kernel}, -7, 7, Layout::Reversed);
+    const std::string k = std::to_string(kernel) + "x" + std::to_string(kernel);
+    time_packer(("v1 CNP 2-bit " + k).c_str(), [&] { return v1::format_std_cnp_weights(w2, true, 0, 256); });
+    time_packer(("v1 CNP 4-bit " + k).c_str(), [&] { return v1::format_4bits_std_cnp_weights(*w4, 0, 256); });
+    if (kernel == 1) continue;
+    const auto dw = random_tensor(Shape{1, 4096, kernel, kernel}, -8, 7, Layout::Reversed);
+    time_packer(("v1 depthwise 4-bit " + k).c_str(), [&] { return v1::format_sep_cnp_dw_weights(*dw, 4); });
+  }
+  const auto pw = random_tensor(Shape{1024, 1024}, -8, 7);
+  time_packer("v1 pointwise 4-bit", [&] { return v1::format_sep_cnp_pw_weights(*pw, 4, 0, 1024); });
+  // Fully connected: 1000 neurons of 1024 inputs, (neuron, input) reversed as its layers keep them.
+  const auto fc = random_tensor(Shape{1000, 1024}, -7, 7, Layout::Reversed);
+  const auto zeros = Dense::create(TensorType::int32, Shape{1000});
+  time_packer("v1 FNP image 4-bit", [&] { return v1::format_fnp_ram(*fc, *zeros, *zeros, 4, false); });
   return 0;
 }

@@ -35,6 +35,19 @@ class CompatibilityChecker {
   // The generation's sequence rules over the half-open run [first, last).
   virtual LayerMappingStatus check_layer_sequence(LayerIterator first, LayerIterator last,
                                                   HwVersion version) const = 0;
+
+  // The sequence rules of a run that grows one layer at a time (a mapping attempt's prefix).
+  class SequenceCheck {
+   public:
+    virtual ~SequenceCheck() = default;
+    // Adds the run's next layer (model order) and returns check_layer_sequence's answer for the
+    // run so far.
+    virtual LayerMappingStatus extend(std::shared_ptr<Layer> layer) = 0;
+  };
+  // A check for a new, empty run. This form asks check_layer_sequence over the whole run at
+  // every layer; a generation that can judge what the new layer adds overrides it, so that a
+  // run of n layers costs O(n) rather than O(n^2).
+  virtual std::unique_ptr<SequenceCheck> start_sequence_check(HwVersion version) const;
   // Whether the components the mesh mapper gave the layer suit it.
   virtual LayerMappingStatus check_layer_mappings(const Layer& layer,
                                                   const std::vector<hw::Component>& components) const = 0;

@@ -84,6 +84,9 @@ SkipConnectBranch get_skipconnect_branch(const std::shared_ptr<Layer>& merge, La
 // `layers` (as given) closes one. An empty list gives 0; the count may be negative for a list
 // that closes more branches than it opens.
 int64_t get_out_branches_count(const std::vector<std::shared_ptr<Layer>>& layers);
+// What one layer adds to that count: its outbound layers, less its inbound layers, or less one
+// for the first layer of the list.
+int64_t open_branch_change(const Layer& layer, bool first_of_run);
 
 // The shallowest layers of `layers`, in depth order, up to and including the first non-merge
 // layer after which a single branch is open (the same count as get_out_branches_count); every

@@ -38,6 +38,8 @@ class Attempt {
 
   MappingStatus run(std::vector<std::shared_ptr<Sequence>>* sequences) {
     mapper_.reset();
+    // The prefix grows by one layer per position; its rules are judged from what each adds.
+    const auto sequence_check = backend_.checker->start_sequence_check(version_);
     for (std::size_t position = 0; position < layers_->size(); ++position) {
       const std::shared_ptr<Layer> layer = (*layers_)[position];
       const std::shared_ptr<Layer> inbound = position == 0 ? nullptr : first_inbound(layer);
@@ -54,10 +56,7 @@ class Attempt {
         if (!place_on_nps(layer, position, &components)) break;
       }
 
-      if (!whole_model_) {
-        status_ = backend_.checker->check_layer_sequence(
-            layers_->cbegin(), layers_->cbegin() + static_cast<std::ptrdiff_t>(position + 1), version_);
-      }
+      if (!whole_model_) status_ = sequence_check->extend(layer);
       if (status_.success()) {
         accept(std::move(components), position);
       } else {

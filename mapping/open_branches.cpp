@@ -6,11 +6,9 @@ namespace {
 
 using Layers = std::vector<std::shared_ptr<Layer>>;
 
-// The open-branch count after `layer`: its outbound layers open branches, its inbound layers
-// close them, except that the first layer of the caller's list closes exactly one.
+// The open-branch count after `layer`; the first layer of the caller's list is `first`.
 int64_t open_after(int64_t open, const std::shared_ptr<Layer>& layer, const std::shared_ptr<Layer>& first) {
-  const auto closed = layer == first ? 1 : static_cast<int64_t>(layer->inbound_layers().size());
-  return open + static_cast<int64_t>(layer->outbound_layers().size()) - closed;
+  return open + open_branch_change(*layer, layer == first);
 }
 
 Layers sorted_copy(const Layers& layers) {
@@ -21,10 +19,16 @@ Layers sorted_copy(const Layers& layers) {
 
 }  // namespace
 
+int64_t open_branch_change(const Layer& layer, bool first_of_run) {
+  const auto closed = first_of_run ? 1 : static_cast<int64_t>(layer.inbound_layers().size());
+  return static_cast<int64_t>(layer.outbound_layers().size()) - closed;
+}
+
 int64_t get_out_branches_count(const Layers& layers) {
   if (layers.empty()) return 0;
+  // A sum: the order of the layers does not change it.
   int64_t open = 1;
-  for (const auto& layer : sorted_copy(layers)) open = open_after(open, layer, layers.front());
+  for (const auto& layer : layers) open = open_after(open, layer, layers.front());
   return open;
 }
 

@@ -19,14 +19,14 @@ constexpr size_t kSizePrefixBytes = 4;
 
 // Bytes of the size-prefixed program-info buffer at the start of `program`; 0 when the program
 // cannot even hold the prefix.
-size_t info_part_size(const std::vector<uint8_t>& program) {
+size_t info_part_size(const ProgramBytes& program) {
   if (program.size() < kSizePrefixBytes) return 0;
   uint32_t length = 0;
-  for (size_t i = kSizePrefixBytes; i-- > 0;) length = (length << 8) | program[i];
+  for (size_t i = kSizePrefixBytes; i-- > 0;) length = (length << 8) | program.data()[i];
   return static_cast<size_t>(length) + kSizePrefixBytes;
 }
 
-bool holds_program(const HardwareDevice& device, const std::vector<uint8_t>& program) {
+bool holds_program(const HardwareDevice& device, const ProgramBytes& program) {
   const auto current = device.current_program();
   return current.data != nullptr && current.size == program.size() &&
          std::equal(program.begin(), program.end(), current.data);
@@ -43,7 +43,7 @@ HardwareDevice::Frames dense_frames(const std::vector<std::shared_ptr<const Tens
 
 HardwareSequence::HardwareSequence(std::shared_ptr<Device> device, const HardwareConstraints& constraints,
                                    std::vector<std::shared_ptr<Layer>> layers,
-                                   std::vector<std::shared_ptr<Pass>> passes, std::vector<uint8_t> program,
+                                   std::vector<std::shared_ptr<Pass>> passes, ProgramBytes program,
                                    GenerationFactories generations)
     : device_(std::move(device)),
       constraints_(constraints),

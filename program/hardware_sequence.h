@@ -11,6 +11,7 @@
 #include "ornix/layer.h"
 #include "ornix/sequence.h"
 #include "ornix/tensor.h"
+#include "program/program_bytes.h"
 
 namespace ornix {
 
@@ -29,7 +30,7 @@ class HardwareSequence final : public ForwardableSequence {
   // null device, no layer, no pass, or a program shorter than its size-prefixed info part.
   HardwareSequence(std::shared_ptr<Device> device, const HardwareConstraints& constraints,
                    std::vector<std::shared_ptr<Layer>> layers, std::vector<std::shared_ptr<Pass>> passes,
-                   std::vector<uint8_t> program, GenerationFactories generations = built_in_generations());
+                   ProgramBytes program, GenerationFactories generations = built_in_generations());
   // A device keeps using the program bytes it was given, so a sequence whose program the device
   // still holds unprograms it before the bytes go (an error doing so cannot leave a destructor
   // and is dropped). The bytes' address is what the device holds: not copied, not moved.
@@ -67,7 +68,7 @@ class HardwareSequence final : public ForwardableSequence {
   HardwareConstraints constraints_;
   std::vector<std::shared_ptr<Layer>> layers_;
   std::vector<std::shared_ptr<Pass>> passes_;
-  std::vector<uint8_t> program_;
+  ProgramBytes program_;
   GenerationFactories generations_;
 };
 

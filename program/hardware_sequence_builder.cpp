@@ -66,17 +66,18 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
   const SequenceFacts facts = sequence_facts(layers_, io_recorder_);
   const std::shared_ptr<Layer> sequence_first = first_mappable_layer(passes_.front()->layers);
 
-  // Track counts are kept wide: a pass of 255 tracks or more must not wrap into the budget.
+  // Track counts are kept wide: a pass of 255 tracks or more must not wrap into the budget. A
+  // pass that already breaks the budget ends the build: the rest cannot mend it.
   uint64_t most_tracks = 0;
   for (std::size_t i = 0; i < passes_.size(); ++i) {
-    most_tracks = std::max(most_tracks, serialize_pass(serializer, i, facts, sequence_first));
+    const std::optional<uint64_t> tracks = serialize_pass(serializer, i, facts, sequence_first);
+    if (!tracks) {
+      clear();
+      return {MappingError(program::kMsgTooManyDescriptors), nullptr};
+    }
+    most_tracks = std::max(most_tracks, *tracks);
   }
   const uint64_t descriptors_per_pass = most_tracks + 1;
-  if (descriptors_per_pass > program::kMaxDescriptorsPerPass ||
-      passes_.size() * descriptors_per_pass > program::kMaxProgramDescriptors) {
-    clear();
-    return {MappingError(program::kMsgTooManyDescriptors), nullptr};
-  }
 
   const bool several_passes = passes_.size() > 1;
   if (facts.output_type != program::kOutputTypeWithoutEpg) {
@@ -90,14 +91,20 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
                       facts.output_bits, facts.activation, facts.input_param_1, facts.input_param_0,
                       scaling.thresholds, scaling.scales, static_cast<uint8_t>(descriptors_per_pass), &program_,
                       passes_);
-  auto sequence = std::make_shared<HardwareSequence>(device_, constraints_, layers_, passes_, program_);
+  auto sequence = std::make_shared<HardwareSequence>(device_, constraints_, layers_, passes_, std::move(program_));
   clear();
   return {MappingStatus(StatusCode::Success, ""), std::move(sequence)};
 }
 
-uint64_t HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer, std::size_t index,
-                                                 const SequenceFacts& facts,
-                                                 const std::shared_ptr<Layer>& sequence_first) const {
+bool HardwareSequenceBuilder::within_descriptor_budget(uint64_t tracks) const {
+  const uint64_t descriptors_per_pass = tracks + 1;
+  return descriptors_per_pass <= program::kMaxDescriptorsPerPass &&
+         passes_.size() * descriptors_per_pass <= program::kMaxProgramDescriptors;
+}
+
+std::optional<uint64_t> HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer, std::size_t index,
+                                                                const SequenceFacts& facts,
+                                                                const std::shared_ptr<Layer>& sequence_first) const {
   const Layers& layers = passes_[index]->layers;
   const bool has_next = index + 1 < passes_.size();
   const std::shared_ptr<Layer> next_first = has_next ? first_mappable_layer(passes_[index + 1]->layers) : nullptr;
@@ -120,6 +127,7 @@ uint64_t HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer,
       tracks += serializer.serialize_layer_program(*layer, *sequence_first, next_first, from_previous_pass,
                                                    to_next_pass, {}, false, fnp_padding_flag(layer, layers));
     }
+    if (!within_descriptor_budget(tracks)) return std::nullopt;
   }
   if (next_first) {
     std::vector<hw::Ident> pass_nps;
@@ -129,13 +137,14 @@ uint64_t HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer,
     tracks += serializer.serialize_unused_nps_program(next_first, sequence_first, pass_nps);
   }
   serializer.finalize_pass();
+  if (!within_descriptor_budget(tracks)) return std::nullopt;
   return tracks;
 }
 
 void HardwareSequenceBuilder::clear() {
   layers_.clear();
   passes_.clear();
-  program_.clear();
+  program_ = ProgramBytes();
 }
 
 }  // namespace ornix

@@ -17,6 +17,7 @@
 #include "ornix/sequence.h"
 #include "program/hardware_pass.h"
 #include "program/hardware_sequence.h"
+#include "program/program_bytes.h"
 
 namespace ornix {
 
@@ -82,9 +83,12 @@ class HardwareSequenceBuilder {
   const std::optional<PendingMerge>& pending() const { return pending_; }
 
  private:
-  // Serializes pass `index`; returns its track count.
-  uint64_t serialize_pass(SequenceSerializer& serializer, std::size_t index, const SequenceFacts& facts,
-                          const std::shared_ptr<Layer>& sequence_first) const;
+  // Serializes pass `index`; returns its track count, or nothing as soon as the pass holds more
+  // tracks than the descriptor budget of the sequence allows.
+  std::optional<uint64_t> serialize_pass(SequenceSerializer& serializer, std::size_t index, const SequenceFacts& facts,
+                                         const std::shared_ptr<Layer>& sequence_first) const;
+  // Whether a pass of `tracks` tracks keeps the sequence within its descriptors.
+  bool within_descriptor_budget(uint64_t tracks) const;
 
   std::shared_ptr<Device> device_;
   const HardwareConstraints& constraints_;
@@ -92,7 +96,7 @@ class HardwareSequenceBuilder {
   const LayerRecorder& layer_recorder_;
   Layers layers_;
   std::vector<std::shared_ptr<Sequence::Pass>> passes_;
-  std::vector<uint8_t> program_;
+  ProgramBytes program_;
   std::optional<PendingMerge> pending_;
 };
 

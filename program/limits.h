@@ -22,9 +22,25 @@ inline constexpr uint32_t kHrcRowWords = 576;
 inline constexpr uint32_t kHrcMaxFilters3x3 = kHrcWeightSrams * kHrcRowWords / kHrcGroupWords;
 // Position-embedding elements packed into one word.
 inline constexpr uint32_t kHrcEmbeddingsPerWord = 4;
-// Settings of both flatbuffers builders of the device program; they fix its bytes.
-inline constexpr size_t kBuilderInitialSize = 1024;  // bytes
+// Settings of both flatbuffers builders of the device program; the alignment fixes its bytes.
+inline constexpr size_t kBuilderInitialSize = 1024;  // bytes, the info builder's first allocation
 inline constexpr size_t kBuilderAlignment = 8;       // bytes
+// Upper bounds of the flatbuffers bytes around the words (bytes), by which the serializer sizes
+// the data builder before writing: per word vector with its table and its place in the record's
+// track vector, per record (tables, vectors, a filters table), per pass, and once per buffer
+// (root, vtables, alignment, the builder's scratch space).
+inline constexpr size_t kDataBytesPerTrack = 32;
+inline constexpr size_t kDataBytesPerRecord = 64;
+inline constexpr size_t kDataBytesPerPass = 32;
+inline constexpr size_t kBytesPerBuffer = 1024;
+// The same for the info buffer: per track span, per record spans table (with a filters span),
+// per pass spans table, per skip-DMA entry a layer may add (three at most), per element of the
+// shapes, thresholds, scales and register values.
+inline constexpr size_t kInfoBytesPerTrack = 8;
+inline constexpr size_t kInfoBytesPerRecord = 64;
+inline constexpr size_t kInfoBytesPerPass = 64;
+inline constexpr size_t kInfoBytesPerLayer = 3 * 12;
+inline constexpr size_t kInfoBytesPerElement = 8;
 
 // Words of the dummy descriptor header (one DMA configuration header).
 inline constexpr uint32_t kDummyHeaderWords = 2;

@@ -3,16 +3,30 @@
 #include <algorithm>
 #include <cstddef>
 #include <stdexcept>
+#include <utility>
 
 #include "program/limits.h"
 #include "program/messages.h"
 
 namespace ornix::program {
 
+namespace {
+
+PayloadWriter copy_of(const std::vector<uint32_t>& payload) {
+  return [&payload](std::span<uint32_t> words) { std::copy(payload.begin(), payload.end(), words.begin()); };
+}
+
+}  // namespace
+
 bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t address,
                      const std::vector<uint32_t>& payload, bool allow_xl) {
+  return append(ident, target, address, payload.size(), copy_of(payload), allow_xl);
+}
+
+bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
+                     const PayloadWriter& write, bool allow_xl, size_t words_after) {
   // Sizes in 64 bits: a payload too large for the track must not wrap into a small one.
-  const uint64_t n = payload.size();
+  const uint64_t n = payload_words;
   const bool xl = n > UINT32_MAX || dma::config_block_size_needs_xl(static_cast<uint32_t>(n));
   if (xl && !allow_xl) return false;
   const uint64_t size = xl ? (n + dma::kXlUnitWords - 1) / dma::kXlUnitWords * dma::kXlUnitWords : n;
@@ -22,25 +36,34 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 
   // One allocation for the block, growing geometrically so that many small blocks stay cheap.
   const std::size_t end = start + dma::kHeaderWords + size;
-  if (end > words.capacity()) words.reserve(std::max(end, 2 * words.capacity()));
-  words.resize(start + dma::kHeaderWords);
-  dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
-  words.insert(words.end(), payload.begin(), payload.end());
+  if (end > words.capacity()) words.reserve(std::max(end + words_after, 2 * words.capacity()));
   words.resize(end, 0);
+  try {
+    dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
+    write(std::span<uint32_t>(words).subspan(start + dma::kHeaderWords, payload_words));
+  } catch (...) {
+    words.resize(start);
+    throw;
+  }
   return true;
 }
 
 void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
                           const std::vector<uint32_t>& payload) {
+  add_np_track(ident, target, address, payload.size(), copy_of(payload));
+}
+
+void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
+                          const PayloadWriter& write, size_t words_after) {
   if (tracks.empty()) tracks.emplace_back();
-  if (tracks.back().append(ident, target, address, payload, false)) return;
+  if (tracks.back().append(ident, target, address, payload_words, write, false, words_after)) return;
   tracks.emplace_back();
-  if (tracks.back().append(ident, target, address, payload, true)) return;
+  if (tracks.back().append(ident, target, address, payload_words, write, true, words_after)) return;
   throw std::runtime_error(kMsgNpProgramError);
 }
 
-void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
-  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, words});
+void Record::add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words) {
+  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, std::move(words)});
 }
 
 std::unique_ptr<Record> new_record(const HwVersion& version) { return std::make_unique<Record>(version); }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "ornix/dma/config_header.h"
@@ -13,6 +16,9 @@ namespace ornix::program {
 // One DMA track: configuration blocks back to back, each a two-word header (dma::
 // format_config_header) followed by its payload, padded with zeros to the header's size in the
 // extra-large form. Never more than kMaxTrackWords words.
+// Writes a block's payload in place: `payload` is zero-filled and exactly as long as announced.
+using PayloadWriter = std::function<void(std::span<uint32_t> payload)>;
+
 struct NpTrack {
   std::vector<uint32_t> words;
 
@@ -21,6 +27,11 @@ struct NpTrack {
   // size is refused. Returns false, leaving the track unchanged, when refused.
   bool append(const hw::Ident& ident, dma::Target target, uint16_t address, const std::vector<uint32_t>& payload,
               bool allow_xl);
+  // The same for a payload of `payload_words` words that `write` puts into the track itself.
+  // An exception of `write` leaves the track unchanged and passes out. When the track has to
+  // grow, it makes room for `words_after` more words too.
+  bool append(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
+              const PayloadWriter& write, bool allow_xl, size_t words_after = 0);
 };
 
 // The filter words of an FNP with external memory (FNP2), stored as given (no header).
@@ -44,8 +55,14 @@ class Record {
   // track of its own.
   void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
                     const std::vector<uint32_t>& payload);
-  // Replaces the filters track by {ident, a copy of words}.
-  void add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words);
+  // The same for a payload of `payload_words` words that `write` puts straight into the track
+  // (a packer writing in place, so the words are written once). `write` runs only once the
+  // block has its place. `words_after`: the words (headers included) of the blocks the caller
+  // adds next, for which the track keeps room, so that they do not move it.
+  void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
+                    const PayloadWriter& write, size_t words_after = 0);
+  // Replaces the filters track by {ident, words}; words handed over by move are not copied.
+  void add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words);
 
   std::vector<NpTrack> tracks;
   std::unique_ptr<FiltersTrack> fnp2_filters;  // absent until added

@@ -8,18 +8,11 @@
 #include "program/config_header_fb.h"
 #include "program/limits.h"
 #include "program/messages.h"
+#include "program/program_builder.h"
 
 namespace ornix {
 
 namespace {
-
-std::unique_ptr<flatbuffers::FlatBufferBuilder> make_builder() {
-  auto builder = std::make_unique<flatbuffers::FlatBufferBuilder>(program::kBuilderInitialSize, nullptr, false,
-                                                                   program::kBuilderAlignment);
-  builder->DedupVtables(true);
-  builder->ForceDefaults(false);
-  return builder;
-}
 
 template <typename T>
 const T& checked_record(const std::unique_ptr<T>& record) {
@@ -45,8 +38,7 @@ class LayerIdSwap {
 }  // namespace
 
 SequenceSerializer::SequenceSerializer(const LayerRecorder& layer_recorder, const IoRecorder& io_recorder)
-    : data_builder_(make_builder()),
-      info_builder_(make_builder()),
+    : info_builder_(make_program_builder(program::kBuilderInitialSize)),
       layer_recorder_(layer_recorder),
       io_recorder_(io_recorder) {}
 
@@ -58,9 +50,10 @@ void SequenceSerializer::serialize_version(const HwVersion& version) {
 bool SequenceSerializer::serialize_scc_program(bool input_on_hrc, bool input_type_is_0, bool hrc_only,
                                                bool output_type_is_0, bool output_bits, Shape input_shape,
                                                Shape output_shape) {
-  const auto record = io_recorder_.record_scc(input_on_hrc, input_type_is_0, hrc_only, output_type_is_0, output_bits,
-                                              input_shape, output_shape);
-  current_pass_records_.emplace_back(serialize_record(checked_record(record)));
+  auto record = io_recorder_.record_scc(input_on_hrc, input_type_is_0, hrc_only, output_type_is_0, output_bits,
+                                        input_shape, output_shape);
+  checked_record(record);
+  data_steps_.emplace_back(KeptRecord{std::move(record), Placement::Pass});
   return true;
 }
 
@@ -68,20 +61,27 @@ uint32_t SequenceSerializer::serialize_layer_program(const Layer& layer, const L
                                                      std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
                                                      bool ends_pass, const std::vector<hw::Ident>& idle_nps,
                                                      bool registers_only, bool fnp_padding) {
-  const RecordedLayer recorded = serialize_layer(layer, first_layer, std::move(next_pass_layer), opens_pass, ends_pass,
-                                                 idle_nps, registers_only, fnp_padding);
-  current_pass_records_.emplace_back(recorded.offset);
-  return recorded.track_count;
+  return record_layer(Placement::Pass, layer, first_layer, std::move(next_pass_layer), opens_pass, ends_pass, idle_nps,
+                      registers_only, fnp_padding);
 }
 
 SequenceSerializer::RecordedLayer SequenceSerializer::serialize_layer(
     const Layer& layer, const Layer& first_layer, std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
     bool ends_pass, const std::vector<hw::Ident>& idle_nps, bool registers_only, bool fnp_padding) {
+  return {record_layer(Placement::Alone, layer, first_layer, std::move(next_pass_layer), opens_pass, ends_pass,
+                       idle_nps, registers_only, fnp_padding)};
+}
+
+uint32_t SequenceSerializer::record_layer(Placement placement, const Layer& layer, const Layer& first_layer,
+                                          std::shared_ptr<Layer> next_pass_layer, bool opens_pass, bool ends_pass,
+                                          const std::vector<hw::Ident>& idle_nps, bool registers_only,
+                                          bool fnp_padding) {
   try {
-    const auto record = layer_recorder_.record_layer(layer, first_layer, std::move(next_pass_layer), opens_pass,
-                                                     ends_pass, idle_nps, registers_only, fnp_padding);
-    const uint32_t offset = serialize_record(checked_record(record));
-    return {static_cast<uint32_t>(record->tracks.size()), offset};
+    auto record = layer_recorder_.record_layer(layer, first_layer, std::move(next_pass_layer), opens_pass, ends_pass,
+                                               idle_nps, registers_only, fnp_padding);
+    const auto track_count = static_cast<uint32_t>(checked_record(record).tracks.size());
+    data_steps_.emplace_back(KeptRecord{std::move(record), placement});
+    return track_count;
   } catch (const std::exception& error) {
     LayerMappingError(layer, program::kMsgProgrammingLayer + std::string(error.what())).throw_exception();
   }
@@ -99,18 +99,15 @@ uint32_t SequenceSerializer::serialize_unused_nps_program(std::shared_ptr<Layer>
 
 uint32_t SequenceSerializer::serialize_learning_layer_program(const Layer& layer, bool ib_spikes) {
   program::LearnRecordsPtr records;
-  flatbuffers::Offset<fb::Record> written[3];
   try {
     records = layer_recorder_.record_learning_layer(layer, ib_spikes);
-    const program::Record* const in_order[3] = {records.record0.get(), records.record1.get(), records.record2.get()};
     // The program info locates the register records by their first track and the memory record
     // by its filters track or, without one, its first track.
-    for (const program::Record* record : in_order) {
+    for (const program::Record* record : {records.record0.get(), records.record1.get(), records.record2.get()}) {
       const bool located = record != nullptr && (!record->tracks.empty() || (record == records.record2.get() &&
                                                                               record->fnp2_filters != nullptr));
       if (!located) throw std::runtime_error(program::kMsgLearningRecordWithoutTrack);
     }
-    for (int i = 0; i < 3; ++i) written[i] = serialize_record(*in_order[i]);
   } catch (const std::exception& error) {
     throw std::runtime_error(program::programming_learning_layer(layer.name()) + error.what());
   }
@@ -119,33 +116,17 @@ uint32_t SequenceSerializer::serialize_learning_layer_program(const Layer& layer
   if (!mapping || !mapping->nps || mapping->nps->empty()) {
     throw std::out_of_range(program::learning_layer_without_component(layer.name()));
   }
-  const fb::Ident ident = to_fb_ident(mapping->nps->front().ident);
-  learning_ = fb::CreateLearningRecords(*data_builder_, &ident, written[0], written[1], written[2], records.count);
-  return static_cast<uint32_t>(records.record1->tracks.size() + records.record2->tracks.size());
-}
-
-uint32_t SequenceSerializer::serialize_record(const program::Record& record) {
-  flatbuffers::FlatBufferBuilder& builder = *data_builder_;
-  std::vector<flatbuffers::Offset<fb::NpTrack>> tracks;
-  tracks.reserve(record.tracks.size());
-  for (const program::NpTrack& track : record.tracks) {
-    const auto words = builder.CreateVector(track.words);
-    tracks.push_back(fb::CreateNpTrack(builder, words));
+  const auto track_count = static_cast<uint32_t>(records.record1->tracks.size() + records.record2->tracks.size());
+  for (auto* record : {&records.record0, &records.record1, &records.record2}) {
+    data_steps_.emplace_back(KeptRecord{std::move(*record), Placement::Learning});
   }
-  const auto track_vector = builder.CreateVector(tracks);
-  flatbuffers::Offset<fb::FiltersTrack> filters;
-  if (record.fnp2_filters) {
-    const auto words = builder.CreateVector(record.fnp2_filters->words);
-    const fb::Ident ident = to_fb_ident(record.fnp2_filters->ident);
-    filters = fb::CreateFiltersTrack(builder, &ident, words);
-  }
-  return fb::CreateRecord(builder, track_vector, filters).o;
+  data_steps_.emplace_back(LearningTable{to_fb_ident(mapping->nps->front().ident), records.count});
+  return track_count;
 }
 
 void SequenceSerializer::finalize_pass() {
-  const auto records = data_builder_->CreateVector(current_pass_records_);
-  passes_.push_back(fb::CreatePass(*data_builder_, records));
-  current_pass_records_.clear();
+  data_steps_.emplace_back(PassEnd{});
+  ++closed_passes_;
 }
 
 void SequenceSerializer::serialize_epg_tracks(const Layer& first_layer, uint8_t col_low, uint8_t col_high,

@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "mapping/io_recorder.h"
@@ -13,15 +14,18 @@
 #include "ornix/layer.h"
 #include "ornix/sequence.h"
 #include "ornix/shape.h"
+#include "program/program_bytes.h"
 #include "program/record.h"
 #include "program_format/program_generated.h"
 
 namespace ornix {
 
-// Writes the passes of one hardware sequence into the device program: records from the
-// generation's recorders go into the program-data buffer as they come; finalize() then writes
-// the program-info buffer, which locates every track of the finished data buffer, and hands
-// out both buffers size-prefixed and concatenated (info first).
+// Writes the passes of one hardware sequence into the device program. The records of the
+// generation's recorders are kept, in the order they come, until finalize(): then the size of
+// the program-data buffer is known, and its builder is made large enough for it and for the
+// program-info buffer, so every word is written into it once and never moved. The info buffer,
+// which locates every track of the finished data buffer, is then put in front of the data in
+// the same memory, and both go out size-prefixed and concatenated (info first).
 //
 // Call order: serialize_version; per pass, in the first pass serialize_scc_program first, then
 // the layers' programs (serialize_layer_program, serialize_learning_layer_program,
@@ -53,12 +57,12 @@ class SequenceSerializer {
                                    std::shared_ptr<Layer> next_pass_layer, bool opens_pass, bool ends_pass,
                                    const std::vector<hw::Ident>& idle_nps, bool registers_only, bool fnp_padding);
 
-  // Where serialize_layer left a record: its track count and its table in the data buffer.
+  // What serialize_layer recorded: the record's track count.
   struct RecordedLayer {
     uint32_t track_count = 0;
-    uint32_t offset = 0;
   };
-  // serialize_layer_program without adding the record to the current pass.
+  // serialize_layer_program without adding the record to the current pass: the record is
+  // written into the data buffer, in no pass.
   RecordedLayer serialize_layer(const Layer& layer, const Layer& first_layer, std::shared_ptr<Layer> next_pass_layer,
                                 bool opens_pass, bool ends_pass, const std::vector<hw::Ident>& idle_nps,
                                 bool registers_only, bool fnp_padding);
@@ -78,9 +82,6 @@ class SequenceSerializer {
   // std::out_of_range, before the learning table is written.
   uint32_t serialize_learning_layer_program(const Layer& layer, bool ib_spikes);
 
-  // Writes one record into the data buffer; returns the offset of its table.
-  uint32_t serialize_record(const program::Record& record);
-
   // Closes the current pass (also when it holds no record).
   void finalize_pass();
 
@@ -93,10 +94,16 @@ class SequenceSerializer {
   void record_dummy_desc_hdr(bool record);
 
   // Finishes both buffers and replaces *program with the info buffer followed by the data
-  // buffer. `passes` are the sequence's passes, one per finalize_pass, in order; their layers
-  // give the skip-DMA entries. std::logic_error when serialize_version did not run,
-  // std::invalid_argument when `passes` does not match the closed passes; *program is changed
-  // only on success.
+  // buffer, handing over the memory they were written into. `passes` are the sequence's
+  // passes, one per finalize_pass, in order; their layers give the skip-DMA entries.
+  // std::logic_error when serialize_version did not run, std::invalid_argument when `passes`
+  // does not match the closed passes; *program is changed only on success.
+  void finalize(const std::string& version, const Shape& input_shape, const Shape& output_shape, int8_t input_type,
+                int8_t output_type, uint8_t output_bits, bool last_layer_flag, uint32_t input_param_1,
+                uint32_t input_param_0, const std::vector<int32_t>& thresholds, const std::vector<float>& scales,
+                uint8_t descriptors_per_pass, ProgramBytes* program,
+                const std::vector<std::shared_ptr<Sequence::Pass>>& passes);
+  // The same into a vector of bytes (a copy of the program).
   void finalize(const std::string& version, const Shape& input_shape, const Shape& output_shape, int8_t input_type,
                 int8_t output_type, uint8_t output_bits, bool last_layer_flag, uint32_t input_param_1,
                 uint32_t input_param_0, const std::vector<int32_t>& thresholds, const std::vector<float>& scales,
@@ -104,17 +111,41 @@ class SequenceSerializer {
                 const std::vector<std::shared_ptr<Sequence::Pass>>& passes);
 
  private:
+  // Where a kept record goes in the data buffer: into the pass being serialized, into the
+  // learning table, or into neither (written, referenced by no table).
+  enum class Placement : uint8_t { Pass, Learning, Alone };
+  struct KeptRecord {
+    std::unique_ptr<program::Record> record;
+    Placement placement;
+  };
+  // The learning table over the last three learning records kept before it.
+  struct LearningTable {
+    fb::Ident ident;
+    uint32_t count;
+  };
+  struct PassEnd {};
+  // One step of writing the data buffer, in creation order.
+  using DataStep = std::variant<KeptRecord, LearningTable, PassEnd>;
+
+  uint32_t record_layer(Placement placement, const Layer& layer, const Layer& first_layer,
+                        std::shared_ptr<Layer> next_pass_layer, bool opens_pass, bool ends_pass,
+                        const std::vector<hw::Ident>& idle_nps, bool registers_only, bool fnp_padding);
+  // An upper bound of the bytes of the data buffer and of the info buffer.
+  size_t data_bytes_bound() const;
+  size_t info_bytes_bound(const std::string& version, const Shape& input_shape, const Shape& output_shape,
+                          const std::vector<int32_t>& thresholds, const std::vector<float>& scales,
+                          const std::vector<std::shared_ptr<Sequence::Pass>>& passes) const;
+  // Writes the kept steps into `builder` and finishes it size-prefixed.
+  void write_data(flatbuffers::FlatBufferBuilder& builder) const;
   // The info buffer's pass spans and learning layer info, from the finished data buffer.
   std::vector<flatbuffers::Offset<fb::PassSpans>> write_pass_spans(
       const uint8_t* data_part, const std::vector<std::shared_ptr<Sequence::Pass>>& passes);
   flatbuffers::Offset<fb::LearningLayerInfo> write_learning_info(const uint8_t* data_part);
 
-  std::unique_ptr<flatbuffers::FlatBufferBuilder> data_builder_;
   std::unique_ptr<flatbuffers::FlatBufferBuilder> info_builder_;
   std::optional<flatbuffers::Offset<fb::DeviceVersion>> device_version_;  // set by serialize_version
-  flatbuffers::Offset<fb::LearningRecords> learning_;                    // 0 until a learning layer
-  std::vector<flatbuffers::Offset<fb::Pass>> passes_;
-  std::vector<flatbuffers::Offset<fb::Record>> current_pass_records_;
+  std::vector<DataStep> data_steps_;
+  size_t closed_passes_ = 0;
   std::vector<fb::RegisterValue> epg_registers_;
   fb::ConfigHeader dummy_header_;  // two zero words until recorded
   const LayerRecorder& layer_recorder_;

@@ -15,7 +15,8 @@ namespace {
 
 // [3] v > 0 | [2:0] |v| mod 8
 uint64_t code4(int8_t value) {
-  return static_cast<uint64_t>(std::abs(value) % 8 + (value > 0 ? 8 : 0));
+  const int32_t v = value;
+  return static_cast<uint64_t>(((v < 0 ? -v : v) & 7) | (v > 0 ? 8 : 0));
 }
 
 uint32_t group_slots(uint32_t kernel) {
@@ -31,30 +32,49 @@ uint32_t group_slots(uint32_t kernel) {
   }
 }
 
-// 1x1: 12 codes a slot, filter order.
-void pack_1x1(const KernelView& view, uint32_t channel, uint32_t first_filter, uint32_t filters,
-              SlotWriter* writer) {
-  for (uint32_t j = 0; j < filters; ++j) {
-    writer->put_wrapped(code4(view.at(first_filter + j, channel, 0, 0)), kCode4Bits, kSlotPayloadBits48);
+// The codes of one kernel row of every filter of one channel: codes[row * slots + filter], column
+// 0 lowest. Each kernel position is coded for all filters at once, without a branch, and for
+// filters side by side (the reversed layout) in a loop the compiler vectorizes. Slots past the
+// filters keep code 0.
+void code_rows(const KernelView& view, uint32_t channel, uint32_t first_filter, uint32_t filters, size_t slots,
+               std::vector<uint64_t>* codes) {
+  std::fill(codes->begin(), codes->end(), 0);
+  const size_t step = view.filter_stride;
+  for (uint32_t row = 0; row < view.kernel; ++row) {
+    uint64_t* row_codes = codes->data() + row * slots;
+    for (uint32_t column = 0; column < view.kernel; ++column) {
+      const int8_t* values = &view.at(first_filter, channel, row, column);
+      const uint32_t shift = column * kCode4Bits;
+      if (step == 1) {
+        for (size_t j = 0; j < filters; ++j) row_codes[j] |= code4(values[j]) << shift;
+      } else {
+        for (size_t j = 0; j < filters; ++j) row_codes[j] |= code4(values[j * step]) << shift;
+      }
+    }
   }
 }
 
-// One group of 8 filters: row, then filter, then column; a 7x7 row breaks after every third
-// filter and at its end.
-void pack_group(const KernelView& view, uint32_t channel, uint32_t group_first, uint32_t in_group,
+// 1x1: 12 codes a slot, filter order; the codes of a slot go in at once.
+void pack_1x1(const std::vector<uint64_t>& codes, SlotWriter* writer) {
+  constexpr uint32_t kPerSlot = kSlotPayloadBits48 / kCode4Bits;
+  for (size_t first = 0; first < codes.size(); first += kPerSlot) {
+    const size_t count = std::min<size_t>(kPerSlot, codes.size() - first);
+    uint64_t slot = 0;
+    for (size_t j = 0; j < count; ++j) slot |= codes[first + j] << (j * kCode4Bits);
+    writer->put_wrapped(slot, static_cast<uint32_t>(count) * kCode4Bits, kSlotPayloadBits48);
+  }
+}
+
+// One group of 8 filters from the channel's row codes: row, then filter; a 7x7 row breaks after
+// every third filter and at its end. A filter's codes of one row go in at once: they split
+// across two slots exactly where code by code would.
+void pack_group(const std::vector<uint64_t>& codes, size_t slots, uint32_t k, uint32_t group_first,
                 SlotWriter* writer) {
-  const uint32_t k = view.kernel;
   const uint32_t limit = k == 3 ? kSlotPayloadBits48 : kWeightWordBits;
-  // Codes of the group's filters for one row, filter-major; absent filters keep code 0.
-  uint64_t codes[kFilterGroup][kMaxKernelWidth];
   for (uint32_t row = 0; row < k; ++row) {
-    for (uint32_t column = 0; column < k; ++column) {
-      for (uint32_t j = 0; j < kFilterGroup; ++j) {
-        codes[j][column] = j < in_group ? code4(view.at(group_first + j, channel, row, column)) : 0;
-      }
-    }
+    const uint64_t* row_codes = codes.data() + row * slots + group_first;
     for (uint32_t j = 0; j < kFilterGroup; ++j) {
-      for (uint32_t column = 0; column < k; ++column) writer->put_wrapped(codes[j][column], kCode4Bits, limit);
+      writer->put_wrapped(row_codes[j], k * kCode4Bits, limit);
       if (k == 7 && j % 3 == 2) writer->close_slot();
     }
     if (k == 7) writer->close_slot();
@@ -69,20 +89,24 @@ std::vector<uint32_t> format_4bits_std_cnp_weights(const Dense& weights, uint32_
   const uint32_t block_slots = get_std_cnp_sram_size(k, 1, filters, kWeights4Bit) / kSlotWords;
   std::vector<uint32_t> words(static_cast<size_t>(block_slots) * kSlotWords * view.channels, 0);
   if (k == 1) {
+    std::vector<uint64_t> codes(filters);
     for (uint32_t channel = 0; channel < view.channels; ++channel) {
+      code_rows(view, channel, first_filter, filters, filters, &codes);
       SlotWriter writer(&words, static_cast<size_t>(channel) * block_slots);
-      pack_1x1(view, channel, first_filter, filters, &writer);
+      pack_1x1(codes, &writer);
       writer.flush();
     }
     return words;
   }
   const uint32_t slots_per_group = group_slots(k);
+  // Whole groups of filter slots.
+  const size_t slots = (size_t{filters} + kFilterGroup - 1) / kFilterGroup * kFilterGroup;
+  std::vector<uint64_t> codes(k * slots);
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
+    code_rows(view, channel, first_filter, filters, slots, &codes);
     for (uint32_t group = 0; group * kFilterGroup < filters; ++group) {
-      const uint32_t done = group * kFilterGroup;
-      const uint32_t in_group = std::min(kFilterGroup, filters - done);
       SlotWriter writer(&words, static_cast<size_t>(channel) * block_slots + group * slots_per_group);
-      pack_group(view, channel, first_filter + done, in_group, &writer);
+      pack_group(codes, slots, k, group * kFilterGroup, &writer);
       writer.flush();
     }
   }

@@ -16,7 +16,7 @@ struct KernelView {
   uint32_t channels = 0;
   uint32_t filter_stride = 0, channel_stride = 0, row_stride = 0, column_stride = 0;
 
-  int8_t at(uint32_t filter, uint32_t channel, uint32_t row, uint32_t column) const {
+  const int8_t& at(uint32_t filter, uint32_t channel, uint32_t row, uint32_t column) const {
     return data[filter * filter_stride + channel * channel_stride + row * row_stride + column * column_stride];
   }
 };
@@ -31,7 +31,7 @@ struct PointwiseView {
   uint32_t channels = 0;
   uint32_t channel_stride = 0, filter_stride = 0;
 
-  int8_t at(uint32_t channel, uint32_t filter) const { return data[channel * channel_stride + filter * filter_stride]; }
+  const int8_t& at(uint32_t channel, uint32_t filter) const { return data[channel * channel_stride + filter * filter_stride]; }
 };
 
 PointwiseView pointwise_view(const Dense& weights, uint32_t first_filter, uint32_t filters);

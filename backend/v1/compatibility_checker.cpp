@@ -50,6 +50,10 @@ LayerMappingStatus CompatibilityCheckerImpl::check_layer_compatibility(const Lay
   }
 }
 
+std::unique_ptr<CompatibilityChecker::SequenceCheck> CompatibilityCheckerImpl::start_sequence_check(HwVersion) const {
+  return std::make_unique<SequenceRules>();
+}
+
 LayerMappingStatus CompatibilityCheckerImpl::check_layer_sequence(LayerIterator first, LayerIterator last,
                                                                   HwVersion) const {
   return v1::check_layer_sequence(first, last);

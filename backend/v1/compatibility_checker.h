@@ -27,6 +27,8 @@ class CompatibilityCheckerImpl final : public CompatibilityChecker {
                                                HwVersion version) const override;
   // The max pooling rules (sequence_rules.h); `version` is not used.
   LayerMappingStatus check_layer_sequence(LayerIterator first, LayerIterator last, HwVersion version) const override;
+  // The same rules, judged from what each new layer adds (SequenceRules).
+  std::unique_ptr<SequenceCheck> start_sequence_check(HwVersion version) const override;
   // The CNP placement rules (cnp_mapping_rules.h) with the device's version, then the input
   // width of every CNP1/CNP2 component rounded up to a multiple of 4: a width above 32 replaces
   // the status, so the last such component is named. InputConvolutional and FullyConnected

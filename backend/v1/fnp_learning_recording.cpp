@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "backend/v1/fnp_error.h"
@@ -107,7 +108,7 @@ program::LearnRecordsPtr record_program_learning_dense_layer(const Device& devic
                                                param_of(layer, "weights_bits"), layer.has_activation());
   patch_learning_fields(layer, &image);
   if (np.type == hw::Type::FNP2) {
-    records.record2->add_fnp2_filters_track(np.ident, image);
+    records.record2->add_fnp2_filters_track(np.ident, std::move(image));
   } else {
     records.record2->add_np_track(np.ident, dma::Target::FnpRam, 0, image);
   }

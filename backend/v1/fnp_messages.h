@@ -29,6 +29,8 @@ inline std::string fnp_unmapped_message(const std::string& layer) {
 inline constexpr const char* kMsgFnpWeightsRank = "FNP weights must be a two-dimensional tensor (neurons, inputs).";
 inline constexpr const char* kMsgFnpWeightsBits = "FNP weights must be at least 1 bit wide.";
 inline constexpr const char* kMsgFnpNeuronValues = "The threshold and act_step tensors must hold one value per neuron.";
+// The image sized for the layer does not hold its neuron blocks (an internal fault).
+inline constexpr const char* kMsgFnpImageTooSmall = "FNP image: the neuron blocks do not fit the image.";
 inline constexpr const char* kMsgFnp2WithoutMesh = "An FNP2 layer needs a device with a mesh.";
 
 // Learning layers (after FnpError's prefix).

@@ -1,6 +1,7 @@
 #include "backend/v1/fnp_recording.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v1/fnp_register_format.h"
@@ -22,10 +23,10 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
 
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
-  const std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                                     param_of(layer, "weights_bits"), layer.has_activation());
+  std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
+                                               param_of(layer, "weights_bits"), layer.has_activation());
   if (np.type == hw::Type::FNP2) {
-    record->add_fnp2_filters_track(np.ident, image);
+    record->add_fnp2_filters_track(np.ident, std::move(image));
   } else {
     record->add_np_track(np.ident, dma::Target::FnpRam, 0, image);
   }

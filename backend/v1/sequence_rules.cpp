@@ -17,18 +17,24 @@ bool is_max_pooling_cnp(const Layer& layer) {
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
-  if (first == last) return LayerMappingStatus("");
-  const Layer& end = **(last - 1);
-  if (is_max_pooling_cnp(end)) return LayerMappingError(end, kMsgMaxPoolingLast);
-  for (auto layer = first; layer != last; ++layer) {
-    if ((*layer)->is_target_component(ComponentKind::CNP)) continue;
-    const auto inbounds = (*layer)->inbound_layers();
+  SequenceRules rules;
+  LayerMappingStatus status("");
+  for (auto layer = first; layer != last; ++layer) status = rules.extend(*layer);
+  return status;
+}
+
+LayerMappingStatus SequenceRules::extend(std::shared_ptr<Layer> layer) {
+  run_.insert(layer.get());
+  if (!first_error_ && !layer->is_target_component(ComponentKind::CNP)) {
+    const auto inbounds = layer->inbound_layers();
     const auto pooled = std::find_if(inbounds.begin(), inbounds.end(),
                                      [](const auto& inbound) { return inbound && is_max_pooling_cnp(*inbound); });
-    if (pooled == inbounds.end()) continue;
-    const bool in_run = std::any_of(first, last, [&](const auto& member) { return member == *pooled; });
-    if (in_run) return LayerMappingError(**layer, max_pooling_successor_message((*pooled)->name()));
+    if (pooled != inbounds.end() && run_.contains(pooled->get())) {
+      first_error_ = LayerMappingError(*layer, max_pooling_successor_message((*pooled)->name()));
+    }
   }
+  if (is_max_pooling_cnp(*layer)) return LayerMappingError(*layer, kMsgMaxPoolingLast);
+  if (first_error_) return *first_error_;
   return LayerMappingStatus("");
 }
 

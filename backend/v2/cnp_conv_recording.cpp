@@ -1,8 +1,13 @@
 #include "backend/v2/cnp_conv_recording.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "backend/v2/channel_variables.h"
 #include "backend/v2/cnp_register_format.h"
@@ -15,6 +20,10 @@
 
 namespace ornix::v2 {
 namespace {
+
+// Blocks a CNP's weights may be followed by in its track: input shifts, variables, lookup table,
+// merge shifts.
+constexpr size_t kBlocksAfterWeights = 4;
 
 using Words = std::vector<uint32_t>;
 using Tensor = std::shared_ptr<const Dense>;
@@ -45,21 +54,36 @@ class NpPayloads {
     conv_target_ = conv2d_dma_target(weights_->shape()[0], weights_bits_);
   }
 
-  // Tracks in the order weights, input shifts, variables, lookup table, merge shifts.
-  void record(program::Record& record, const hw::Ident& ident, const NpAllocation& share) const {
+  // Tracks in the order weights, input shifts, variables, lookup table, merge shifts. The
+  // weights are packed straight into their track, which keeps room for the blocks after them
+  // and for `next_words` more (the next NP's registers), so that none of them moves it.
+  void record(program::Record& record, const hw::Ident& ident, const NpAllocation& share, size_t next_words) const {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
-    if (depthwise_) {
-      const Words weights = format_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_);
-      record.add_np_track(ident, dwc_dma_target(weights_->shape()[0], weights_bits_), 0, weights);
-      record.add_np_track(ident, dma::Target::InputShifts, 0, format_input_shift(own_input_shift(), first, count));
-    } else {
-      record.add_np_track(ident, conv_target_, 0, format_conv2d_cnp_weights(*weights_, first, count, weights_bits_));
-      record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
-    }
-    record.add_np_track(ident, dma::Target::ChannelVariables, 0, variables_.format(first, count));
-    if (lut_) record.add_np_track(ident, dma::Target::Lut, 0, format_lut_values_for_cnp(lut_table_.get()));
-    if (merge_ != nullptr) record.add_np_track(ident, dma::Target::MergeShifts, 0, merge_shifts(first, count));
+    const size_t weight_words = depthwise_ ? depthwise_conv_cnp_weight_words(*weights_, first, count, weights_bits_)
+                                           : conv2d_cnp_weight_words(*weights_, first, count, weights_bits_);
+    const dma::Target weight_target = depthwise_ ? dwc_dma_target(weights_->shape()[0], weights_bits_) : conv_target_;
+    std::vector<std::pair<dma::Target, Words>> owned;
+    owned.reserve(kBlocksAfterWeights);
+    if (depthwise_) owned.emplace_back(dma::Target::InputShifts, format_input_shift(own_input_shift(), first, count));
+    owned.emplace_back(dma::Target::ChannelVariables, variables_.format(first, count));
+    if (lut_) owned.emplace_back(dma::Target::Lut, format_lut_values_for_cnp(lut_table_.get()));
+    if (merge_ != nullptr) owned.emplace_back(dma::Target::MergeShifts, merge_shifts(first, count));
+    size_t words_after = next_words + (depthwise_ ? 0 : dma::kHeaderWords + all_input_shifts_.size());
+    for (const auto& block : owned) words_after += dma::kHeaderWords + block.second.size();
+
+    record.add_np_track(
+        ident, weight_target, 0, weight_words,
+        [&](std::span<uint32_t> payload) {
+          if (depthwise_) {
+            pack_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_, payload);
+          } else {
+            pack_conv2d_cnp_weights(*weights_, first, count, weights_bits_, payload);
+          }
+        },
+        words_after);
+    if (!depthwise_) record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
+    for (const auto& [target, words] : owned) record.add_np_track(ident, target, 0, words);
   }
 
  private:
@@ -99,12 +123,16 @@ std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, 
   auto record = program::new_record(device.version());
   const NpPayloads payloads(form, layer, mapping, registers_only);
 
-  for (const hw::Component& np : *mapping.nps) {
-    const auto block = blocks.find(np.ident);
+  const std::vector<hw::Component>& nps = *mapping.nps;
+  for (auto np = nps.begin(); np != nps.end(); ++np) {
+    const auto block = blocks.find(np->ident);
     if (block == blocks.end()) continue;
-    record->add_np_track(np.ident, dma::Target::NpRegisters, 0, block->second);
+    record->add_np_track(np->ident, dma::Target::NpRegisters, 0, block->second);
+    if (registers_only) continue;
+    const auto next = std::find_if(np + 1, nps.end(), [&](const hw::Component& c) { return blocks.contains(c.ident); });
+    const size_t next_words = next == nps.end() ? 0 : dma::kHeaderWords + blocks.at(next->ident).size();
     // The builder refused NPs without allocation.
-    if (!registers_only) payloads.record(*record, np.ident, *np.allocation);
+    payloads.record(*record, np->ident, *np->allocation, next_words);
   }
   if (!registers_only) record_skipdma(record.get(), layer);
   return record;

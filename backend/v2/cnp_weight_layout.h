@@ -26,6 +26,12 @@ inline constexpr uint32_t kConv7x7FiltersPerWord4bit = 3;
 // Conv2D filters share a block (8 filters, or 24 for kernel 1); 100-bit sizes count whole blocks.
 inline constexpr uint32_t kFilterBlock = 8;
 inline constexpr uint32_t kFilterBlock1x1 = 24;
+// The largest kernel a CNP layout takes, and the most weights one channel's filter block holds
+// (kernel 7, 8 filters).
+inline constexpr uint32_t kMaxCnpKernel = 7;
+inline constexpr uint32_t kMaxBlockWeights = kMaxCnpKernel * kFilterBlock * kMaxCnpKernel;
+// Depthwise packers gather this many channels at a time.
+inline constexpr uint32_t kChannelTile = 64;
 
 // One kernel size of Conv2D 8-bit weights. Filters are packed side by side in blocks; inside a
 // block, kernel rows start `row_stride` bytes apart and each filter writes its row's K weights

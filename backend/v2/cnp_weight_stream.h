@@ -1,103 +1,47 @@
 #pragma once
 
-// The one place CNP weight packers write bits: a zero-filled vector of transfer words with a
-// byte writer for the three-word form and a bit cursor for the four-word form. The cursor
-// gathers the bits of its half in a 64-bit accumulator and writes the half's two words when it
-// leaves the half, so packing costs a few operations per value, not per bit.
+// The one place the byte-wise CNP weight packers reach their words: zero-filled transfer words
+// (borrowed) seen as bytes, a range at a time, each range checked once before it is written.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
-#include <vector>
 
 #include "backend/v2/cnp_weight_layout.h"
 #include "backend/v2/weight_format_messages.h"
 
 namespace ornix::v2 {
 
-// A write past the last word throws std::out_of_range, at the latest when the words are taken.
+// Writes one 100-bit CNP word, bits 0-63 in `low` and 64-99 in `high` (higher bits ignored), as
+// its four transfer words: half A (bits 0-49), then half B (bits 50-99), each as the word of its
+// bits 0-31 and the word of its bits 32-49.
+inline void put_hundred_bit_word(uint64_t low, uint64_t high, uint32_t* words) {
+  constexpr uint64_t kHalfMask = (uint64_t{1} << kCnpHalfBits) - 1;
+  const uint64_t half_a = low & kHalfMask;
+  const uint64_t half_b = (low >> kCnpHalfBits | high << (2 * kTransferWordBits - kCnpHalfBits)) & kHalfMask;
+  words[0] = static_cast<uint32_t>(half_a);
+  words[1] = static_cast<uint32_t>(half_a >> kTransferWordBits);
+  words[2] = static_cast<uint32_t>(half_b);
+  words[3] = static_cast<uint32_t>(half_b >> kTransferWordBits);
+}
+
 class CnpWeightStream {
  public:
-  // `words` zero transfer words. The cursor uses bits 0 .. half_bits - 1 of each 50-bit half
-  // (48 or 50) and starts at bit 0 of word 0.
-  explicit CnpWeightStream(size_t words, uint32_t half_bits = kCnpHalfBits)
-      : words_(words, 0), half_bits_(half_bits) {}
+  // Writes into `words` (zero-filled, borrowed).
+  explicit CnpWeightStream(std::span<uint32_t> words) : words_(words) {}
 
-  // Three-word form: byte `offset` of the stream, byte 0 being bits 0-7 of word 0.
-  void put_byte(size_t offset, uint8_t value) {
-    words_.at(offset / sizeof(uint32_t)) |= uint32_t{value} << (offset % sizeof(uint32_t) * kByteBits);
-  }
-
-  // Four-word form. Half h is transfer words 2h (half bits 0-31) and 2h + 1 (half bits 32-49 in
-  // its bits 0-17); halves 2w and 2w + 1 are bits 0-49 and 50-99 of 100-bit word w.
-  // Moves the cursor to bit `bit` (below half_bits) of the half that starts at transfer word
-  // `word` (even).
-  void seek(size_t word, uint32_t bit = 0) {
-    const size_t half = word / kWordsPerHalf;
-    if (half == half_ && bit == bit_) return;
-    flush();
-    half_ = half;
-    bit_ = bit;
-  }
-  // Writes the low `width` (at most 32) bits of `value`, bit 0 first, at the cursor; the cursor
-  // moves on and opens the next half whenever it reaches half_bits.
-  void put(uint32_t value, uint32_t width) {
-    uint64_t bits = value & low_bits(width);
-    const uint32_t room = half_bits_ - bit_;
-    dirty_ = true;
-    if (width < room) {
-      pending_ |= bits << bit_;
-      bit_ += width;
-      return;
-    }
-    pending_ |= (bits & low_bits(room)) << bit_;
-    bit_ = half_bits_;
-    next_half();
-    pending_ = bits >> room;
-    bit_ = width - room;
-    dirty_ = bit_ > 0;
-  }
-  void next_half() {
-    flush();
-    ++half_;
-    bit_ = 0;
-  }
-  // To bit 0 of the next 100-bit word.
-  void next_word() {
-    flush();
-    half_ = half_ / 2 * 2 + 2;
-    bit_ = 0;
-  }
-  uint32_t bit() const { return bit_; }  // cursor position inside its half
-
-  // The words written; the stream is left empty.
-  std::vector<uint32_t> take() && {
-    flush();
-    return std::move(words_);
+  // Bytes `offset` .. offset + count - 1 of the stream, byte 0 being bits 0-7 of word 0, to
+  // write directly. std::out_of_range past the last word.
+  uint8_t* bytes(size_t offset, size_t count) {
+    static_assert(std::endian::native == std::endian::little, "stream bytes are the words' little-endian bytes");
+    if (offset + count > words_.size() * sizeof(uint32_t)) throw std::out_of_range(kMsgWeightStreamEnd);
+    return reinterpret_cast<uint8_t*>(words_.data()) + offset;
   }
 
  private:
-  static uint64_t low_bits(uint32_t width) { return (uint64_t{1} << width) - 1; }
-
-  // Writes the bits gathered for the current half, which end at the cursor, into its words. A
-  // word the cursor wrote into must lie inside the stream, even where the bits written are 0.
-  void flush() {
-    if (!dirty_) return;
-    const size_t low = half_ * kWordsPerHalf;
-    const bool high = bit_ > kTransferWordBits;
-    if (low + (high ? 1 : 0) >= words_.size()) throw std::out_of_range(kMsgWeightStreamEnd);
-    words_[low] |= static_cast<uint32_t>(pending_);
-    if (high) words_[low + 1] |= static_cast<uint32_t>(pending_ >> kTransferWordBits);
-    pending_ = 0;
-    dirty_ = false;
-  }
-
-  std::vector<uint32_t> words_;
-  uint32_t half_bits_;
-  size_t half_ = 0;
-  uint32_t bit_ = 0;
-  uint64_t pending_ = 0;  // bits of the current half not yet written
-  bool dirty_ = false;    // the cursor wrote into the current half since its last flush
+  std::span<uint32_t> words_;
 };
 
 }  // namespace ornix::v2

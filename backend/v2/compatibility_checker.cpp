@@ -80,6 +80,10 @@ LayerMappingStatus CompatibilityCheckerImpl::check_layer_sequence(LayerIterator 
   return v2::check_layer_sequence(first, last);
 }
 
+std::unique_ptr<CompatibilityChecker::SequenceCheck> CompatibilityCheckerImpl::start_sequence_check(HwVersion) const {
+  return std::make_unique<SequenceRules>();
+}
+
 LayerMappingStatus CompatibilityCheckerImpl::check_layer_mappings(const Layer& layer,
                                                                   const std::vector<hw::Component>& components) const {
   for (const hw::Component& component : components) {

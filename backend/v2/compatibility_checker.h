@@ -24,6 +24,8 @@ class CompatibilityCheckerImpl final : public CompatibilityChecker {
                                                HwVersion version) const override;
   // The sequence rules (sequence_rules.h); `version` is not used.
   LayerMappingStatus check_layer_sequence(LayerIterator first, LayerIterator last, HwVersion version) const override;
+  // The same rules, judged from what each new layer adds (SequenceRules).
+  std::unique_ptr<SequenceCheck> start_sequence_check(HwVersion version) const override;
   // Fails on the first CNP1/CNP2 component whose input width, rounded up to a multiple of 4,
   // exceeds 64; other components are not examined. A success carries no layer name.
   LayerMappingStatus check_layer_mappings(const Layer& layer,

@@ -18,6 +18,9 @@
 namespace ornix::v2 {
 namespace {
 
+// Neurons whose weights are written together.
+constexpr uint32_t kMaxNeuronBlock = 64;
+
 using Tensor = std::shared_ptr<const Dense>;
 
 void check_weights_bits(uint8_t weights_bits) {
@@ -56,6 +59,7 @@ uint32_t* neuron_weight_words(std::span<uint32_t> ram, uint32_t neuron, uint64_t
 void write_neuron_weights(std::span<uint32_t> ram, uint64_t neuron_words, const std::vector<uint32_t>& slots,
                           uint32_t largest, const Dense& weights, uint32_t first, uint32_t count, uint32_t slot_bits,
                           uint8_t weights_bits) {
+  if (count > kMaxNeuronBlock) throw std::logic_error(kMsgNeuronBlockTooLarge);
   const uint32_t last = first + count - 1;
   neuron_weight_words(ram, last, neuron_words);
   weights.at<int8_t>({largest, last});
@@ -75,12 +79,20 @@ void write_neuron_weights(std::span<uint32_t> ram, uint64_t neuron_words, const 
       shifts[used] = k * slot_bits;
       written |= field << shifts[used++];
     }
-    uint32_t* word = &ram[first * neuron_words + kNeuronParameterWords + start / per_word];
-    for (uint32_t n = first; used > 0 && n <= last; ++n, word += neuron_words) {
-      uint32_t gathered = 0;
-      for (uint32_t j = 0; j < used; ++j) gathered |= (byte_of(inputs[j][n * neuron_stride]) & field) << shifts[j];
-      *word = (*word & ~written) | gathered;
+    if (used == 0) continue;
+    // The word of every neuron of the block, gathered input by input along the neurons (a loop
+    // the compiler vectorizes when neurons lie side by side), then written one per neuron.
+    std::array<uint32_t, kMaxNeuronBlock> gathered{};
+    for (uint32_t j = 0; j < used; ++j) {
+      const int8_t* input = inputs[j] + std::size_t{first} * neuron_stride;
+      if (neuron_stride == 1) {
+        for (uint32_t i = 0; i < count; ++i) gathered[i] |= (byte_of(input[i]) & field) << shifts[j];
+      } else {
+        for (uint32_t i = 0; i < count; ++i) gathered[i] |= (byte_of(input[i * neuron_stride]) & field) << shifts[j];
+      }
     }
+    uint32_t* word = &ram[first * neuron_words + kNeuronParameterWords + start / per_word];
+    for (uint32_t i = 0; i < count; ++i, word += neuron_words) *word = (*word & ~written) | gathered[i];
   }
 }
 
@@ -153,9 +165,8 @@ std::vector<uint32_t> format_fnp_ram(const Layer& layer, bool flat_input, InputP
   const std::vector<uint32_t> slots = fnp_input_slots(shape, padding, input_bits);
   const uint32_t largest = largest_slot(slots);
   const uint32_t slot_bits = weight_slot_bits(padding, weights_bits);
-  constexpr uint32_t kNeuronBlock = 64;  // neurons whose weights are written together
-  for (uint32_t first = 0; first < neurons; first += kNeuronBlock) {
-    const uint32_t count = std::min(kNeuronBlock, neurons - first);
+  for (uint32_t first = 0; first < neurons; first += kMaxNeuronBlock) {
+    const uint32_t count = std::min(kMaxNeuronBlock, neurons - first);
     // The weights first: they check that the image holds the neurons.
     write_neuron_weights(ram, neuron_words, slots, largest, *weights, first, count, slot_bits, weights_bits);
     for (uint32_t n = first; n < first + count; ++n) variables.write(&ram[std::size_t{n} * neuron_words], n);

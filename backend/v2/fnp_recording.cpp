@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 
 #include "backend/v2/conv2d_recording_messages.h"
 #include "backend/v2/conv2d_register_builder.h"
@@ -57,9 +58,9 @@ std::unique_ptr<program::Record> record_program_dense1d_layer(const Device& devi
   record->add_np_track(np.ident, dma::Target::InputShifts, 0,
                        format_input_shift_fnp(*input_shift, shape, padding, input_bits));
   if (registers_only) return record;
-  const std::vector<uint32_t> ram = format_fnp_ram(layer, flat_input, padding, input_bits, weights_bits);
+  std::vector<uint32_t> ram = format_fnp_ram(layer, flat_input, padding, input_bits, weights_bits);
   if (external_memory) {
-    record->add_fnp2_filters_track(np.ident, ram);
+    record->add_fnp2_filters_track(np.ident, std::move(ram));
   } else {
     record->add_np_track(np.ident, dma::Target::FnpRam, 0, ram);
   }

@@ -15,6 +15,8 @@ namespace ornix::v2 {
 inline constexpr const char* kMsgFnpWrongInputBits = "Wrong input_bits at FNP recording.";
 inline constexpr const char* kMsgFnpWrongWeightsBits = "Wrong weight bitwidth at FNP recording.";
 inline constexpr const char* kMsgFnpWrongOutputBits = "Wrong output bitwidth at FNP recording.";
+// The FNP image writer is handed more neurons at once than it gathers (an internal fault).
+inline constexpr const char* kMsgNeuronBlockTooLarge = "FNP image: too many neurons written at once.";
 
 inline constexpr const char* kMsgFnpNoNp = "A Dense1D layer needs one NP in its mapping to be recorded.";
 inline constexpr const char* kMsgFnp3WithoutBudget = "FNP3 recording needs a non-zero FNP3 memory budget.";

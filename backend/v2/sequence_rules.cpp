@@ -74,52 +74,74 @@ LayerMappingStatus check_no_activation_output(const Layer& layer) {
   return LayerMappingStatus("");
 }
 
+std::optional<LayerMappingStatus> concat_fan_out_error(const std::shared_ptr<Layer>& layer, LayerDepthMap* depths) {
+  const auto outbounds = layer->outbound_layers();
+  if (outbounds.size() <= 1) return std::nullopt;
+  for (const auto& outbound : outbounds) {
+    if (outbound->params()->layer_type() != LayerType::Concatenate) continue;
+    const auto inputs = outbound->inbound_layers();
+    if (inputs.size() < 2 || inputs[1] != layer || !inputs[0]) continue;
+    if (get_layer_depth(inputs[1], depths) > get_layer_depth(inputs[0], depths)) {
+      return LayerMappingError(*layer, kMsgConcatSecondInputFanOut);
+    }
+  }
+  return std::nullopt;
+}
+
 LayerMappingStatus check_skip_connection_mapping(const std::vector<std::shared_ptr<Layer>>& layers) {
   if (get_out_branches_count(layers) > 1) return LayerMappingError("", kMsgSkipSeveralBranches);
   if (is_merge_layer(*layers.back())) return LayerMappingError(*layers.back(), kMsgSkipNoMergeLayer);
+  LayerDepthMap depths;
   for (const auto& layer : layers) {
-    const auto outbounds = layer->outbound_layers();
-    if (outbounds.size() <= 1) continue;
-    LayerDepthMap depths;
-    for (const auto& outbound : outbounds) {
-      if (outbound->params()->layer_type() != LayerType::Concatenate) continue;
-      const auto inputs = outbound->inbound_layers();
-      if (inputs.size() < 2 || inputs[1] != layer || !inputs[0]) continue;
-      if (get_layer_depth(inputs[1], &depths) > get_layer_depth(inputs[0], &depths)) {
-        return LayerMappingError(*layer, kMsgConcatSecondInputFanOut);
-      }
-    }
+    if (auto error = concat_fan_out_error(layer, &depths)) return *error;
   }
   return LayerMappingStatus("");
 }
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
-  if (first == last) return LayerMappingStatus("");
-  const std::vector<std::shared_ptr<Layer>> layers(first, last);
-  const Layer& head = *layers.front();
+  SequenceRules rules;
+  LayerMappingStatus status("");
+  for (auto layer = first; layer != last; ++layer) status = rules.extend(*layer);
+  return status;
+}
+
+LayerMappingStatus SequenceRules::extend(std::shared_ptr<Layer> layer) {
+  const Layer& added = *layer;
+  // Its own rules look only at the layers before it and at the graph.
+  run_.insert(layer.get());
+  if (!first_dequantizer_ && is_dequantizer(added)) first_dequantizer_ = layers_.size();
+  if (!first_link_error_) {
+    if (LayerMappingStatus status = check_layer_links(added, run_); !status.success()) first_link_error_ = status;
+  }
+  if (!first_fan_out_error_) first_fan_out_error_ = concat_fan_out_error(layer, &depths_);
+  open_branches_ += open_branch_change(added, layers_.empty());
+  layers_.push_back(std::move(layer));
+  return judge();
+}
+
+LayerMappingStatus SequenceRules::judge() const {
+  const Layer& head = *layers_.front();
   if (is_merge_layer(head)) return LayerMappingError(head, kMsgMergeLayerFirst);
 
-  const auto dequantizer = std::find_if(layers.begin(), layers.end(), [](const auto& l) { return is_dequantizer(*l); });
-  if (dequantizer == layers.begin()) return LayerMappingError(**dequantizer, kMsgDequantizerFirst);
-  if (dequantizer != layers.end() && dequantizer != layers.end() - 1) {
-    return LayerMappingError(**dequantizer, kMsgDequantizerNotLast);
+  if (first_dequantizer_ == 0) return LayerMappingError(*layers_.front(), kMsgDequantizerFirst);
+  if (first_dequantizer_ && *first_dequantizer_ != layers_.size() - 1) {
+    return LayerMappingError(*layers_[*first_dequantizer_], kMsgDequantizerNotLast);
   }
 
-  const Layer& end = is_dequantizer(*layers.back()) ? **(layers.end() - 2) : *layers.back();
+  const Layer& end = is_dequantizer(*layers_.back()) ? **(layers_.end() - 2) : *layers_.back();
   if (end.pooling_is(PoolType::Max)) return LayerMappingError(end, kMsgMaxPoolingLast);
   if (LayerMappingStatus status = check_no_activation_output(end); !status.success()) return status;
 
-  LayerSet run;
-  for (const auto& layer : layers) run.insert(layer.get());
-  for (const auto& layer : layers) {
-    if (LayerMappingStatus status = check_layer_links(*layer, run); !status.success()) return status;
-  }
+  if (first_link_error_) return *first_link_error_;
 
   if (head.is_target_component(ComponentKind::HRC) && head.outbound_layers().size() > kMaxHrcOutbounds) {
     return LayerMappingError(head, kMsgHrcFanOut);
   }
-  return check_skip_connection_mapping(layers);
+  if (open_branches_ > 1) return LayerMappingError("", kMsgSkipSeveralBranches);
+  if (is_merge_layer(*layers_.back())) return LayerMappingError(*layers_.back(), kMsgSkipNoMergeLayer);
+  if (first_fan_out_error_) return *first_fan_out_error_;
+  return LayerMappingStatus("");
 }
 
 }  // namespace ornix::v2

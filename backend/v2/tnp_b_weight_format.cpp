@@ -21,8 +21,9 @@ std::vector<uint32_t> format_tnp_b_buffer_temp_conv_weights(const Dense& weights
   // Container (t, c) at byte 12 cc (t + c fifo_size): filter r at its byte r, chunks of 24 in two words of twelve.
   const CnpWeightsView view(weights, first, count);
   const uint32_t rows = view.channels();
-  CnpWeightStream stream(tnp_b_buffer_temp_conv_formatted_weight_32b_size(count, rows));
-  if (fifo_size == 0) return std::move(stream).take();
+  std::vector<uint32_t> words(tnp_b_buffer_temp_conv_formatted_weight_32b_size(count, rows));
+  if (fifo_size == 0) return words;
+  CnpWeightStream stream(words);
   const uint32_t input_channels = rows / fifo_size;
   const size_t container_bytes =
       size_t{buffer_temp_conv_ch_cont_100b_size(count)} * kTransferWordsPerWord * kBytesPerTransferWord;
@@ -31,12 +32,11 @@ std::vector<uint32_t> format_tnp_b_buffer_temp_conv_weights(const Dense& weights
     for (uint32_t tap = 0; tap < fifo_size; ++tap) {
       const size_t container = (size_t{tap} + size_t{channel} * fifo_size) * container_bytes;
       const uint32_t row = tap * input_channels + channel;
-      for (uint32_t filter = 0; filter < count; ++filter) {
-        stream.put_byte(container + filter, static_cast<uint8_t>(view.at(0, 0, row, filter)));
-      }
+      uint8_t* out = stream.bytes(container, count);
+      for (uint32_t filter = 0; filter < count; ++filter) out[filter] = static_cast<uint8_t>(view.at(0, 0, row, filter));
     }
   }
-  return std::move(stream).take();
+  return words;
 }
 
 std::vector<uint32_t> format_tnp_b_depthwise_buffer_temp_conv_weights(const Dense& weights, uint32_t first,
@@ -45,14 +45,14 @@ std::vector<uint32_t> format_tnp_b_depthwise_buffer_temp_conv_weights(const Dens
   const CnpWeightsView view(weights, first, count);
   const uint32_t taps = view.channels();
   if (taps > kTnpBWordBytes) throw std::invalid_argument(too_many_depthwise_taps_message(taps, kTnpBWordBytes));
-  CnpWeightStream stream(depthwise_buffer_temp_conv_formatted_weight_32b_size(taps, count));
+  std::vector<uint32_t> words(depthwise_buffer_temp_conv_formatted_weight_32b_size(taps, count));
+  CnpWeightStream stream(words);
 
   for (uint32_t channel = 0; channel < count; ++channel) {
-    for (uint32_t tap = 0; tap < taps; ++tap) {
-      stream.put_byte(size_t{channel} * kTnpBWordBytes + tap, static_cast<uint8_t>(view.at(0, 0, tap, channel)));
-    }
+    uint8_t* out = stream.bytes(size_t{channel} * kTnpBWordBytes, taps);
+    for (uint32_t tap = 0; tap < taps; ++tap) out[tap] = static_cast<uint8_t>(view.at(0, 0, tap, channel));
   }
-  return std::move(stream).take();
+  return words;
 }
 
 }  // namespace ornix::v2

@@ -98,6 +98,32 @@ TEST(V1Checker, MaxPoolingCnpIsFollowedByACnp) {
   EXPECT_EQ(v1.checker.check_layer_sequence(run.begin() + 1, run.end(), {}), LayerMappingStatus(""));
 }
 
+// The checker's growing check gives, layer by layer, the whole run's answer: the refused
+// successor keeps the run refused once a later layer ends it.
+TEST(V1Checker, AGrowingRunGetsTheWholeRunsAnswerAtEveryLayer) {
+  auto model = ornix::test::model_with_input(8, 8, 4);
+  LayerParams::Values pooled = base_params(T::Convolutional);
+  pooled["pool_type"] = 1;
+  pooled["pooling_width"] = pooled["pooling_height"] = 2;
+  const std::vector<std::shared_ptr<Layer>> run{
+      ornix::test::add_layer(*model, T::Convolutional, pooled, "pool"),
+      ornix::test::add_layer(*model, T::FullyConnected, base_params(T::FullyConnected), "dense"),
+      ornix::test::add_layer(*model, T::FullyConnected, base_params(T::FullyConnected), "last")};
+  const std::string pooled_last = "Cannot map layer 'pool'. A convolutional or separable convolutional layer with "
+                                  "max pooling cannot be the last layer of a sequence.";
+  const std::string after_pooling = "Cannot map layer 'dense'. A convolutional or separable convolutional layer "
+                                    "with max pooling must be followed by another convolutional or separable "
+                                    "convolutional layer. Layer 'pool' has max pooling.";
+  const V1Checker v1;
+  const auto check = v1.checker.start_sequence_check({});
+  const std::string answers[] = {pooled_last, after_pooling, after_pooling};
+  for (size_t i = 0; i < run.size(); ++i) {
+    const LayerMappingStatus grown = check->extend(run[i]);
+    EXPECT_EQ(text(grown), answers[i]) << i;
+    EXPECT_EQ(grown, v1.checker.check_layer_sequence(run.begin(), run.begin() + static_cast<std::ptrdiff_t>(i) + 1, {}));
+  }
+}
+
 TEST(V1Checker, NpPlacementRules) {
   std::unique_ptr<Model> model;
   const V1Checker v1;

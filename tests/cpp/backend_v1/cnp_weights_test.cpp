@@ -274,6 +274,31 @@ TEST(CnpWeightFormat, SeparableStreams) {
             (Words{0x3210FEDC, 0xFEDC, 0xC, 0}));
 }
 
+// Depthwise channels are coded a tile at a time: many channels still match the reference, and
+// the weight refused is the first out of range in channel, row, column order, whichever tile
+// it lies in.
+TEST(CnpWeightFormat, DepthwiseTilesMatchTheReferenceAndRefuseInChannelOrder) {
+  std::mt19937 rng(9);
+  for (const Layout layout : {Layout::Reversed, Layout::RowMajor}) {
+    for (const uint32_t k : {3u, 5u}) {
+      const auto dw = random_tensor(rng, Shape{1, 150, k, k}, -8, 7, layout);
+      EXPECT_EQ(format_sep_cnp_dw_weights(*dw, 4), reference::depthwise(*dw, 4)) << "k" << k;
+    }
+  }
+  const struct {
+    std::vector<std::pair<std::array<uint32_t, 4>, int8_t>> set;
+    const char* refused;
+  } cases[] = {
+      {{{{0, 70, 0, 0}, 9}, {{0, 66, 2, 2}, -9}}, "-9 cannot fit in a 4 bits signed integer."},
+      {{{{0, 100, 0, 0}, -20}, {{0, 3, 1, 1}, 12}}, "12 cannot fit in a 4 bits signed integer."},
+  };
+  for (const auto& c : cases) {
+    auto dw = Dense::create(TensorType::int8, Shape{1, 130, 3, 3}, Layout::Reversed);
+    for (const auto& [at, value] : c.set) dw->data<int8_t>()[dw->offset_of({at[0], at[1], at[2], at[3]})] = value;
+    EXPECT_THAT([&] { format_sep_cnp_dw_weights(*dw, 4); }, throws_text<std::runtime_error>(c.refused));
+  }
+}
+
 TEST(CnpWeightFormat, RefusesWhatItCannotPack) {
   const auto wide = Dense::create(TensorType::int8, Shape{2, 1, 3, 5}, Layout::Reversed);
   const auto square = kernels(2, 1, 3, {});

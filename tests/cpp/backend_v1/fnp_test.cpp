@@ -66,6 +66,38 @@ TEST(FnpRam, MatchesPerValueReferenceOnRandomWeights) {
   }
 }
 
+// Images are gathered for blocks of neurons: many neurons, in both layouts, still match the
+// reference, and a negative 1-bit weight is refused first by input, then by neuron, whatever
+// block it falls in.
+TEST(FnpRam, BlocksOfNeuronsMatchTheReferenceAndRefuseInInputOrder) {
+  std::mt19937 rng(5);
+  for (const uint32_t neurons : {65u, 130u}) {
+    for (const Layout layout : {Layout::Reversed, Layout::RowMajor}) {
+      const uint32_t inputs = 40;
+      auto w = Dense::create(TensorType::int8, Shape{neurons, inputs}, layout);
+      std::uniform_int_distribution<int> value(-8, 7);
+      for (size_t k = 0; k < w->size(); ++k) w->data<int8_t>()[k] = static_cast<int8_t>(value(rng));
+      EXPECT_EQ(format_fnp_ram(*w, *int32s({0}), *int32s({0}), 4, false), reference_image(*w, 4))
+          << neurons << " neurons, layout " << static_cast<int>(layout);
+    }
+  }
+  const struct {
+    std::vector<std::pair<uint32_t, uint32_t>> negatives;  // (neuron, input)
+    const char* refused;
+  } cases[] = {
+      {{{5, 10}, {70, 0}}, "weight -1 for neuron 70, input 0."},
+      {{{100, 3}, {2, 3}}, "weight -1 for neuron 2, input 3."},
+      {{{66, 39}}, "weight -1 for neuron 66, input 39."},
+  };
+  for (const auto& c : cases) {
+    auto w = Dense::create(TensorType::int8, Shape{130, 40}, Layout::Reversed);
+    for (const auto& [n, i] : c.negatives) w->data<int8_t>()[w->offset_of({n, i})] = -1;
+    EXPECT_THAT([&] { format_fnp_ram(*w, *int32s({0}), *int32s({0}), 1, false); },
+                throws_text<std::runtime_error>(std::string("Backend hardware(FullyConnected): 1-bit weights must be "
+                                                            "0 or 1. Receives ") + c.refused));
+  }
+}
+
 TEST(FnpRam, GoldenImages) {
   // 4 bits, 40 inputs: blocks of 4 + 2 x 6 words. w(0, 0) = 3 sets bit 0 of words 4 and 5;
   // w(0, 33) = -5 bit 1 of words 13 and 15 (negative group at 10, chunk 1 at 13-15);

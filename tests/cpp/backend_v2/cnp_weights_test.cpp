@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <span>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "backend/v2/cnp_weight_format.h"
@@ -201,6 +203,62 @@ TEST(DepthwiseWeights4bit, RowsNeverStraddleHalves) {
             "8 cannot fit in a 4 bits signed integer.");
   EXPECT_EQ(thrown<std::runtime_error>([] { format_depthwise_conv_cnp_4bit_weights(*weights(4, 1, 1, {}), 0, 1); }),
             "Invalid kernel size.");
+}
+
+// Channels are packed a tile at a time: the weight refused is still the first one out of range
+// in channel, row, column order, here in the second tile behind a later one in the first.
+TEST(DepthwiseWeights4bit, TheFirstWeightOutOfRangeInChannelOrderIsNamed) {
+  const struct {
+    std::vector<Row> rows;
+    const char* refused;
+  } cases[] = {
+      {{{0, 70, 0, {9}}, {0, 66, 2, {0, 0, -9}}}, "-9 cannot fit in a 4 bits signed integer."},
+      {{{0, 66, 2, {0, 0, 0}}, {0, 3, 1, {0, 12}}, {0, 65, 0, {-20}}}, "12 cannot fit in a 4 bits signed integer."},
+      {{{0, 64, 0, {7, -8, 7}}, {0, 64, 1, {8}}}, "8 cannot fit in a 4 bits signed integer."},
+  };
+  for (const auto& c : cases) {
+    const auto dw = weights(3, 1, 80, c.rows);
+    EXPECT_EQ(thrown<std::runtime_error>([&] { format_depthwise_conv_cnp_4bit_weights(*dw, 0, 80); }), c.refused);
+  }
+}
+
+// The in-place form of each packer: the words it announces, then the same words and failures
+// as the packer that returns them.
+TEST(CnpWeightPackers, InPlaceFormsMatchTheReturnedWords) {
+  using Format = std::vector<uint32_t> (*)(const Dense&, uint32_t, uint32_t, uint8_t);
+  using Words = size_t (*)(const Dense&, uint32_t, uint32_t, uint8_t);
+  using Pack = void (*)(const Dense&, uint32_t, uint32_t, uint8_t, std::span<uint32_t>);
+  const struct {
+    const char* name;
+    Format format;
+    Words words;
+    Pack pack;
+    uint32_t channels;
+    std::vector<uint32_t> kernels;  // the last one is refused
+  } packers[] = {
+      {"Conv2D", format_conv2d_cnp_weights, conv2d_cnp_weight_words, pack_conv2d_cnp_weights, 3, {1, 3, 5, 7, 2}},
+      {"DepthwiseConv2D", format_depthwise_conv_cnp_weights, depthwise_conv_cnp_weight_words,
+       pack_depthwise_conv_cnp_weights, 1, {3, 5, 7, 6}},
+  };
+  for (const auto& p : packers) {
+    for (const uint8_t bits : {uint8_t{4}, uint8_t{8}}) {
+      for (const uint32_t k : p.kernels) {
+        const auto tensor = weights(k, p.channels, 20, {{p.channels - 1, 17, k - 1, {-3}}, {0, 2, 0, {7}}});
+        const bool refused = k == p.kernels.back();
+        if (refused) {
+          const std::string expected = thrown<std::runtime_error>([&] { p.format(*tensor, 2, 17, bits); });
+          EXPECT_FALSE(expected.empty());
+          EXPECT_EQ(thrown<std::runtime_error>([&] { p.words(*tensor, 2, 17, bits); }), expected);
+          continue;
+        }
+        const std::vector<uint32_t> returned = p.format(*tensor, 2, 17, bits);
+        ASSERT_EQ(p.words(*tensor, 2, 17, bits), returned.size()) << p.name << " " << k << "x" << k;
+        std::vector<uint32_t> in_place(returned.size());
+        p.pack(*tensor, 2, 17, bits, in_place);
+        EXPECT_EQ(in_place, returned) << p.name << " " << int{bits} << "-bit " << k << "x" << k;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -144,5 +144,46 @@ TEST(V2SequenceRules, DeeperSecondConcatInputMayNotFanOut) {
   EXPECT_EQ(run(false), kPass);
 }
 
+TEST(V2SequenceRules, AGrowingRunGetsTheWholeRunsAnswerAtEveryLayer) {
+  Graph g;
+  const auto pooled = g.add(LayerType::Conv2D, kPooledConv, "pooled");
+  const auto dense = g.add(LayerType::Dense1D, kDense, "dense");
+  const auto conv = g.add(LayerType::Conv2D, kConv, "conv");
+  const auto dequantizer = g.add(LayerType::Dequantizer, {}, "dequantizer");
+  const auto tail = g.add(LayerType::Conv2D, kConv, "tail");
+  const std::string max_pooling_last = "A layer with max pooling cannot be the last layer of a sequence.";
+  const std::string after_pooling =
+      "Any layer with max pooling must be followed by a layer mapped on a CNP or a TNP-B. Layer 'pooled' has max "
+      "pooling.";
+  const std::string dequantizer_inside = "Only 1 Dequantizer at the end of the model is supported.";
+
+  // Per run, the expected answer once each of its layers has been added. An earlier rule hides
+  // a layer's own finding for a while; the finding must come back once the earlier rule passes.
+  const struct {
+    Layers run;
+    std::vector<LayerMappingStatus> answers;
+  } cases[] = {
+      {{pooled, dense, conv},
+       {LayerMappingError("pooled", max_pooling_last), LayerMappingError("dense", after_pooling),
+        LayerMappingError("dense", after_pooling)}},
+      {{conv, dequantizer, tail},
+       {kPass, kPass, LayerMappingError("dequantizer", dequantizer_inside)}},
+      {{dense, conv, dequantizer},
+       {kPass,
+        LayerMappingError("conv", "A layer mapped on FNP cannot be directly followed by a layer mapped on CNP due to "
+                                  "incompatible data processing requirements. Layer 'dense' is mappable on FNP."),
+        LayerMappingError("conv", "A layer mapped on FNP cannot be directly followed by a layer mapped on CNP due to "
+                                  "incompatible data processing requirements. Layer 'dense' is mappable on FNP.")}},
+  };
+  for (const auto& c : cases) {
+    v2::SequenceRules rules;
+    for (size_t i = 0; i < c.run.size(); ++i) {
+      const LayerMappingStatus grown = rules.extend(c.run[i]);
+      EXPECT_EQ(grown, c.answers[i]) << c.run.front()->name() << " run, layer " << i;
+      EXPECT_EQ(grown, check(Layers(c.run.begin(), c.run.begin() + static_cast<std::ptrdiff_t>(i) + 1)));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ornix

@@ -139,6 +139,27 @@ TEST_F(MappingAttempt, PrefixRunHoldsBackLayersThatBreakTheSequenceRules) {
   EXPECT_EQ(layers, (Layers{b, c}));
 }
 
+// A generation without its own growing check is asked its whole-run rules at every layer: over
+// the run from the attempt's first layer to that layer, once per layer.
+TEST_F(MappingAttempt, PrefixRunAsksTheRulesOverTheRunSoFar) {
+  make_device(4);
+  const auto a = graph.conv("A", {graph.input()});
+  const auto b = graph.conv("B", {a});
+  const auto c = graph.conv("C", {b});
+  std::vector<std::string> runs;
+  generation.checker.sequence = [&](CompatibilityChecker::LayerIterator first, CompatibilityChecker::LayerIterator last) {
+    std::string names;
+    for (auto layer = first; layer != last; ++layer) names += (*layer)->name();
+    runs.push_back(names);
+    return LayerMappingStatus("");
+  };
+  layers = {b, c};
+  EXPECT_TRUE(run(false).success());
+  layers = {a, b, c};
+  EXPECT_TRUE(run(false).success());
+  EXPECT_EQ(runs, (std::vector<std::string>{"B", "BC", "A", "AB", "ABC"}));
+}
+
 TEST_F(MappingAttempt, WholeModelCutsPassesAndBuildsOnlyWhenEveryLayerFits) {
   // Two CNPs and a layer never reusing the NPs of the one before it: C needs the NP A holds.
   make_device(2);

@@ -132,6 +132,26 @@ TEST_F(BuilderTest, DescriptorBudget) {
   EXPECT_EQ(blob_of(build_chain({a})).info->descriptors_per_pass(), 255);
 }
 
+// A pass that breaks the budget on its own ends the build: the refusal is the same, and the
+// layers of the passes after it are never recorded.
+TEST_F(BuilderTest, APassOverTheBudgetEndsTheBuildBeforeTheLaterPasses) {
+  const struct {
+    size_t a_tracks;
+    size_t recorded;  // record_layer calls
+    bool built;
+  } cases[] = {
+      {84, 1, false},  // 3 x (1 + 84 + 1) = 258 once a is recorded
+      {83, 5, true},   // 3 x 85 = 255: every pass is recorded
+  };
+  for (const auto& row : cases) {
+    tracks = {{"a", row.a_tracks}, {"b", 1}, {"c", 1}};
+    calls.clear();
+    const auto build = build_chain({a, b, c});
+    EXPECT_EQ(build.first.success(), row.built) << row.a_tracks;
+    EXPECT_EQ(calls.size(), row.recorded) << row.a_tracks;
+  }
+}
+
 TEST_F(BuilderTest, MergeEndingAPassOpensTheNext) {
   const auto x = graph.conv("x", {graph.input()});
   const auto y = graph.conv("y", {x});

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <span>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "program/thrown.h"
@@ -91,6 +94,70 @@ TEST(Record, SecondFiltersTrackReplacesTheFirst) {
   EXPECT_EQ(record->fnp2_filters->ident, (hw::Ident{4, 5, 0, 0}));
   EXPECT_EQ(record->fnp2_filters->words, std::vector<uint32_t>{9});
   EXPECT_TRUE(record->tracks.empty());
+}
+
+// A payload written in place is the payload added as words: the same blocks, in the same tracks,
+// plain and extra-large; a writer that fails leaves the track as it was.
+TEST(Record, PayloadsWrittenInPlaceMatchPayloadsAddedAsWords) {
+  const struct {
+    const char* name;
+    std::vector<size_t> blocks;  // payload words, added in order
+  } cases[] = {
+      {"two small blocks share a track", {3, 5}},
+      {"an extra-large block opens its own track, a small one follows it", {2, 2100, 4}},
+      {"an empty payload still gets its header", {0, 1}},
+  };
+  for (const auto& c : cases) {
+    auto as_words = new_record(kV2);
+    auto in_place = new_record(kV2);
+    for (size_t n : c.blocks) {
+      std::vector<uint32_t> payload(n);
+      for (size_t i = 0; i < n; ++i) payload[i] = static_cast<uint32_t>(n * 1000 + i);
+      as_words->add_np_track(kNp, dma::Target::FnpRam, 0, payload);
+      in_place->add_np_track(kNp, dma::Target::FnpRam, 0, n, [&](std::span<uint32_t> words) {
+        ASSERT_EQ(words.size(), n);
+        for (uint32_t word : words) ASSERT_EQ(word, 0u);  // zero-filled for the packer
+        std::copy(payload.begin(), payload.end(), words.begin());
+      });
+    }
+    ASSERT_EQ(in_place->tracks.size(), as_words->tracks.size()) << c.name;
+    for (size_t t = 0; t < as_words->tracks.size(); ++t) {
+      EXPECT_EQ(in_place->tracks[t].words, as_words->tracks[t].words) << c.name << ", track " << t;
+    }
+  }
+
+  auto record = new_record(kV2);
+  record->add_np_track(kNp, dma::Target::NpRegisters, 0, {1, 2});
+  const std::vector<uint32_t> before = record->tracks[0].words;
+  EXPECT_EQ(thrown<std::runtime_error>([&] {
+              record->add_np_track(kNp, dma::Target::FnpRam, 0, 3,
+                                   [](std::span<uint32_t>) { throw std::runtime_error("packer refused"); });
+            }),
+            "packer refused");
+  EXPECT_EQ(record->tracks[0].words, before);
+}
+
+// Room kept for the blocks announced after an in-place block: they join its track without
+// moving the words already written (the payload is written once).
+TEST(Record, TrackKeepsRoomForTheBlocksAnnouncedAfterIt) {
+  auto record = new_record(kV2);
+  const size_t weights = 4096;
+  const std::vector<size_t> after = {8, 300, 2};
+  size_t words_after = 0;
+  for (size_t n : after) words_after += dma::kHeaderWords + n;
+  record->add_np_track(kNp, dma::Target::CnpWeights, 0, weights, [](std::span<uint32_t>) {}, words_after);
+  const uint32_t* written = record->tracks.back().words.data();
+  for (size_t n : after) record->add_np_track(kNp, dma::Target::ChannelVariables, 0, words_of(n));
+  EXPECT_EQ(record->tracks.back().words.data(), written);
+  EXPECT_EQ(record->tracks.back().words.size(), dma::kHeaderWords + weights + words_after);
+}
+
+TEST(Record, FiltersHandedOverByMoveAreNotCopied) {
+  auto record = new_record(kV2);
+  std::vector<uint32_t> filters = words_of(1000);
+  const uint32_t* data = filters.data();
+  record->add_fnp2_filters_track(kNp, std::move(filters));
+  EXPECT_EQ(record->fnp2_filters->words.data(), data);
 }
 
 }  // namespace

@@ -184,5 +184,52 @@ TEST_F(SerializerTest, SkipDmaEntriesOfTnpBAndDualOutputLayersFollowTheLayerOrde
   EXPECT_EQ(fields(loads->Get(0)), (Words{6, 1, 4, 2, 0}));
 }
 
+// The program is written once, into memory sized from the records before anything is written,
+// and handed over as it lies: the bytes equal a copy made into a vector, whatever the records
+// hold, and moving them (into a sequence) keeps them where they are.
+TEST_F(SerializerTest, ProgramMemoryHandedOverHoldsTheSameBytesAsACopy) {
+  const auto layer = mapped_layer("a", {component(hw::Type::FNP2, {2, 1, 0, 0})});
+  const struct {
+    const char* name;
+    std::vector<std::vector<uint32_t>> tracks;
+    std::optional<program::FiltersTrack> filters;
+    bool learning;
+  } cases[] = {
+      {"no tracks", {}, std::nullopt, false},
+      {"tracks far past the builders' first size", {Words(20000, 5), Words(3, 6), Words(9000, 7)}, std::nullopt,
+       false},
+      {"a filters track and a learning layer", {Words(700, 1)}, program::FiltersTrack{{2, 1, 0, 0}, Words(5000, 8)},
+       true},
+  };
+  for (const auto& c : cases) {
+    const auto serialize = [&](auto* program) {
+      FakeLayerRecorder layers{device, constraints, log, "v2"};
+      layers.layer_program = [&](const RecordLayerCall&) { return record_of(c.tracks, c.filters); };
+      layers.learning_program = [&](const Layer&, bool) {
+        return learn_records(record_of({Words(4000, 3)}, c.filters), 12);
+      };
+      SequenceSerializer serializer(layers, io);
+      serializer.serialize_version(kDevice);
+      serializer.serialize_scc_program(false, true, false, true, true, Shape{5, 3, 1}, Shape{3, 3, 3});
+      serializer.serialize_layer_program(*layer, *layer, nullptr, false, false, {}, false, false);
+      if (c.learning) serializer.serialize_learning_layer_program(*layer, false);
+      serializer.finalize_pass();
+      serializer.record_dummy_desc_hdr(false);
+      serializer.finalize("2.0.0", Shape{5, 3, 1}, Shape{3, 3, 3}, 0, 0, 4, true, 0, 0, {}, {}, 3, program,
+                          empty_passes(1));
+    };
+    std::vector<uint8_t> copy;
+    serialize(&copy);
+    ProgramBytes handed;
+    serialize(&handed);
+    ASSERT_EQ(std::vector<uint8_t>(handed.begin(), handed.end()), copy) << c.name;
+    EXPECT_NO_THROW(Blob{copy}) << c.name;
+
+    const uint8_t* where = handed.data();
+    const ProgramBytes moved = std::move(handed);
+    EXPECT_EQ(moved.data(), where) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace ornix::test
