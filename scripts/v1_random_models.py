@@ -8,13 +8,12 @@ an exception that names a layer and holds no raw library text. Every other outco
 
     PYTHONPATH=$PWD .venv/bin/python scripts/v1_random_models.py [first seed] [count]
 
-Against the sanitizer build (configured with -DORNIX_PYTHON=ON in build-sanitize): make a
-package directory holding ornix/__init__.py and links to build-sanitize/python/core*.so and
-build-sanitize/tests/_testing*.so, put it first on PYTHONPATH, run from outside the source tree,
-and preload the runtime:
+Against the sanitizer build (scripts/test makes the sanitized package in build-sanitize/package),
+run from outside the source tree with the runtime preloaded:
 
+    cd build-sanitize/package && \
     LD_PRELOAD=$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libstdc++.so) \
-    ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=<package dir> python <this file> [first seed] [count]
+    ASAN_OPTIONS=detect_leaks=0 PYTHONPATH=$PWD ../../.venv/bin/python ../../scripts/v1_random_models.py [first seed] [count]
 """
 import random
 import re
