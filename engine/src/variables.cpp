@@ -49,7 +49,7 @@ void fill(Dense& tensor, int32_t value) {
   std::fill(data, data + tensor.size(), static_cast<T>(value));
 }
 
-// A new tensor of the spec, every element at its initial value.
+// A new tensor as the variable is declared, every element at its initial value.
 std::shared_ptr<Dense> created(const VariableSpec& spec) {
   auto tensor = Dense::create(spec.type, spec.shape, spec.layout);
   if (spec.initial == 0) return tensor;
