@@ -225,6 +225,9 @@ int main() {
     const auto w4 = random_tensor(Shape{256, 256, kernel, kernel}, -7, 7, Layout::Reversed);
     const std::string k = std::to_string(kernel) + "x" + std::to_string(kernel);
     time_packer(("v1 CNP 2-bit " + k).c_str(), [&] { return v1::format_std_cnp_weights(w2, true, 0, 256); });
+    if (kernel != 1) {
+      time_packer(("v1 CNP 1-bit " + k).c_str(), [&] { return v1::format_std_cnp_weights(w2, false, 0, 256); });
+    }
     time_packer(("v1 CNP 4-bit " + k).c_str(), [&] { return v1::format_4bits_std_cnp_weights(*w4, 0, 256); });
     if (kernel == 1) continue;
     const auto dw = random_tensor(Shape{1, 4096, kernel, kernel}, -8, 7, Layout::Reversed);

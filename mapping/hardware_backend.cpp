@@ -22,7 +22,7 @@ MappingStatus HardwareBackend::map(std::vector<std::shared_ptr<Layer>>* layers,
   const std::shared_ptr<Device> device = constraints->device();
   const IpVersionSpecificHardwareBackend backend(*device, generations_);
   const auto attempt = [&](bool whole_model) {
-    return attempt_(backend.constraints, constraints, backend, layers, sequences, whole_model);
+    return attempt_(backend.constraints, constraints, backend, layers, sequences, whole_model, retry);
   };
 
   MappingStatus status(StatusCode::Success, "");

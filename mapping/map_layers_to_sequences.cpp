@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -13,6 +14,7 @@
 #include "mapping/mesh_mapper.h"
 #include "mapping/messages.h"
 #include "program/hardware_sequence_builder.h"
+#include "program/messages.h"
 
 namespace ornix {
 
@@ -26,10 +28,11 @@ using ComponentLists = std::vector<ComponentList>;
 class Attempt {
  public:
   Attempt(const HardwareConstraints& table, const MapConstraints& constraints,
-          const IpVersionSpecificHardwareBackend& backend, Layers* layers, bool whole_model)
+          const IpVersionSpecificHardwareBackend& backend, Layers* layers, bool whole_model, bool retry)
       : backend_(backend),
         layers_(layers),
         whole_model_(whole_model),
+        stop_over_budget_(whole_model && retry),
         loop_itself_(constraints.hwpr_loopitself()),
         device_(constraints.device()),
         version_(device_->version()),
@@ -99,9 +102,27 @@ class Attempt {
       builder_.add_layers(run_of(pass_start_, position), *layers_, placed_);
       placed_.clear();
       pass_start_ = position;
+      ++passes_;
+      pass_np_layers_ = 0;
     }
     on_nps_ = true;
+    if (stop_over_budget_ && surely_over_descriptor_budget(*components)) {
+      over_budget_ = MappingError(program::kMsgTooManyDescriptors);
+      return false;
+    }
     return true;
+  }
+
+  // Counts a layer placed on NPs into the pass and tells whether the passes so far break the
+  // descriptor budget whatever the tracks of their layers turn out to be.
+  bool surely_over_descriptor_budget(const ComponentList& components) {
+    const bool on_an_np = std::any_of(components.begin(), components.end(), [](const hw::Component& component) {
+      return component.type == hw::Type::CNP1 || component.type == hw::Type::CNP2 ||
+             component.type == hw::Type::FNP2 || component.type == hw::Type::FNP3;
+    });
+    if (!on_an_np) return false;
+    most_np_layers_ = std::max(most_np_layers_, ++pass_np_layers_);
+    return !HardwareSequenceBuilder::within_descriptor_budget(passes_, most_np_layers_);
   }
 
   // The layer joins the pass, and with it the layers held back before it.
@@ -124,6 +145,7 @@ class Attempt {
   }
 
   MappingStatus finish(std::vector<std::shared_ptr<Sequence>>* sequences) {
+    if (over_budget_) return *over_budget_;
     if (first_held_) {
       held_statuses_.add_status(status_);
       status_ = LayerMappingStatus(*first_held_, StatusCode::Error, held_statuses_.to_string());
@@ -143,6 +165,7 @@ class Attempt {
   const IpVersionSpecificHardwareBackend& backend_;
   Layers* layers_;
   const bool whole_model_;
+  const bool stop_over_budget_;  // a whole-model attempt whose failure goes unreported
   const bool loop_itself_;
   const std::shared_ptr<Device> device_;
   const HwVersion version_;
@@ -159,6 +182,10 @@ class Attempt {
   std::size_t accepted_end_ = 0;  // position after the last accepted layer
   bool on_nps_ = false;           // a layer of the attempt was placed on NPs
   bool new_pass_ = false;         // set by the mapper when it freed the NPs for a layer
+  uint64_t passes_ = 1;           // passes opened so far
+  uint64_t pass_np_layers_ = 0;   // layers on an NP in the current pass
+  uint64_t most_np_layers_ = 0;   // the most of them in one pass so far
+  std::optional<MappingStatus> over_budget_;  // the build's refusal, foreseen
 };
 
 }  // namespace
@@ -167,9 +194,10 @@ MappingStatus map_layers_to_sequences(const HardwareConstraints& table,
                                       const std::shared_ptr<MapConstraints>& constraints,
                                       const IpVersionSpecificHardwareBackend& backend,
                                       std::vector<std::shared_ptr<Layer>>* layers,
-                                      std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model) {
+                                      std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model,
+                                      bool retry) {
   if (layers->empty()) return MappingStatus(StatusCode::Success, kMsgSuccess);
-  return Attempt(table, *constraints, backend, layers, whole_model).run(sequences);
+  return Attempt(table, *constraints, backend, layers, whole_model, retry).run(sequences);
 }
 
 std::vector<hw::Ident> layer_reserved_nps(const std::vector<hw::Ident>& used_fnp2, const std::shared_ptr<Layer>& layer,

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -105,16 +104,18 @@ SramBuffering fit(const Search& search, uint32_t height, uint32_t width, uint32_
 }
 
 // For every extent the axis can give, the choice with the fewest ways giving it; ordered by
-// ways.
+// ways. Ways are tried in increasing order, so the first choice of an extent is kept.
 std::vector<AxisChoice> fewest_ways_per_extent(const Search& search, AxisRule rule, const DimensionSplit& axis) {
-  std::map<uint32_t, AxisChoice> by_extent;
-  for (uint64_t ways = std::max(axis.splits, 1u); ways <= axis.total; ++ways) {
-    if (const auto choice = rule(search, static_cast<uint32_t>(ways))) by_extent.emplace(choice->extent, *choice);
-  }
   std::vector<AxisChoice> choices;
-  for (const auto& entry : by_extent) choices.push_back(entry.second);
-  std::sort(choices.begin(), choices.end(),
-            [](const AxisChoice& a, const AxisChoice& b) { return a.ways < b.ways; });
+  std::vector<uint32_t> extents;  // of the choices kept, sorted
+  for (uint64_t ways = std::max(axis.splits, 1u); ways <= axis.total; ++ways) {
+    const auto choice = rule(search, static_cast<uint32_t>(ways));
+    if (!choice) continue;
+    const auto at = std::lower_bound(extents.begin(), extents.end(), choice->extent);
+    if (at != extents.end() && *at == choice->extent) continue;
+    extents.insert(at, choice->extent);
+    choices.push_back(*choice);
+  }
   return choices;
 }
 

@@ -96,10 +96,10 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
   return {MappingStatus(StatusCode::Success, ""), std::move(sequence)};
 }
 
-bool HardwareSequenceBuilder::within_descriptor_budget(uint64_t tracks) const {
+bool HardwareSequenceBuilder::within_descriptor_budget(uint64_t passes, uint64_t tracks) {
   const uint64_t descriptors_per_pass = tracks + 1;
   return descriptors_per_pass <= program::kMaxDescriptorsPerPass &&
-         passes_.size() * descriptors_per_pass <= program::kMaxProgramDescriptors;
+         passes * descriptors_per_pass <= program::kMaxProgramDescriptors;
 }
 
 std::optional<uint64_t> HardwareSequenceBuilder::serialize_pass(SequenceSerializer& serializer, std::size_t index,
@@ -127,7 +127,7 @@ std::optional<uint64_t> HardwareSequenceBuilder::serialize_pass(SequenceSerializ
       tracks += serializer.serialize_layer_program(*layer, *sequence_first, next_first, from_previous_pass,
                                                    to_next_pass, {}, false, fnp_padding_flag(layer, layers));
     }
-    if (!within_descriptor_budget(tracks)) return std::nullopt;
+    if (!within_descriptor_budget(passes_.size(), tracks)) return std::nullopt;
   }
   if (next_first) {
     std::vector<hw::Ident> pass_nps;
@@ -137,7 +137,7 @@ std::optional<uint64_t> HardwareSequenceBuilder::serialize_pass(SequenceSerializ
     tracks += serializer.serialize_unused_nps_program(next_first, sequence_first, pass_nps);
   }
   serializer.finalize_pass();
-  if (!within_descriptor_budget(tracks)) return std::nullopt;
+  if (!within_descriptor_budget(passes_.size(), tracks)) return std::nullopt;
   return tracks;
 }
 

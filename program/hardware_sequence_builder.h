@@ -78,6 +78,10 @@ class HardwareSequenceBuilder {
   // Drops the layers, passes and program bytes; keeps `pending`.
   void clear();
 
+  // Whether a sequence of `passes` passes, the largest holding `tracks` tracks, keeps within
+  // the program's descriptors (the rule build_sequence applies).
+  static bool within_descriptor_budget(uint64_t passes, uint64_t tracks);
+
   const Layers& layers() const { return layers_; }  // every layer of the passes, in order
   const std::vector<std::shared_ptr<Sequence::Pass>>& passes() const { return passes_; }
   const std::optional<PendingMerge>& pending() const { return pending_; }
@@ -87,8 +91,6 @@ class HardwareSequenceBuilder {
   // tracks than the descriptor budget of the sequence allows.
   std::optional<uint64_t> serialize_pass(SequenceSerializer& serializer, std::size_t index, const SequenceFacts& facts,
                                          const std::shared_ptr<Layer>& sequence_first) const;
-  // Whether a pass of `tracks` tracks keeps the sequence within its descriptors.
-  bool within_descriptor_budget(uint64_t tracks) const;
 
   std::shared_ptr<Device> device_;
   const HardwareConstraints& constraints_;

@@ -36,9 +36,11 @@ inline constexpr std::array<int32_t, 3> kStdCnpWeightsBits{1, 2, 4};
 inline constexpr std::array<int32_t, 3> kSepCnpKernelSizes{3, 5, 7};
 inline constexpr std::array<int32_t, 2> kSepCnpWeightsBits{2, 4};
 
-// FNP: input and activation widths, input values (fewer on Vamo_v2), weight widths 1 to 4.
-inline constexpr std::array<uint32_t, 3> kFnpInputBits{1, 2, 4};
+// CNP and FNP input widths. FNP: activation widths, input values (fewer on Vamo_v2), weight widths 1 to 4.
+inline constexpr std::array<uint32_t, 3> kNpInputBits{1, 2, 4};
 inline constexpr std::array<int32_t, 3> kActBits{1, 2, 4};
+// Without activation the registers still take act_bits / 2 in a 2-bit field.
+inline constexpr int32_t kMaxActBitsWithoutActivation = 7;
 inline constexpr uint64_t kFnpMaxInputValues = 81920;
 inline constexpr uint64_t kFnpMaxInputValuesVamoV2 = 57334;
 inline constexpr int32_t kFnpMinWeightsBits = 1;
@@ -64,6 +66,8 @@ inline constexpr int32_t kHrcMaxInputHeight = 256;
 inline constexpr int32_t kHrcMinPoolSize = 1;
 inline constexpr int32_t kHrcMaxPoolSize = 2;
 inline constexpr uint32_t kHrcMinPooledOutputHeight = 2;
+// The padding value fills an 8-bit field per colour plane.
+inline constexpr int32_t kHrcMaxPaddingValue = 255;
 // Steps, in sixteenths of an act_step, fit 24 bits: act_step 0 to 1048575.
 inline constexpr uint32_t kHrcMaxStepT16 = 0xFFFFFF;
 inline constexpr int32_t kStepT16PerActStep = 16;
@@ -75,6 +79,15 @@ inline constexpr uint32_t kNpInputWidthAlign = 4;
 // groups of 8 filters.
 inline constexpr int32_t kOneChannelFiltersWithoutGroupRule = 16;
 inline constexpr uint32_t kOneChannelFilterGroup = 8;
+
+// Weight values the CNP formats store as they are: a standard layer's 1-bit weights are 0 or 1
+// (-1 too for 1x1 kernels, which keep a negative bit), 2-bit -1 to 1, 4-bit -7 to 7 (a sign and
+// a magnitude); a separable layer's are two's complement of their width.
+inline constexpr int32_t kStdCnpTwoPlaneKernel = 1;
+inline constexpr int32_t kStdCnpFourBitMax = 7;
+
+// A learning FullyConnected layer has 1-bit weights.
+inline constexpr int32_t kLearningWeightsBits = 1;
 
 // FullyConnected weight values of 1 bit are 0 or 1; wider ones lie in -(2^(b-1) - 1)..2^(b-1) - 1.
 inline constexpr int32_t kOneBitWeightMin = 0;

@@ -17,6 +17,24 @@ inline std::string weights_out_of_range_message(int32_t low, int32_t high, int32
 }
 inline constexpr const char* kMsgNumWeightsMismatch =
     "The number of weights per neuron should match the num_weights OrnixUnsupervised parameter.";
+inline std::string learning_values_out_of_range_message(const std::string& variable, int32_t low, int32_t high,
+                                                        int32_t example) {
+  return "The variable " + variable + " contains values out of range (" + std::to_string(low) + ", " +
+         std::to_string(high) + ") (e.g.: " + std::to_string(example) + ").";
+}
+// The learning parameters behind each register value of a learning layer.
+inline constexpr const char* kLearningWinnersParams = "num_weights and learning_competition";
+inline constexpr const char* kLearningMinPlasticityParams = "num_weights and min_plasticity";
+inline constexpr const char* kLearningPlasticityDecayParams =
+    "num_weights, initial_plasticity and plasticity_decay";
+inline std::string learning_field_message(const std::string& params, uint32_t value, uint32_t width) {
+  return "The learning parameters " + params + " give " + std::to_string(value) + ", which does not fit the " +
+         std::to_string(width) + "-bit register field.";
+}
+inline std::string learning_classes_message(uint32_t top_class, uint32_t max_class) {
+  return "The neurons of the learning layer take classes up to " + std::to_string(top_class) +
+         "; the register field holds at most " + std::to_string(max_class) + ".";
+}
 // An engine layer without its built geometry (an exception, not a status).
 inline std::string layer_not_built_message(const std::string& layer) {
   return "The layer " + layer + " is not built.";
@@ -94,16 +112,27 @@ inline constexpr const char* kMsgSepAveragePool1x1 =
 inline constexpr const char* kMsgSepWeightsAllZero = "All weights in a separable CNP layer cannot be zeroes.";
 
 // FNP
-inline constexpr const char* kMsgFnpInputBits = "Input bitwidth should be 1, 2 or 4.";
+inline constexpr const char* kMsgInputBits = "Input bitwidth should be 1, 2 or 4.";
 inline std::string fnp_input_values_message(uint64_t max) {
   return "Input dimensions are too large to fit in a FNP. The maximum value is " + std::to_string(max) + ".";
 }
-inline constexpr const char* kMsgFnpWeightsBits = "Weight bits should be between 1 and 4 inclusive.";
+inline constexpr const char* kMsgFnpWeightsBitsRange = "Weight bits should be between 1 and 4 inclusive.";
 inline constexpr const char* kMsgFnpActBits = "act_bits should be 1, 2 or 4.";
+
 // Sizes in bytes.
 inline std::string fnp_input_memory_message(uint64_t max_bytes, uint64_t bytes) {
   return "Input size exceeds memory. Maximum size is " + std::to_string(max_bytes) + " bytes. (got " +
          std::to_string(bytes) + " bytes).";
+}
+
+// Neuron values of every NP kind
+inline std::string act_bits_without_activation_message(int32_t max, int32_t act_bits) {
+  return "Without activation, act_bits should be between 0 and " + std::to_string(max) + " (got " +
+         std::to_string(act_bits) + ").";
+}
+inline std::string thresholds_out_of_range_message(int32_t low, int32_t high, int32_t example) {
+  return "Thresholds contain values out of range (" + std::to_string(low) + ", " + std::to_string(high) +
+         ") (e.g.: " + std::to_string(example) + ").";
 }
 
 // HRC, in the order of the checks. The first dimension is the input width, the second its height.
@@ -138,6 +167,10 @@ inline constexpr const char* kMsgHrcPooledHeight = "With max pooling, output sec
 inline constexpr const char* kMsgHrcNoActivation =
     "The first convolutional layer of a model can only be mapped if its activations are enabled.";
 inline constexpr const char* kMsgHrcWeightsAllZero = "All weights in a hrc layer cannot be zeroes.";
+inline std::string hrc_padding_value_message(int32_t max, int32_t value) {
+  return "The parameter padding_value should be between 0 and " + std::to_string(max) + " (got " +
+         std::to_string(value) + ").";
+}
 inline std::string hrc_act_step_message(int32_t act_step) {
   return "The parameter act_step should be between 0 and 1048575. Receives act_step " + std::to_string(act_step) + ".";
 }

@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <stdexcept>
 
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
+#include "backend/v1/cnp_limits.h"
 #include "backend/v1/cnp_weight_sizes.h"
 #include "backend/v1/compatibility_checker.h"
 #include "backend/v1/conv_params.h"
+#include "backend/v1/fnp_messages.h"
+#include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/rule_status.h"
+#include "backend/v1/weight_format_limits.h"
 #include "hardware/known_versions.h"
 #include "ornix/layer_geometry.h"
 #include "ornix/layers/convolution_v1.h"
@@ -105,6 +110,40 @@ LayerMappingStatus check_weights_not_all_zero(const Layer& layer, const Dense& w
   return rule_status(layer, !all_zero, kMsgSepWeightsAllZero);
 }
 
+// The range of weight values the layer's weight format stores as they are.
+struct WeightRange {
+  int32_t low;
+  int32_t high;
+};
+
+WeightRange std_cnp_weight_range(const ConvParams& params) {
+  if (params.weights_bits == kWeights4Bit) return {-kStdCnpFourBitMax, kStdCnpFourBitMax};
+  const bool negatives = params.weights_bits == kWeights2Bit || params.kernel_width == kStdCnpTwoPlaneKernel;
+  return {negatives ? -kOneBitWeightMax : kOneBitWeightMin, kOneBitWeightMax};
+}
+
+WeightRange sep_cnp_weight_range(const ConvParams& params) {
+  const int32_t half = int32_t{1} << (params.weights_bits - 1);
+  return {-half, half - 1};
+}
+
+// What the CNP's registers and memories take as given: input bits of 1, 2 or 4, its act_bits,
+// weights its format stores as they are, and (with an activation) thresholds and steps within
+// their 20-bit fields; steps are written without an activation too.
+LayerMappingStatus check_cnp_recorded_values(const Layer& layer, std::initializer_list<const Dense*> weights,
+                                             WeightRange range) {
+  LayerMappingStatus status = rule_status(layer, is_one_of(kNpInputBits, layer.input_bits()), kMsgInputBits);
+  merge_mapping_status(status, check_act_bits(layer));
+  for (const Dense* tensor : weights) {
+    if (status.success()) merge_mapping_status(status, check_weights_within(layer, *tensor, range.low, range.high));
+  }
+  if (status.success() && layer.has_activation()) {
+    merge_mapping_status(status, check_thresholds_fit(layer, kCnpThresholdBits));
+  }
+  if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kCnpMaxStep, fnp_act_step_message));
+  return status;
+}
+
 }  // namespace
 
 LayerMappingStatus check_cnp_input_size(const Layer& layer, const Shape& input) {
@@ -131,6 +170,10 @@ LayerMappingStatus CompatibilityCheckerImpl::check_std_cnp_constraints(const Lay
                       });
   if (!status.success()) return status;
   merge_mapping_status(status, check_filter_fits(*constraints, layer));
+  if (status.success()) {
+    const auto weights = layer.variables().get("weights");
+    merge_mapping_status(status, check_cnp_recorded_values(layer, {weights.get()}, std_cnp_weight_range(params)));
+  }
   return status;
 }
 
@@ -153,6 +196,10 @@ LayerMappingStatus CompatibilityCheckerImpl::check_sep_cnp_constraints(const Lay
   merge_mapping_status(status, check_filter_fits(*constraints, layer));
   merge_mapping_status(status, check_weights_not_all_zero(layer, *depthwise));
   if (status.success()) merge_mapping_status(status, check_weights_not_all_zero(layer, *pointwise));
+  if (status.success()) {
+    merge_mapping_status(status, check_cnp_recorded_values(layer, {depthwise.get(), pointwise.get()},
+                                                         sep_cnp_weight_range(params)));
+  }
   return status;
 }
 

@@ -13,41 +13,91 @@ namespace ornix::v1 {
 
 namespace {
 
+// Kernel positions one byte of a filter's bits holds.
+constexpr uint32_t kPositionsPerByte = 8;
+
 // Positive (value 1) and negative (value -1) bits of each filter's kernel of one channel, bit
-// row x k + column, one word per filter.
+// row x k + column, as byte planes: plane b holds positions 8b .. 8b + 7 of every filter, the
+// filters side by side, so that a kernel position is added to all filters in byte lanes.
 struct KernelBits {
-  std::vector<uint64_t> positive;
-  std::vector<uint64_t> negative;
+  KernelBits(uint32_t kernel, uint32_t filter_count, bool with_negatives)
+      : filters(filter_count),
+        bytes((kernel * kernel + kPositionsPerByte - 1) / kPositionsPerByte),
+        negatives(with_negatives),
+        planes(size_t{negatives ? 2u : 1u} * bytes * filter_count) {}
+
+  uint8_t* positive(uint32_t byte) { return planes.data() + size_t{byte} * filters; }
+  uint8_t* negative(uint32_t byte) { return planes.data() + size_t{bytes + byte} * filters; }
+
+  uint32_t filters;
+  uint32_t bytes;
+  bool negatives;  // the negative planes are kept
+  std::vector<uint8_t> planes;
 };
 
-// Adds the weights of one kernel position of filters first .. first + count - 1 as `bit`. No
-// branch per weight (the values follow no pattern a branch predictor could learn), and for
-// filters side by side (the reversed layout) a loop the compiler vectorizes.
-void add_position(const int8_t* values, size_t step, size_t count, uint32_t bit, KernelBits* bits) {
-  uint64_t* positive = bits->positive.data();
-  uint64_t* negative = bits->negative.data();
-  if (step == 1) {
-    for (size_t j = 0; j < count; ++j) {
-      positive[j] |= uint64_t{values[j] == 1} << bit;
-      negative[j] |= uint64_t{values[j] == -1} << bit;
+// Adds the weights of one kernel position of the filters. No branch per
+// weight (the values follow no pattern a branch predictor could learn), and for filters side by
+// side (the reversed layout) a loop the compiler vectorizes in byte lanes.
+void add_position(const int8_t* values, size_t step, uint32_t position, KernelBits* bits) {
+  const auto bit = static_cast<uint8_t>(1u << (position % kPositionsPerByte));
+  const size_t count = bits->filters;
+  const auto add = [&](uint8_t* plane, int8_t value) {
+    if (step == 1) {
+      for (size_t j = 0; j < count; ++j) plane[j] |= values[j] == value ? bit : uint8_t{0};
+    } else {
+      for (size_t j = 0; j < count; ++j) plane[j] |= values[j * step] == value ? bit : uint8_t{0};
     }
-    return;
-  }
-  for (size_t j = 0; j < count; ++j) {
-    positive[j] |= uint64_t{values[j * step] == 1} << bit;
-    negative[j] |= uint64_t{values[j * step] == -1} << bit;
-  }
+  };
+  add(bits->positive(position / kPositionsPerByte), 1);
+  if (bits->negatives) add(bits->negative(position / kPositionsPerByte), -1);
 }
 
 // The kernel bits of every filter of the range for one channel; filters innermost.
 void gather_kernel_bits(const KernelView& view, uint32_t channel, uint32_t first_filter, KernelBits* bits) {
-  std::fill(bits->positive.begin(), bits->positive.end(), 0);
-  std::fill(bits->negative.begin(), bits->negative.end(), 0);
-  for (uint32_t row = 0, bit = 0; row < view.kernel; ++row) {
-    for (uint32_t column = 0; column < view.kernel; ++column, ++bit) {
-      add_position(&view.at(first_filter, channel, row, column), view.filter_stride, bits->positive.size(), bit, bits);
+  std::fill(bits->planes.begin(), bits->planes.end(), 0);
+  for (uint32_t row = 0, position = 0; row < view.kernel; ++row) {
+    for (uint32_t column = 0; column < view.kernel; ++column, ++position) {
+      add_position(&view.at(first_filter, channel, row, column), view.filter_stride, position, bits);
     }
   }
+}
+
+// Each filter's bits of byte planes `first` .. `first` + bytes - 1, position 0 lowest.
+void gather_groups(const KernelBits& bits, uint32_t first, std::vector<uint64_t>* groups) {
+  uint64_t* group = groups->data();
+  const uint8_t* plane = bits.planes.data() + size_t{first} * bits.filters;
+  for (size_t j = 0; j < bits.filters; ++j) group[j] = plane[j];
+  for (uint32_t b = 1; b < bits.bytes; ++b) {
+    plane += bits.filters;
+    const uint32_t at = b * kPositionsPerByte;
+    for (size_t j = 0; j < bits.filters; ++j) group[j] |= uint64_t{plane[j]} << at;
+  }
+}
+
+// 1x1: a filter's two bits (positive, then negative), 24 filters to the 48 bits of a slot. The
+// codes of eight filters are read as one word and their bit pairs pulled together.
+void put_pairs(const KernelBits& bits, std::vector<uint8_t>* codes, SlotWriter* writer) {
+  uint8_t* code = codes->data();
+  const uint8_t* positive = bits.planes.data();
+  const uint8_t* negative = positive + bits.filters;
+  for (size_t j = 0; j < bits.filters; ++j) code[j] = static_cast<uint8_t>(positive[j] | negative[j] << 1);
+  constexpr uint32_t kPerSlot = kSlotPayloadBits48 / 2;
+  constexpr size_t kPerWord = 8;
+  const auto eight = [&](size_t first) {
+    uint64_t word = 0;
+    for (size_t i = 0; i < kPerWord; ++i) word |= uint64_t{code[first + i]} << (i * 8);
+    word = (word | word >> 6) & 0x000F000F000F000FULL;
+    word = (word | word >> 12) & 0x000000FF000000FFULL;
+    return (word | word >> 24) & 0xFFFFULL;
+  };
+  size_t first = 0;
+  for (; first + kPerSlot <= bits.filters; first += kPerSlot) {
+    writer->put_wrapped(eight(first) | eight(first + kPerWord) << 16 | eight(first + 2 * kPerWord) << 32,
+                        kSlotPayloadBits48, kSlotPayloadBits48);
+  }
+  uint64_t rest = 0;
+  for (size_t j = first; j < bits.filters; ++j) rest |= uint64_t{code[j]} << ((j - first) * 2);
+  if (first < bits.filters) writer->put(rest, static_cast<uint32_t>(bits.filters - first) * 2);
 }
 
 }  // namespace
@@ -68,19 +118,30 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
   const bool both_groups_at_once = 2 * group_bits <= limit;
 
   std::vector<uint32_t> words(static_cast<size_t>(block_words) * view.channels, 0);
-  KernelBits bits{std::vector<uint64_t>(filters), std::vector<uint64_t>(filters)};
+  KernelBits bits(k, filters, negatives);
+  std::vector<uint64_t> positive(filters);
+  std::vector<uint64_t> negative(negatives ? filters : 0);
+  std::vector<uint8_t> codes(k == 1 ? filters : 0);
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
     gather_kernel_bits(view, channel, first_filter, &bits);
     SlotWriter writer(&words, static_cast<size_t>(channel) * block_words / kSlotWords);
-    for (uint32_t j = 0; j < filters; ++j) {
-      if (!negatives) {
-        writer.put_wrapped(bits.positive[j], group_bits, limit);
-      } else if (both_groups_at_once) {
-        // Split across two slots where the two groups one after the other would be.
-        writer.put_wrapped(bits.positive[j] | bits.negative[j] << group_bits, 2 * group_bits, limit);
-      } else {
-        writer.put_wrapped(bits.positive[j], group_bits, limit);
-        writer.put_wrapped(bits.negative[j], group_bits, limit);
+    if (k == 1) {
+      put_pairs(bits, &codes, &writer);
+      writer.flush();
+      continue;
+    }
+    gather_groups(bits, 0, &positive);
+    if (negatives) gather_groups(bits, bits.bytes, &negative);
+    if (!negatives) {
+      writer.put_run(positive.data(), filters, group_bits, limit);
+    } else if (both_groups_at_once) {
+      // Split across two slots where the two groups one after the other would be.
+      for (size_t j = 0; j < filters; ++j) positive[j] |= negative[j] << group_bits;
+      writer.put_run(positive.data(), filters, 2 * group_bits, limit);
+    } else {
+      for (size_t j = 0; j < filters; ++j) {
+        writer.put_wrapped(positive[j], group_bits, limit);
+        writer.put_wrapped(negative[j], group_bits, limit);
       }
     }
     writer.flush();

@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
+
+#include "backend/v1/weight_format_messages.h"
 
 namespace ornix::v1 {
 
@@ -13,7 +16,8 @@ class SlotWriter {
  public:
   // Writes into `words` (borrowed, zero-filled by the caller) from slot `first_slot` on. A slot
   // past the end of `words` throws std::out_of_range when it is written.
-  SlotWriter(std::vector<uint32_t>* words, std::size_t first_slot) : words_(words), slot_(first_slot) {}
+  SlotWriter(std::vector<uint32_t>* words, std::size_t first_slot)
+      : words_(words->data()), slots_(words->size() / 2), slot_(first_slot) {}
 
   // Bit of the current slot where the next value goes.
   uint32_t position() const { return position_; }
@@ -34,6 +38,28 @@ class SlotWriter {
     if (width > low) put(bits >> low, width - low);
   }
 
+  // `count` values of `width` bits each, one after the other as put_wrapped puts them (a value
+  // wraps at `limit`, which it may not exceed), the running slot kept in registers.
+  void put_run(const uint64_t* values, std::size_t count, uint32_t width, uint32_t limit) {
+    const uint64_t payload = (uint64_t{1} << limit) - 1;
+    uint64_t accumulator = accumulator_;
+    uint32_t position = position_;
+    for (std::size_t i = 0; i < count; ++i) {
+      const uint64_t value = values[i];
+      // Bits shifted past bit 63 belong to the next slot and are taken again below.
+      accumulator |= value << position;
+      position += width;
+      if (position < limit) continue;
+      position -= limit;
+      accumulator_ = accumulator & payload;
+      flush();
+      ++slot_;
+      accumulator = value >> (width - position);
+    }
+    accumulator_ = accumulator;
+    position_ = position;
+  }
+
   // Writes the current slot and moves to bit 0 of the next one.
   void next_slot() {
     flush();
@@ -50,12 +76,14 @@ class SlotWriter {
   // Writes the current slot (bits already there are kept).
   void flush() {
     if (accumulator_ == 0) return;
-    words_->at(2 * slot_) |= static_cast<uint32_t>(accumulator_);
-    words_->at(2 * slot_ + 1) |= static_cast<uint32_t>(accumulator_ >> 32);
+    if (slot_ >= slots_) throw std::out_of_range(kMsgWeightSlotOutside);
+    words_[2 * slot_] |= static_cast<uint32_t>(accumulator_);
+    words_[2 * slot_ + 1] |= static_cast<uint32_t>(accumulator_ >> 32);
   }
 
  private:
-  std::vector<uint32_t>* words_;
+  uint32_t* words_;
+  std::size_t slots_;
   std::size_t slot_;
   uint32_t position_ = 0;
   uint64_t accumulator_ = 0;

@@ -6,9 +6,12 @@
 #include "backend/v1/checker_messages.h"
 #include "backend/v1/cnp_weight_sizes.h"
 #include "backend/v1/conv_params.h"
+#include "backend/v1/fnp_limits.h"
+#include "backend/v1/fnp_messages.h"
 #include "backend/v1/fnp_sizes.h"
 #include "backend/v1/fnp_weight_rules.h"
 #include "backend/v1/hrc_constraints.h"
+#include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/sequence_rules.h"
 #include "hardware/known_versions.h"
 #include "ornix/layers/dense.h"
@@ -28,6 +31,11 @@ LayerMappingStatus check_fully_connected(const CompatibilityCheckerImpl& checker
   if (!status.success()) return status;
   if (LayerMappingStatus range = check_fnp_weights_range(dense); !range.success()) return range;
   if (LayerMappingStatus learning = check_fnp_num_weights(dense); !learning.success()) return learning;
+  if (LayerMappingStatus learning = check_fnp_learning_values(dense); !learning.success()) return learning;
+  if (dense.has_activation()) {
+    merge_mapping_status(status, check_thresholds_fit(layer, kFnpThresholdBits));
+    if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kFnpMaxStep, fnp_act_step_message));
+  }
   return status;
 }
 

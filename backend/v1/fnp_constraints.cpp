@@ -5,6 +5,7 @@
 #include "backend/v1/cnp_constraints.h"
 #include "backend/v1/compatibility_checker.h"
 #include "backend/v1/fnp_sizes.h"
+#include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/rule_status.h"
 #include "hardware/known_versions.h"
 
@@ -27,7 +28,7 @@ LayerMappingStatus CompatibilityCheckerImpl::check_fnp_common_constraints(const 
   const uint64_t max_values = version == kVamoV2 ? kFnpMaxInputValuesVamoV2 : kFnpMaxInputValues;
   LayerMappingStatus status(layer);
   merge_rules(status, {
-                          rule_status(layer, is_one_of(kFnpInputBits, layer.input_bits()), kMsgFnpInputBits),
+                          rule_status(layer, is_one_of(kNpInputBits, layer.input_bits()), kMsgInputBits),
                           rule_status(layer, input.element_count() <= max_values, fnp_input_values_message(max_values)),
                       });
   // A flat input has no CNP geometry to check.
@@ -35,11 +36,10 @@ LayerMappingStatus CompatibilityCheckerImpl::check_fnp_common_constraints(const 
     merge_mapping_status(status, check_cnp_input_size(layer, input));
   }
   const int32_t weights_bits = param_of(layer, "weights_bits");
-  const bool act_bits_served = !layer.has_activation() || is_one_of(kActBits, param_of(layer, "act_bits"));
   merge_rules(status, {
                           rule_status(layer, weights_bits >= kFnpMinWeightsBits && weights_bits <= kFnpMaxWeightsBits,
-                                      kMsgFnpWeightsBits),
-                          rule_status(layer, act_bits_served, kMsgFnpActBits),
+                                      kMsgFnpWeightsBitsRange),
+                          check_act_bits(layer),
                       });
   if (status.success()) merge_mapping_status(status, check_input_memory(*constraints, layer));
   return status;

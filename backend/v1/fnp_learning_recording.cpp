@@ -19,15 +19,6 @@ namespace ornix::v1 {
 
 namespace {
 
-constexpr uint32_t kBlockClassWord = 1;
-constexpr RegDetail kBlockClass{20, 10};
-constexpr uint32_t kBlockNumWeightsWord = 2;
-constexpr RegDetail kBlockNumWeights{0, 20};
-constexpr RegDetail kBlockThresholdHigh{16, 4};
-constexpr uint32_t kBlockThresholdSwapWord = 3;
-constexpr RegDetail kBlockThresholdLow{16, 16};
-constexpr RegDetail kBlockThswap{0, 16};
-constexpr int kThresholdLearningBits = 20;
 // An FNP3's learn memory opens with two words that are not part of the image.
 constexpr uint32_t kFnp3LearnMemoryLead = 2;
 
@@ -63,7 +54,6 @@ void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
   if (units > neurons || units > threshold_learning->size() || units > thswap->size()) {
     throw FnpError(fnp_learning_units_message(units, neurons));
   }
-  const uint32_t per_class = num_classes == 0 ? 0 : units / num_classes;
   if (units != 0) {
     uint32_t checked = 0;  // refuses a num_weights too wide before any neuron is written
     set_field(&checked, kBlockNumWeights, num_weights);
@@ -74,7 +64,7 @@ void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
   for (uint32_t n = 0; n < units; ++n) {
     uint32_t* words = image->data() + static_cast<size_t>(n) * block;
     if (num_classes > 1) {
-      set_field(&words[kBlockClassWord], kBlockClass, (per_class != 0 ? n / per_class : 0) + 1);
+      set_field(&words[kBlockClassWord], kBlockClass, learning_class_of(n, units, num_classes));
     }
     set_field(&words[kBlockNumWeightsWord], kBlockNumWeights, num_weights);
     const int32_t t = thresholds[n];
@@ -90,6 +80,11 @@ void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
 std::shared_ptr<Dense> blank_like(const Dense& like) { return Dense::create(like.type(), like.shape(), like.layout()); }
 
 }  // namespace
+
+uint32_t learning_class_of(uint32_t neuron, uint32_t units, uint32_t num_classes) {
+  const uint32_t per_class = num_classes == 0 ? 0 : units / num_classes;
+  return (per_class != 0 ? neuron / per_class : 0) + 1;
+}
 
 program::LearnRecordsPtr record_program_learning_dense_layer(const Device& device, const Layer& layer,
                                                              bool ib_spikes) {

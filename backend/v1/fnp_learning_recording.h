@@ -33,6 +33,10 @@ namespace ornix::v1 {
 program::LearnRecordsPtr record_program_learning_dense_layer(const Device& device, const Layer& layer,
                                                              bool ib_spikes);
 
+// The 1-based class of neuron n of a learning layer of `units` units and `num_classes` classes
+// (more than one): units / num_classes neurons per class.
+uint32_t learning_class_of(uint32_t neuron, uint32_t units, uint32_t num_classes);
+
 // Reads the device's learn memory (on an FNP3 the image starts 2 words in) and replaces the
 // variables "weights" (0 or 1 from the weight bits), "threshold_learning" and "thswap" with new
 // tensors of their element types, shapes and layouts. A learn memory shorter than the image

@@ -19,24 +19,28 @@ uint32_t field_value(double whole) {
 
 }  // namespace
 
+LearningFieldValues learning_field_values(const LearningParams& params) {
+  const double num_weights = params.get("num_weights");
+  const double initial_plasticity = params.get("initial_plasticity");
+  const double learning_competition = params.get("learning_competition");
+  const double min_plasticity = params.get("min_plasticity");
+  const double plasticity_decay = params.get("plasticity_decay");
+  const double initial = field_value(std::round(num_weights * initial_plasticity));
+  return {field_value(std::round((1.0 - learning_competition) * num_weights)),
+          field_value(std::ceil(num_weights * min_plasticity)), field_value(std::ceil(initial * plasticity_decay))};
+}
+
 void format_learning_common_regs(std::vector<uint32_t>* regs, const LearningParams* params) {
   uint32_t& learning = regs->at(kWordLearning);
   if (params == nullptr) {
     set_field(&learning, REG36_LEARN_EN, 0);
     return;
   }
-  const double num_weights = params->get("num_weights");
-  const double initial_plasticity = params->get("initial_plasticity");
-  const double learning_competition = params->get("learning_competition");
-  const double min_plasticity = params->get("min_plasticity");
-  const double plasticity_decay = params->get("plasticity_decay");
+  const LearningFieldValues values = learning_field_values(*params);
   set_field(&learning, REG36_LEARN_EN, 1);
-  set_field(&learning, REG36_LEARN_WINNERS, field_value(std::round((1.0 - learning_competition) * num_weights)));
-  set_field(&regs->at(kWordLearnMinPlasticity), REG37_MIN_PLASTICITY,
-            field_value(std::ceil(num_weights * min_plasticity)));
-  const double initial = field_value(std::round(num_weights * initial_plasticity));
-  set_field(&regs->at(kWordLearnPlasticityDecay), REG38_PLASTICITY_DECAY,
-            field_value(std::ceil(initial * plasticity_decay)));
+  set_field(&learning, REG36_LEARN_WINNERS, values.winners);
+  set_field(&regs->at(kWordLearnMinPlasticity), REG37_MIN_PLASTICITY, values.min_plasticity);
+  set_field(&regs->at(kWordLearnPlasticityDecay), REG38_PLASTICITY_DECAY, values.plasticity_decay);
 }
 
 void format_learning_cnp_regs(std::vector<uint32_t>* regs, uint32_t first, uint32_t second) {

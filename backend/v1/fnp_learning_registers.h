@@ -20,6 +20,15 @@ namespace ornix::v1 {
 // with the field-overflow message.
 void format_learning_common_regs(std::vector<uint32_t>* regs, const LearningParams* params);
 
+// The values format_learning_common_regs writes into words 36 to 38 for `params`, as the 32-bit
+// values checked against their fields.
+struct LearningFieldValues {
+  uint32_t winners;           // word 36 [19:0]
+  uint32_t min_plasticity;    // word 37 [15:0]
+  uint32_t plasticity_decay;  // word 38 [15:0]
+};
+LearningFieldValues learning_field_values(const LearningParams& params);
+
 // Word 39 [15:0] = `first`, then word 41 [11:0] = `second`; a value too wide for its field
 // panics with the field-overflow message (`first` is checked, and written, before `second`).
 void format_learning_cnp_regs(std::vector<uint32_t>* regs, uint32_t first, uint32_t second);

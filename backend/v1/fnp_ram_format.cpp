@@ -27,37 +27,58 @@ struct ImageLayout {
 // Neurons whose blocks are gathered together.
 constexpr uint32_t kNeuronBlock = 64;
 
+// Inputs whose bits one byte of a plane word holds, and the bytes of a word.
+constexpr uint32_t kInputsPerByte = 8;
+constexpr uint32_t kBytesPerWord = kFnpChunkInputs / kInputsPerByte;
+
 // The weight planes of one chunk of 32 inputs for neurons first .. first + count - 1:
-// [group][plane][neuron], the positive group first. Each input adds one bit per plane to all
-// these neurons at once, with no branch per weight (the bits follow no pattern a branch
-// predictor could learn) and, for neurons side by side (the engine's reversed layout), in loops
-// the compiler vectorizes.
+// [group][plane][neuron], the positive group first. The bits gather in byte lanes, eight inputs
+// to a byte ([group][plane][byte][neuron] in `bytes`), with no branch per weight (the bits
+// follow no pattern a branch predictor could learn) and, for neurons side by side (the engine's
+// reversed layout), in loops the compiler vectorizes; each plane word is then put together from
+// its four bytes.
 void gather_chunk(const Dense& weights, const ImageLayout& layout, uint32_t chunk, uint32_t first_neuron,
-                  uint32_t count, uint32_t* planes) {
+                  uint32_t count, uint8_t* bytes, uint32_t* planes) {
   const int8_t* data = weights.data<int8_t>() + static_cast<size_t>(first_neuron) * weights.strides()[0];
   const size_t neuron_stride = weights.strides()[0];
   const size_t input_stride = weights.strides()[1];
-  std::fill(planes, planes + size_t{2} * layout.planes * kNeuronBlock, 0);
+  const size_t plane_bytes = size_t{kBytesPerWord} * kNeuronBlock;
+  std::fill(bytes, bytes + size_t{2} * layout.planes * plane_bytes, 0);
   const uint32_t first = chunk * kFnpChunkInputs;
   const uint32_t last = std::min(first + kFnpChunkInputs, layout.inputs);
+  uint8_t positive[kNeuronBlock];
+  uint8_t negative[kNeuronBlock];
   for (uint32_t i = first; i < last; ++i) {
-    const uint32_t shift = i % kFnpChunkInputs;
+    const uint32_t at = i % kFnpChunkInputs;
+    const auto bit = static_cast<uint8_t>(1u << (at % kInputsPerByte));
     const int8_t* column = data + static_cast<size_t>(i) * input_stride;
-    const auto weight = [&](size_t t) -> int32_t { return column[t * neuron_stride]; };
+    // Magnitudes of the positive and of the negative weights of this input.
+    const auto split = [&](size_t t, int8_t w) {
+      const auto magnitude = static_cast<uint8_t>(w < 0 ? -w : w);
+      positive[t] = w > 0 ? magnitude : uint8_t{0};
+      negative[t] = w < 0 ? magnitude : uint8_t{0};
+    };
+    if (neuron_stride == 1) {
+      for (size_t t = 0; t < count; ++t) split(t, column[t]);
+    } else {
+      for (size_t t = 0; t < count; ++t) split(t, column[t * neuron_stride]);
+    }
     for (uint32_t m = 0; m < layout.planes; ++m) {
-      uint32_t* positive = planes + static_cast<size_t>(m) * kNeuronBlock;
-      uint32_t* negative = planes + static_cast<size_t>(layout.planes + m) * kNeuronBlock;
-      const auto add = [&](size_t t, int32_t w) {
-        const uint32_t bit = ((static_cast<uint32_t>(w < 0 ? -w : w) >> m) & 1u) << shift;
-        const uint32_t is_negative = 0u - static_cast<uint32_t>(w < 0);  // all ones for a negative weight
-        positive[t] |= bit & ~is_negative;
-        negative[t] |= bit & is_negative;
-      };
-      if (neuron_stride == 1) {
-        for (size_t t = 0; t < count; ++t) add(t, column[t]);
-      } else {
-        for (size_t t = 0; t < count; ++t) add(t, weight(t));
+      const auto plane_bit = static_cast<uint8_t>(1u << m);
+      uint8_t* to_positive = bytes + static_cast<size_t>(m) * plane_bytes + (at / kInputsPerByte) * kNeuronBlock;
+      uint8_t* to_negative = to_positive + static_cast<size_t>(layout.planes) * plane_bytes;
+      for (size_t t = 0; t < count; ++t) {
+        to_positive[t] |= (positive[t] & plane_bit) != 0 ? bit : uint8_t{0};
+        to_negative[t] |= (negative[t] & plane_bit) != 0 ? bit : uint8_t{0};
       }
+    }
+  }
+  for (uint32_t p = 0; p < 2 * layout.planes; ++p) {
+    const uint8_t* from = bytes + p * plane_bytes;
+    uint32_t* word = planes + static_cast<size_t>(p) * kNeuronBlock;
+    for (size_t t = 0; t < count; ++t) {
+      word[t] = uint32_t{from[t]} | uint32_t{from[kNeuronBlock + t]} << 8 | uint32_t{from[2 * kNeuronBlock + t]} << 16 |
+                uint32_t{from[3 * kNeuronBlock + t]} << 24;
     }
   }
 }
@@ -89,10 +110,11 @@ void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<
   if (!layout.negatives) refuse_negative_1bit_weights(weights, layout);
   const size_t chunk_planes = size_t{2} * layout.planes * kNeuronBlock;
   std::vector<uint32_t> planes(layout.chunks * chunk_planes);
+  std::vector<uint8_t> bytes(chunk_planes * kBytesPerWord);
   for (uint32_t first = 0; first < layout.neurons; first += kNeuronBlock) {
     const uint32_t count = std::min(kNeuronBlock, layout.neurons - first);
     for (uint32_t chunk = 0; chunk < layout.chunks; ++chunk) {
-      gather_chunk(weights, layout, chunk, first, count, planes.data() + chunk * chunk_planes);
+      gather_chunk(weights, layout, chunk, first, count, bytes.data(), planes.data() + chunk * chunk_planes);
     }
     for (uint32_t t = 0; t < count; ++t) {
       uint32_t* block = image->data() + static_cast<size_t>(first + t) * layout.block_words + kFnpNeuronHeaderWords;

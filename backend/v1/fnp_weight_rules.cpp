@@ -7,6 +7,13 @@
 
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
+#include "backend/v1/fnp_learning_recording.h"
+#include "backend/v1/fnp_learning_registers.h"
+#include "backend/v1/fnp_limits.h"
+#include "backend/v1/fnp_messages.h"
+#include "backend/v1/neuron_value_rules.h"
+#include "backend/v1/np_registers.h"
+#include "backend/v1/rule_status.h"
 
 namespace ornix::v1 {
 
@@ -19,18 +26,53 @@ std::optional<uint64_t> wanted_weights(double num_weights) {
   return static_cast<uint64_t>(whole);
 }
 
+// Every value of the int32 variable `name` lies in low..high.
+LayerMappingStatus check_learning_variable(const Layer& layer, const char* name, int32_t low, int32_t high) {
+  const auto tensor = layer.variables().get(name);
+  const int32_t* values = tensor->data<int32_t>();
+  const int32_t* outside = std::find_if(values, values + tensor->size(),
+                                        [low, high](int32_t value) { return value < low || value > high; });
+  if (outside == values + tensor->size()) return LayerMappingStatus(layer);
+  return LayerMappingError(layer, learning_values_out_of_range_message(name, low, high, *outside));
+}
+
+// Whether `value` fits `field`.
+bool fits(uint32_t value, const RegDetail& field) { return field.width >= 32 || value >> field.width == 0; }
+
+// The register values the learning parameters give, and the class of the last neuron, fit
+// their fields.
+LayerMappingStatus check_learning_fields(const FullyConnected& layer) {
+  const LearningParams& params = *layer.learning();
+  const LearningFieldValues values = learning_field_values(params);
+  const auto units = static_cast<uint32_t>(param_of(layer, "units"));
+  const double classes = params.get("num_classes");
+  const uint32_t num_classes = classes >= 0.0 && classes <= static_cast<double>(UINT32_MAX)
+                                   ? static_cast<uint32_t>(classes) : UINT32_MAX;
+  const uint32_t top_class = num_classes > 1 && units > 0 ? learning_class_of(units - 1, units, num_classes) : 1;
+  LayerMappingStatus status(layer);
+  merge_rules(status, {
+                          rule_status(layer, fits(values.winners, REG36_LEARN_WINNERS),
+                                      learning_field_message(kLearningWinnersParams, values.winners,
+                                                             REG36_LEARN_WINNERS.width)),
+                          rule_status(layer, fits(values.min_plasticity, REG37_MIN_PLASTICITY),
+                                      learning_field_message(kLearningMinPlasticityParams, values.min_plasticity,
+                                                             REG37_MIN_PLASTICITY.width)),
+                          rule_status(layer, fits(values.plasticity_decay, REG38_PLASTICITY_DECAY),
+                                      learning_field_message(kLearningPlasticityDecayParams,
+                                                             values.plasticity_decay, REG38_PLASTICITY_DECAY.width)),
+                          rule_status(layer, fits(top_class, kBlockClass),
+                                      learning_classes_message(top_class, (uint32_t{1} << kBlockClass.width) - 1)),
+                      });
+  return status;
+}
+
 }  // namespace
 
 LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer) {
   const int32_t bits = param_of(layer, "weights_bits");
   const int32_t high = bits == 1 ? kOneBitWeightMax : (int32_t{1} << (bits - 1)) - 1;
   const int32_t low = bits == 1 ? kOneBitWeightMin : -high;
-  const auto weights = layer.variables().get("weights");
-  const int8_t* values = weights->data<int8_t>();
-  const int8_t* outside = std::find_if(values, values + weights->size(),
-                                       [low, high](int8_t value) { return value < low || value > high; });
-  if (outside == values + weights->size()) return LayerMappingStatus(layer);
-  return LayerMappingError(layer, weights_out_of_range_message(low, high, *outside));
+  return check_weights_within(layer, *layer.variables().get("weights"), low, high);
 }
 
 // Neuron n's weights sit at n * stride0 + k * stride1.
@@ -51,6 +93,19 @@ LayerMappingStatus check_fnp_num_weights(const FullyConnected& layer) {
     if (count != wanted) return LayerMappingError(layer, kMsgNumWeightsMismatch);
   }
   return LayerMappingStatus(layer);
+}
+
+LayerMappingStatus check_fnp_learning_values(const FullyConnected& layer) {
+  if (!layer.can_learn()) return LayerMappingStatus(layer);
+  if (param_of(layer, "weights_bits") != kLearningWeightsBits) {
+    return LayerMappingError(layer, kMsgFnpLearningWeightsBits);
+  }
+  constexpr int32_t kMaxThresholdLearning = (int32_t{1} << (kThresholdLearningBits - 1)) - 1;
+  constexpr auto kMaxThswap = static_cast<int32_t>((uint32_t{1} << kBlockThswap.width) - 1);
+  LayerMappingStatus status = check_learning_variable(layer, "threshold_learning", 0, kMaxThresholdLearning);
+  if (status.success()) merge_mapping_status(status, check_learning_variable(layer, "thswap", 0, kMaxThswap));
+  if (status.success()) merge_mapping_status(status, check_learning_fields(layer));
+  return status;
 }
 
 }  // namespace ornix::v1

@@ -16,4 +16,10 @@ LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer);
 // 32 bits) fails for any neuron. A layer that does not learn passes.
 LayerMappingStatus check_fnp_num_weights(const FullyConnected& layer);
 
+// For a learning layer, what its learning image and registers hold as given: 1-bit weights,
+// then every "threshold_learning" within 0..2^19 - 1 and every "thswap" within its 16-bit field
+// (the first value outside reported), then the register values its learning parameters give
+// and the class of its last neuron within their fields. A layer that does not learn passes.
+LayerMappingStatus check_fnp_learning_values(const FullyConnected& layer);
+
 }  // namespace ornix::v1

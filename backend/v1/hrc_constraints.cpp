@@ -6,6 +6,8 @@
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
 #include "backend/v1/conv_params.h"
+#include "backend/v1/hrc_registers.h"
+#include "backend/v1/neuron_value_rules.h"
 #include "backend/v1/rule_status.h"
 #include "ornix/tensor.h"
 
@@ -77,16 +79,6 @@ LayerMappingStatus check_weights_not_all_zero(const Layer& layer) {
   return rule_status(layer, !all_zero, kMsgHrcWeightsAllZero);
 }
 
-// Steps are kept in sixteenths of an act_step, in 24 bits; the first step beyond is reported.
-LayerMappingStatus check_act_steps(const Layer& layer) {
-  const auto steps = get_threshold_t16_from_act_steps(*layer.variables().get("act_step"));
-  const int32_t* values = steps->data<int32_t>();
-  const int32_t* beyond = std::find_if(values, values + steps->size(),
-                                       [](int32_t step) { return static_cast<uint32_t>(step) > kHrcMaxStepT16; });
-  if (beyond == values + steps->size()) return LayerMappingStatus(layer);
-  return LayerMappingError(layer, hrc_act_step_message(*beyond / kStepT16PerActStep));
-}
-
 }  // namespace
 
 LayerMappingStatus check_hrc_constraints(const Layer& layer) {
@@ -115,11 +107,15 @@ LayerMappingStatus check_hrc_constraints(const Layer& layer) {
                           rule_status(layer, params.pool_type != value_of(PoolType::Average), kMsgHrcAveragePool),
                       });
   if (params.pool_type == value_of(PoolType::Max)) merge_mapping_status(status, check_max_pooling(layer, params));
+  const int32_t padding_value = param_of(layer, "padding_value");
   merge_rules(status, {
                           rule_status(layer, activated, kMsgHrcNoActivation),
                           check_weights_not_all_zero(layer),
+                          rule_status(layer, in_range(padding_value, 0, kHrcMaxPaddingValue),
+                                      hrc_padding_value_message(kHrcMaxPaddingValue, padding_value)),
                       });
-  if (status.success()) merge_mapping_status(status, check_act_steps(layer));
+  if (status.success()) merge_mapping_status(status, check_act_steps_fit(layer, kHrcMaxStepT16, hrc_act_step_message));
+  if (status.success()) merge_mapping_status(status, check_thresholds_fit(layer, kHrcThresholdBits));
   return status;
 }
 

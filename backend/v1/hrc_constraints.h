@@ -10,7 +10,8 @@ namespace ornix::v1 {
 // strides 1 to 3; 1 to the kernel's and channels' most filters; input rows (more with a Valid
 // padding; a short input then breaks two limits) and columns; no average pooling, max pooling
 // of 1 or 2 with strides equal to the sizes and at least 2 output rows; an activation; weights
-// not all zero; then (while all passes) every act_step within 0 to 1048575.
+// not all zero; a padding value of 0 to 255; then (while all passes) every act_step within 0 to
+// 1048575 and every threshold within 24-bit two's complement.
 LayerMappingStatus check_hrc_constraints(const Layer& layer);
 
 }  // namespace ornix::v1

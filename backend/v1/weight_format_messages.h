@@ -17,6 +17,8 @@ inline constexpr const char* kMsgCnpWeightsRank = "CNP weights must be a four-di
 inline constexpr const char* kMsgPointwiseWeightsRank = "Pointwise weights must be a two-dimensional tensor.";
 inline constexpr const char* kMsgCnpFilterRange = "The filter range goes past the last filter of the weights tensor.";
 inline constexpr const char* kMsgSeparableWeightsBits = "Separable CNP weights must be 2 or 4 bits wide.";
+// A packer that would write a weight slot past the end of its stream.
+inline constexpr const char* kMsgWeightSlotOutside = "A CNP weight slot lies past the end of its weight stream.";
 
 // Depthwise kernel rows that no 50-bit weight word can hold.
 inline std::string depthwise_row_too_wide_message(int kernel, int weights_bits) {

@@ -58,6 +58,11 @@ inline std::string variable_not_found(const std::string& name) { return "Variabl
 inline std::string null_variable(const std::string& name) {
   return "Variable " + name + " cannot be set to a null tensor.";
 }
+// Worded as the bindings' refusal of an array of another element type.
+inline std::string variable_type_mismatch(const std::string& name, const std::string& declared,
+                                          const std::string& given) {
+  return "Unsupported variable type for " + name + " expected " + declared + " received " + given;
+}
 inline std::string variable_shape_mismatch(const std::string& name, const std::string& stored,
                                            const std::string& given) {
   return "Variable " + name + " of shape " + stored + " cannot take a tensor of shape " + given + ".";

@@ -10,9 +10,6 @@
 
 namespace ornix {
 
-// The largest buffer the format holds, in bytes.
-inline constexpr uint64_t kMaxModelBufferBytes = 0x7FFFFFFF;
-
 // `model` in the saved format; std::runtime_error when it would exceed kMaxModelBufferBytes.
 std::vector<uint8_t> write_model_buffer(const Model& model);
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "format_text.h"
 #include "layer_build.h"
 #include "model_buffer.h"
 #include "model_format/model_generated.h"
@@ -30,6 +31,22 @@ void check_ascending(const flatbuffers::Vector<flatbuffers::Offset<Entry>>* entr
     if (!(text(key(entries->Get(i - 1))) < text(key(entries->Get(i))))) {
       throw SavedLayerError(msg::kSavedNamesUnordered);
     }
+  }
+}
+
+// The names a saved layer holds besides its own reach Python and its messages: they must be UTF-8.
+void check_names_are_utf8(const fbm::Layer& saved) {
+  const auto check = [](const flatbuffers::String* name) {
+    if (!is_utf8(text(name))) throw SavedLayerError(msg::kSavedNameNotUtf8);
+  };
+  if (saved.params()) {
+    for (const fbm::Param* param : *saved.params()) check(param->key());
+  }
+  if (saved.variables()) {
+    for (const fbm::Variable* variable : *saved.variables()) check(variable->name());
+  }
+  if (saved.learning() && saved.learning()->values()) {
+    for (const fbm::LearningValue* value : *saved.learning()->values()) check(value->key());
   }
 }
 
@@ -88,6 +105,7 @@ std::shared_ptr<LearningParams> read_learning(const fbm::Learning& saved) {
 // Adds the saved layer `index` to `model`: its variables are set before it joins, so that
 // joining keeps them instead of allocating zeros.
 void read_layer(const fbm::Layer& saved, uint32_t index, Model& model) {
+  check_names_are_utf8(saved);
   const auto params = read_params(saved);
   const auto layer = Layer::create(params.get(), saved.name()->str());
   if (saved.variables()) {
@@ -120,6 +138,8 @@ std::unique_ptr<Model> Model::from_buffer(const uint8_t* data, size_t size) {
   if (!saved->layers()) return model;
   for (uint32_t index = 0; index < saved->layers()->size(); ++index) {
     const fbm::Layer& layer = *saved->layers()->Get(index);
+    // Not quoted: a message holding it could not reach Python.
+    if (!is_utf8(text(layer.name()))) throw std::invalid_argument(msg::saved_layer_name_not_utf8(index));
     try {
       read_layer(layer, index, *model);
     } catch (const std::bad_alloc&) {

@@ -40,6 +40,11 @@ inline std::string model_too_large_to_save(size_t size, size_t max) {
 inline std::string invalid_saved_layer(size_t index, const std::string& name, const std::string& reason) {
   return "The model buffer's layer " + std::to_string(index) + " (" + name + ") is invalid: " + reason;
 }
+inline std::string saved_layer_name_not_utf8(size_t index) {
+  return "The model buffer's layer " + std::to_string(index) + " is invalid: its name is not UTF-8 text.";
+}
+inline constexpr const char* kSavedNameNotUtf8 =
+    "a name of its parameters, variables or learning values is not UTF-8 text.";
 inline constexpr const char* kSavedNamesUnordered = "its names are not in ascending order or repeat.";
 inline constexpr const char* kSavedLayerUnlinked = "it has no inbound layer.";
 inline std::string saved_inbound_not_earlier(uint32_t inbound) {

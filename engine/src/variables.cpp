@@ -49,7 +49,7 @@ void fill(Dense& tensor, int32_t value) {
   std::fill(data, data + tensor.size(), static_cast<T>(value));
 }
 
-// A new tensor of the spec, every element at its initial value.
+// A new tensor as the variable is declared, every element at its initial value.
 std::shared_ptr<Dense> created(const VariableSpec& spec) {
   auto tensor = Dense::create(spec.type, spec.shape, spec.layout);
   if (spec.initial == 0) return tensor;
@@ -105,6 +105,10 @@ void VariablesImpl::declare(const std::vector<VariableSpec>& specs) {
   for (const VariableSpec& spec : specs) {
     const auto found = tensors_.find(spec.name);
     if (found == tensors_.end()) continue;
+    if (found->second->type() != spec.type) {
+      throw std::invalid_argument(msg::variable_type_mismatch(spec.name, tensor_type_name(spec.type),
+                                                              tensor_type_name(found->second->type())));
+    }
     kept.emplace_back(spec.name, fit_or_refuse(spec.name, spec.shape, spec.layout, found->second));
   }
   for (auto& [name, tensor] : kept) tensors_[name] = std::move(tensor);

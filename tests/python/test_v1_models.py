@@ -1,12 +1,13 @@
 """Generation-1 models mapped by the built-in back end onto virtual IP v1 devices: the sequences, passes
 and components of the mapping, the memory figures of every component, and a program the engine's
 reader takes. Runs and learning on simulated devices are in hardware/v1_device_cases.py."""
+import numpy as np
 import pytest
 
 from ornix import core
 from ornix.core import NP
-from v1_models import (component_kinds, memory_figures, sequence_layout, separable_with_max_pooling, three_convolutions,
-                       three_layers, v1_device)
+from v1_models import (CONV, NO_POOLING, component_kinds, input_conv, layer, memory_figures, model_of, sequence_layout,
+                       separable_with_max_pooling, three_convolutions, three_layers, v1_device)
 
 VERSIONS = {"Tarvik_v1": core.Tarvik_v1, "KPL2200_v1": core.KPL2200_v1, "Vamo_v2": core.Vamo_v2}
 
@@ -80,3 +81,84 @@ def test_vamo_v1_is_refused_by_the_checker():
                                            r"version. Please install ornix 2.0.5 instead.$"):
         model._map(v1_device(core.Vamo_v1), True)
     assert model.sequences == []
+
+
+def with_variable(make, layer_name, variable, index, value):
+    """The model of `make` with one value of one variable of one layer changed."""
+    def changed():
+        model = make()
+        values = model.get_layer(layer_name).variables[variable]
+        values.flat[index] = value
+        model.get_layer(layer_name).variables[variable] = values
+        return model
+    return changed
+
+
+def conv_without_act_bits():
+    params = {key: value for key, value in CONV.items() if key != "act_bits"}
+    return model_of(input_conv(), layer(core.Convolutional, "conv", filters=8, weights_bits=2, **params, **NO_POOLING))
+
+
+def fc_without_activation(act_bits):
+    return lambda: model_of(input_conv(), layer(core.FullyConnected, "fc", units=4, weights_bits=2, activation=0,
+                                                 act_bits=act_bits))
+
+
+def four_bit_separable():
+    return model_of(input_conv(), layer(core.SeparableConvolutional, "separable", filters=8, weights_bits=4, **CONV,
+                                        **NO_POOLING))
+
+
+def input_conv_padded_with(value):
+    return lambda: model_of(layer(core.InputConvolutional, "input_conv", input_width=8, input_height=8,
+                                  input_channels=1, padding_value=value, filters=8, weights_bits=2, **CONV,
+                                  **NO_POOLING))
+
+
+def conv_of_8_bit_input():
+    return model_of(layer(core.InputData, "input", input_width=8, input_height=8, input_channels=4, input_bits=8),
+                    layer(core.Convolutional, "conv", filters=8, weights_bits=2, **CONV, **NO_POOLING))
+
+
+def learning_fc(weights_bits, **learning):
+    """8 flat 1-bit inputs into 2 neurons connected to all of them, learning 2 classes."""
+    def make():
+        model = model_of(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=8,
+                               input_bits=1),
+                         layer(core.FullyConnected, "fc", units=2, weights_bits=weights_bits, activation=1,
+                               act_bits=1))
+        model.get_layer("fc").variables["weights"] = np.ones((8, 2), np.int8)
+        model.compile(core.OrnixUnsupervised(num_weights=8, num_classes=2, **learning))
+        return model
+    return make
+
+
+# Layers whose values the recorders cannot write as given: the checks refuse them by name, so
+# hw_only=True stops before any program is recorded and hw_only=False runs them in software.
+REFUSED = [
+    ("conv of an 8-bit input", conv_of_8_bit_input, "conv", "Input bitwidth should be 1, 2 or 4."),
+    ("activated conv without act_bits (stored 8)", conv_without_act_bits, "conv", "act_bits should be 1, 2 or 4."),
+    ("fc without activation, act_bits 8", fc_without_activation(8), "fc",
+     "Without activation, act_bits should be between 0 and 7 (got 8)."),
+    ("4-bit separable weight 8", with_variable(four_bit_separable, "separable", "weights_pw", 5, 8), "separable",
+     "Weights contain values out of range (-8, 7) (e.g.: 8)."),
+    ("fc threshold beyond 20 bits", with_variable(three_layers, "fc", "threshold", 3, -(1 << 19) - 1), "fc",
+     "Thresholds contain values out of range (-524288, 524287) (e.g.: -524289)."),
+    ("input convolution padded with 256", input_conv_padded_with(256), "input_conv",
+     "The parameter padding_value should be between 0 and 255 (got 256)."),
+    ("learning fc with 2-bit weights", learning_fc(2), "fc", "A learning layer must have 1-bit weights."),
+    ("learning fc, min_plasticity x num_weights beyond 16 bits", learning_fc(1, min_plasticity=8192), "fc",
+     "The learning parameters num_weights and min_plasticity give 65536, which does not fit the 16-bit register "
+     "field."),
+]
+
+
+@pytest.mark.parametrize("make, name, message", [case[1:] for case in REFUSED], ids=[case[0] for case in REFUSED])
+def test_values_the_recorders_cannot_write_are_refused_by_the_checks(make, name, message):
+    model = make()
+    with pytest.raises(RuntimeError) as refused:
+        model._map(v1_device(core.Vamo_v2), True)
+    assert str(refused.value) == f"Cannot map layer '{name}'. {message}"
+    model = make()
+    model._map(v1_device(core.Vamo_v2), False)
+    assert model.get_layer(name).mapping is None

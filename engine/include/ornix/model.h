@@ -18,6 +18,9 @@ namespace ornix {
 
 class MapConstraints;  // the hardware back end's mapping constraints
 
+// The largest saved model, in bytes: Model::from_buffer reads and Model::to_buffer writes no more.
+inline constexpr uint64_t kMaxModelBufferBytes = 0x7FFFFFFF;
+
 // A neural network: layers in the order they were added, each linked to its inbound layers.
 // The first layer is an input layer (Layer::is_input); layer names are unique. Layers joining a
 // model are built (geometry, bit widths, variables) from their parameters and inputs.

@@ -46,8 +46,9 @@ class VariablesImpl : public Variables {
   void set(const std::string& name, std::shared_ptr<const Dense> tensor) override;
 
   // Gives a built layer its variables: each absent one is created with every element at its
-  // spec's initial value; one already present must fit its VariableSpec as `set` would accept
-  // it. On a misfit nothing changes (std::invalid_argument).
+  // spec's initial value; one already present must have the VariableSpec's element type and
+  // fit its shape and layout as `set` would accept it. On a misfit nothing changes
+  // (std::invalid_argument).
   void declare(const std::vector<VariableSpec>& specs);
 
   // Grows with every successful `set`: a caller that kept an earlier revision knows from a

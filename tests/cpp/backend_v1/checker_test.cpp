@@ -23,6 +23,17 @@ hw::Component cnp(uint32_t x, uint32_t width, uint32_t filters = 8) {
   return {hw::Type::CNP1, {}, share, {}};
 }
 
+// Unsupervised learning with `num_weights`, 2 classes and mid values, `changes` applied.
+std::shared_ptr<LearningParams> unsupervised(double num_weights, const LearningParams::Values& changes = {}) {
+  LearningParams::Values values{{"num_weights", num_weights}, {"num_classes", 2},       {"initial_plasticity", 0.5},
+                                {"learning_competition", 0.5}, {"min_plasticity", 0.25}, {"plasticity_decay", 0.5}};
+  for (const auto& [key, value] : changes) values[key] = value;
+  return LearningParams::create(LearningType::Unsupervised, values);
+}
+
+// Makes the model's last layer learn with `num_weights` and every other unsupervised parameter.
+void compile(Model& model, double num_weights) { model.compile(unsupervised(num_weights)); }
+
 const char* const kVamoV1Refused =
     "Cannot map layer 'layer'. Vamo_v1 is not supported on this version. Please install ornix 2.0.5 instead.";
 
@@ -68,8 +79,10 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   EXPECT_EQ(v1.check(*eight_bit), "Cannot map layer 'layer'. Weight bits should be between 1 and 4 inclusive.");
 
   // 10 neurons of 64 weights, neuron n's weight k at n + 10k: two non-zero weights each.
-  const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {});
-  const auto params = LearningParams::create(LearningType::Unsupervised, {{"num_weights", 2.9}});
+  const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}});
+  // Compiling takes whole counts only; the check truncates what the layer is given.
+  compile(*model, 2);
+  const auto params = unsupervised(2.9);
   dynamic_cast<FullyConnected&>(*learning).set_learning(params);
   set_bytes(*learning, "weights", std::vector<int8_t>(20, 1));
   EXPECT_EQ(v1.check(*learning), "Success.");
@@ -78,6 +91,77 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   set_bytes(*learning, "weights", short_neuron);
   EXPECT_EQ(v1.check(*learning), "Cannot map layer 'layer'. The number of weights per neuron should match the "
                                  "num_weights OrnixUnsupervised parameter.");
+}
+
+// A learning layer's image holds 1-bit weights, threshold_learning in 20-bit two's complement
+// but never negative, and thswap in 16 bits: the recorder refuses or overflows on anything else.
+TEST(V1Checker, LearningFullyConnectedValuesFitItsImage) {
+  struct LearningCase {
+    int32_t weights_bits;
+    const char* variable;
+    int32_t value;
+    std::string expected;
+  };
+  const std::vector<LearningCase> cases{
+      {1, "threshold_learning", 524287, ""},
+      {1, "thswap", 65535, ""},
+      {2, "thswap", 0, "A learning layer must have 1-bit weights."},
+      {1, "threshold_learning", 524288,
+       "The variable threshold_learning contains values out of range (0, 524287) (e.g.: 524288)."},
+      {1, "threshold_learning", -1,
+       "The variable threshold_learning contains values out of range (0, 524287) (e.g.: -1)."},
+      {1, "thswap", 65536, "The variable thswap contains values out of range (0, 65535) (e.g.: 65536)."},
+  };
+  std::unique_ptr<Model> model;
+  const V1Checker v1;
+  for (const LearningCase& c : cases) {
+    const auto learning = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", c.weights_bits}});
+    compile(*model, 1);
+    set_bytes(*learning, "weights", std::vector<int8_t>(10, 1));  // one weight per neuron
+    const auto old = learning->variables().get(c.variable);
+    auto values = Dense::create(TensorType::int32, old->shape());
+    values->data<int32_t>()[3] = c.value;
+    learning->variables().set(c.variable, values);
+    EXPECT_EQ(v1.check(*learning), c.expected.empty() ? "Success." : "Cannot map layer 'layer'. " + c.expected)
+        << c.variable << " " << c.value;
+  }
+}
+
+// The learning parameters give register values of 20 and 16 bits, and each neuron's class takes
+// 10 bits: the recorder overflows on anything wider.
+TEST(V1Checker, LearningParametersFitTheirRegisters) {
+  struct ParamsCase {
+    int32_t units;
+    LearningParams::Values changes;
+    std::string expected;
+  };
+  const std::string k16Bits = ", which does not fit the 16-bit register field.";
+  const std::vector<ParamsCase> cases{
+      // num_weights 64: 64 x 1023.984375 = 65535.
+      {10, {{"min_plasticity", 1023.984375}, {"initial_plasticity", 1023.984375}, {"plasticity_decay", 1}}, ""},
+      {10, {{"min_plasticity", 1024}}, "The learning parameters num_weights and min_plasticity give 65536" + k16Bits},
+      {10, {{"initial_plasticity", 1024}, {"plasticity_decay", 1}},
+       "The learning parameters num_weights, initial_plasticity and plasticity_decay give 65536" + k16Bits},
+      // (1 - learning_competition) x 64 = 1048575, then 1048576.
+      {10, {{"learning_competition", -16382.984375}}, ""},
+      {10, {{"learning_competition", -16383}},
+       "The learning parameters num_weights and learning_competition give 1048576, which does not fit the 20-bit "
+       "register field."},
+      {1023, {{"num_classes", 1023}}, ""},
+      {1024, {{"num_classes", 1024}},
+       "The neurons of the learning layer take classes up to 1024; the register field holds at most 1023."},
+  };
+  std::unique_ptr<Model> model;
+  const V1Checker v1;
+  for (const ParamsCase& c : cases) {
+    // 64 inputs, every weight 1: num_weights 64.
+    const auto learning =
+        v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}, {"units", c.units}});
+    set_bytes(*learning, "weights", std::vector<int8_t>(static_cast<size_t>(c.units) * 64, 1));
+    model->compile(unsupervised(64, c.changes));
+    const std::string expected = c.expected.empty() ? "Success." : "Cannot map layer 'layer'. " + c.expected;
+    EXPECT_EQ(v1.check(*learning), expected) << c.units << " units";
+  }
 }
 
 TEST(V1Checker, MaxPoolingCnpIsFollowedByACnp) {

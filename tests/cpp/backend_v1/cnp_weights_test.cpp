@@ -9,6 +9,7 @@
 
 #include "backend/v1/cnp_weight_format.h"
 #include "backend/v1/cnp_weight_sizes.h"
+#include "backend/v1/cnp_weight_stream.h"
 #include "engine/layer_fixtures.h"
 
 namespace ornix::v1 {
@@ -297,6 +298,55 @@ TEST(CnpWeightFormat, DepthwiseTilesMatchTheReferenceAndRefuseInChannelOrder) {
     for (const auto& [at, value] : c.set) dw->data<int8_t>()[dw->offset_of({at[0], at[1], at[2], at[3]})] = value;
     EXPECT_THAT([&] { format_sep_cnp_dw_weights(*dw, 4); }, throws_text<std::runtime_error>(c.refused));
   }
+}
+
+// Filters are gathered a channel at a time and streamed as whole records: ranges that fill
+// several slots of 1x1 pairs (24 to a slot) and wrap records across many slots still match the
+// reference, in both layouts.
+TEST(CnpWeightFormat, StandardRunsOverManySlotsMatchTheReference) {
+  std::mt19937 rng(11);
+  const struct { uint32_t first, filters; } ranges[] = {{0, 47}, {0, 48}, {1, 49}, {5, 100}};
+  for (Layout layout : {Layout::Reversed, Layout::RowMajor}) {
+    for (const auto& [first, f] : ranges) {
+      for (uint32_t k : {1u, 3u, 5u, 7u}) {
+        const auto t = random_tensor(rng, Shape{first + f, 2, k, k}, -1, 1, layout);
+        for (bool two_bit : {false, true}) {
+          EXPECT_EQ(format_std_cnp_weights(t, two_bit, first, f), reference::standard(*t, two_bit, first, f))
+              << "k" << k << " two_bit " << two_bit << " first " << first << " f " << f;
+        }
+      }
+    }
+  }
+}
+
+// A run of values lands exactly where the same values put one by one do, whatever the width and
+// the slot they wrap at; a slot past the end of the words is refused with the packers' message.
+TEST(CnpWeightFormat, SlotWriterRunsMatchSingleValues) {
+  std::mt19937 rng(13);
+  const struct { uint32_t width, limit, start; } cases[] = {
+      {2, 48, 0}, {10, 50, 0}, {20, 50, 7}, {25, 50, 0}, {50, 50, 0}, {49, 50, 1}, {36, 48, 11},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint64_t> values(37);
+    for (auto& v : values) v = rng() & ((uint64_t{1} << c.width) - 1);
+    Words one_by_one(2 * 40, 0), run(2 * 40, 0);
+    SlotWriter single(&one_by_one, 1), whole(&run, 1);
+    single.put(uint64_t{c.start != 0}, c.start);  // a run may start inside a slot
+    whole.put(uint64_t{c.start != 0}, c.start);
+    for (uint64_t v : values) single.put_wrapped(v, c.width, c.limit);
+    whole.put_run(values.data(), values.size(), c.width, c.limit);
+    single.flush();
+    whole.flush();
+    EXPECT_EQ(run, one_by_one) << "width " << c.width << " limit " << c.limit << " start " << c.start;
+  }
+  Words two_slots(4, 0);
+  SlotWriter writer(&two_slots, 1);
+  writer.put(1, 1);
+  writer.next_slot();
+  writer.put(1, 1);
+  EXPECT_THAT([&] { writer.flush(); },
+              throws_text<std::out_of_range>("A CNP weight slot lies past the end of its weight stream."));
+  EXPECT_EQ(two_slots, (Words{0, 0, 1, 0}));
 }
 
 TEST(CnpWeightFormat, RefusesWhatItCannotPack) {

@@ -116,6 +116,25 @@ const std::vector<Row> kRows{
     {T::InputConvolutional, {}, {{"activation", 0}},
      "The first convolutional layer of a model can only be mapped if its activations are enabled."},
     {T::InputConvolutional, {}, {}, "All weights in a hrc layer cannot be zeroes.", kA1, {"weights"}},
+    {T::InputConvolutional, {}, {{"padding_value", 255}}, ""},
+    {T::InputConvolutional, {}, {{"padding_value", 256}},
+     "The parameter padding_value should be between 0 and 255 (got 256)."},
+    {T::InputConvolutional, {}, {{"padding_value", -1}, {"activation", 0}},
+     "The first convolutional layer of a model can only be mapped if its activations are enabled.\n"
+     "The parameter padding_value should be between 0 and 255 (got -1)."},
+    // act_bits: 1, 2 or 4 with an activation; without one, what the registers' 2-bit field of
+    // act_bits / 2 holds.
+    {T::Convolutional, {8, 8, 4}, {{"act_bits", 3}}, "act_bits should be 1, 2 or 4."},
+    {T::SeparableConvolutional, {8, 8, 4}, {{"act_bits", 8}}, "act_bits should be 1, 2 or 4."},
+    // The CNP registers take input bits / 2 in two bits.
+    {T::Convolutional, {8, 8, 4}, {}, "Input bitwidth should be 1, 2 or 4.", kA1, {}, 8},
+    {T::SeparableConvolutional, {8, 8, 4}, {}, "Input bitwidth should be 1, 2 or 4.", kA1, {}, 3},
+    {T::Convolutional, {8, 8, 4}, {}, "", kA1, {}, 1},
+    {T::Convolutional, {8, 8, 4}, {{"activation", 0}, {"act_bits", 7}}, ""},
+    {T::Convolutional, {8, 8, 4}, {{"activation", 0}, {"act_bits", 8}},
+     "Without activation, act_bits should be between 0 and 7 (got 8)."},
+    {T::FullyConnected, {4, 4, 4}, {{"activation", 0}, {"act_bits", -1}},
+     "Without activation, act_bits should be between 0 and 7 (got -1)."},
 };
 
 TEST(V1LayerConstraints, EveryBrokenLimitOneLineInOrder) {
@@ -141,6 +160,76 @@ TEST(V1LayerConstraints, HrcActStepFitsTwentyFourBitsInSixteenths) {
   layer->variables().set("act_step", steps);
   EXPECT_EQ(V1Checker().check(*layer), "Cannot map layer 'layer'. The parameter act_step should be between 0 and "
                                        "1048575. Receives act_step 1048576.");
+}
+
+// The first values of one variable of a valid layer and the exact status it must get.
+struct ValueRow {
+  T type;
+  LayerParams::Values changes;
+  std::string variable;
+  std::vector<double> values;
+  std::string lines;
+};
+
+// Stores `values` at the start of the layer's variable (in its own element type), the rest zero.
+void set_values(Layer& layer, const std::string& name, const std::vector<double>& values) {
+  const auto old = layer.variables().get(name);
+  auto tensor = Dense::create(old->type(), old->shape(), old->layout());
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (old->type() == TensorType::int32) {
+      tensor->data<int32_t>()[i] = static_cast<int32_t>(values[i]);
+    } else if (old->type() == TensorType::float32) {
+      tensor->data<float>()[i] = static_cast<float>(values[i]);
+    } else {
+      reinterpret_cast<int8_t*>(tensor->buffer())[i] = static_cast<int8_t>(values[i]);
+    }
+  }
+  layer.variables().set(name, tensor);
+}
+
+const std::string kFourBitCnpRange = "Weights contain values out of range (-7, 7) (e.g.: ";
+const std::string kTwentyBitThresholds = "Thresholds contain values out of range (-524288, 524287) (e.g.: ";
+const std::string kStepOf65536 = "act_step should be between 0 and 65535. Receives act_step 65536.";
+const LayerParams::Values kFourBit{{"weights_bits", 4}};
+const LayerParams::Values kOneBit{{"weights_bits", 1}};
+const LayerParams::Values kNoActivation{{"activation", 0}, {"act_bits", 0}};
+
+// Weights the CNP formats would change (a 4-bit -8 becomes 0, a 1-bit -1 of a 3x3 kernel is
+// dropped, a separable 2-bit 2 overflows), and thresholds and steps beyond their fields.
+const std::vector<ValueRow> kValueRows{
+    {T::Convolutional, kFourBit, "weights", {-7, 7}, ""},
+    {T::Convolutional, kFourBit, "weights", {1, -8}, kFourBitCnpRange + "-8)."},
+    {T::Convolutional, kFourBit, "weights", {8}, kFourBitCnpRange + "8)."},
+    {T::Convolutional, {}, "weights", {-1, 1, 2}, "Weights contain values out of range (-1, 1) (e.g.: 2)."},
+    {T::Convolutional, kOneBit, "weights", {1, -1}, "Weights contain values out of range (0, 1) (e.g.: -1)."},
+    {T::Convolutional, with(kOneBit, {{"kernel_width", 1}, {"kernel_height", 1}}), "weights", {1, -1}, ""},
+    {T::SeparableConvolutional, {}, "weights", {-2, 1}, ""},
+    {T::SeparableConvolutional, {}, "weights", {2}, "Weights contain values out of range (-2, 1) (e.g.: 2)."},
+    {T::SeparableConvolutional, kFourBit, "weights_pw", {-8, 7, 8}, "Weights contain values out of range (-8, 7) "
+                                                                     "(e.g.: 8)."},
+    {T::Convolutional, {}, "threshold", {524287, -524288}, ""},
+    {T::Convolutional, {}, "threshold", {0, 524288}, kTwentyBitThresholds + "524288)."},
+    {T::Convolutional, kNoActivation, "threshold", {1 << 30}, ""},
+    {T::Convolutional, {}, "act_step", {65535}, ""},
+    {T::Convolutional, {}, "act_step", {1, 65536}, kStepOf65536},
+    {T::SeparableConvolutional, kNoActivation, "act_step", {65536}, kStepOf65536},
+    {T::FullyConnected, {}, "threshold", {-524289}, kTwentyBitThresholds + "-524289)."},
+    {T::FullyConnected, kNoActivation, "threshold", {-524289}, ""},
+    {T::FullyConnected, {}, "act_step", {65536}, kStepOf65536},
+    {T::FullyConnected, kNoActivation, "act_step", {65536}, ""},
+    {T::InputConvolutional, {}, "threshold", {8388607, -8388608}, ""},
+    {T::InputConvolutional, {}, "threshold", {8388608},
+     "Thresholds contain values out of range (-8388608, 8388607) (e.g.: 8388608)."},
+};
+
+TEST(V1LayerConstraints, NeuronValuesFitWhatTheRecordersWrite) {
+  for (const ValueRow& row : kValueRows) {
+    std::unique_ptr<Model> model;
+    const auto layer = v1_layer(model, row.type, {8, 8, 4}, row.changes);
+    set_values(*layer, row.variable, row.values);
+    const std::string expected = row.lines.empty() ? "Success." : "Cannot map layer 'layer'. " + row.lines;
+    EXPECT_EQ(V1Checker().check(*layer), expected) << row.variable << " " << row.lines;
+  }
 }
 
 TEST(V1LayerConstraints, FnpInputMemoryAndUnbuiltConvolution) {

@@ -66,6 +66,28 @@ TEST(FnpRam, MatchesPerValueReferenceOnRandomWeights) {
   }
 }
 
+// Bits gather eight inputs to a byte and a block of 64 neurons at a time: every weight width up
+// to 8 bits (the most negative 8-bit weight included), inputs that end inside a byte or a chunk,
+// and neuron counts at the block edges match the reference.
+TEST(FnpRam, EveryWidthAndBlockEdgeMatchesTheReference) {
+  std::mt19937 rng(9);
+  const struct { int bits; uint32_t neurons, inputs; } cases[] = {
+      {2, 64, 7}, {3, 63, 33}, {5, 65, 95}, {8, 64, 64}, {8, 129, 9}, {1, 66, 41},
+  };
+  for (const auto& c : cases) {
+    const int low = c.bits == 1 ? 0 : -(1 << (c.bits - 1));
+    const int high = c.bits == 1 ? 1 : (1 << (c.bits - 1)) - 1;
+    std::uniform_int_distribution<int> value(low, high);
+    for (const Layout layout : {Layout::Reversed, Layout::RowMajor}) {
+      auto w = Dense::create(TensorType::int8, Shape{c.neurons, c.inputs}, layout);
+      for (size_t k = 0; k < w->size(); ++k) w->data<int8_t>()[k] = static_cast<int8_t>(value(rng));
+      if (c.bits == 8) w->data<int8_t>()[0] = -128;
+      EXPECT_EQ(format_fnp_ram(*w, *int32s({0}), *int32s({0}), c.bits, false), reference_image(*w, c.bits))
+          << c.bits << " bits, " << c.neurons << " neurons, " << c.inputs << " inputs";
+    }
+  }
+}
+
 // Images are gathered for blocks of neurons: many neurons, in both layouts, still match the
 // reference, and a negative 1-bit weight is refused first by input, then by neuron, whatever
 // block it falls in.

@@ -10,6 +10,7 @@
 
 #include "backend_v2/real_model.h"
 #include "mapping/ip_version_specific_hardware_backend.h"
+#include "mapping/mapping_attempt.h"
 #include "mapping/mesh_mapper.h"
 
 // Models the built-in back end must refuse, with a status naming the layer and the reason.
@@ -42,6 +43,39 @@ TEST(MappingRefusals, LayerThatCanNeverFitIsRefusedBeforeItsPiecesAreBuilt) {
               "are available.");
     EXPECT_FALSE(new_pass);
   }
+}
+
+// 240 small layers on 8 CNPs: one CNP each, eight to a pass. As one sequence the model takes 30
+// passes of at least 8 tracks (9 descriptors) each, over the 256 descriptors of a program. A
+// whole-model attempt whose failure is reported places every layer before its build refuses
+// the sequence; one whose failure goes unreported (prefix attempts follow) refuses it as soon
+// as 29 passes are open, leaving the last layers unplaced; the model still maps into one
+// sequence per pass.
+TEST(MappingRefusals, WholeModelOverTheDescriptorBudgetStopsWhenItsFailureGoesUnreported) {
+  constexpr int kLayers = 240;
+  const auto chain = [] {
+    auto m = std::make_unique<RealModel>(Shape{4, 4, 4}, cnp_columns(2, 3));
+    for (int i = 0; i < kLayers; ++i) m->add(LayerType::Conv2D, conv_params(3, 4), "conv" + std::to_string(i));
+    return m;
+  };
+  for (const bool retry : {false, true}) {
+    const auto m = chain();
+    const IpVersionSpecificHardwareBackend backend(*m->device);
+    const auto all = m->model->layers();
+    auto layers = std::vector<std::shared_ptr<Layer>>(all.begin() + 1, all.end());  // the input is the DMA's
+    const auto before = layers;
+    std::vector<std::shared_ptr<Sequence>> sequences;
+    const MappingStatus status = map_layers_to_sequences(
+        backend.constraints, std::make_shared<MapConstraints>(m->device), backend, &layers, &sequences, true, retry);
+    EXPECT_EQ(status.message(), "The maximum number of descriptors is more than allowed.") << retry;
+    EXPECT_EQ(layers, before);
+    EXPECT_TRUE(sequences.empty());
+    EXPECT_EQ(before.back()->mapping() != nullptr, !retry) << "last layer placed, retry " << retry;
+  }
+  const auto m = chain();
+  EXPECT_EQ(m->map(), "");
+  ASSERT_EQ(m->model->sequences().size(), 30u);
+  for (const auto& sequence : m->model->sequences()) EXPECT_EQ(sequence->passes().size(), 1u);
 }
 
 // An override of select_nps, as a Python user may write one.

@@ -115,6 +115,7 @@ TEST(ModelBuffer, RefusesContentTheEngineCannotHoldWithTheReason) {
   ASSERT_EQ(load_error(craft(valid), craft(valid).size()), "no error");
   const std::string dense = "The model buffer's layer 1 (dense) is invalid: ";
   const std::string unordered = dense + "its names are not in ascending order or repeat.";
+  const std::string not_utf8 = "a name of its parameters, variables or learning values is not UTF-8 text.";
   const std::vector<std::pair<std::function<void(SavedLayer&)>, std::string>> rows{
       {[](auto& l) { l.type = 7; }, dense + "No layer class serves layer type 7."},
       {[](auto& l) { l.params.push_back({"activation", 0}); }, unordered},
@@ -132,6 +133,15 @@ TEST(ModelBuffer, RefusesContentTheEngineCannotHoldWithTheReason) {
        dense + "Layer dense would need 17179869180 bytes of variables; a layer holds at most 536870912 bytes."},
       {[](auto& l) { l.learning_type = 0; },
        dense + "Layer dense cannot learn: only a FullyConnected layer can be compiled."},
+      // Another element type than the layer declares, of the right size.
+      {[](auto& l) { l.variables[0] = {"bias", 1, 0, {2}, 8}; },
+       dense + "Unsupported variable type for bias expected int8 received float32"},
+      {[](auto& l) { l.variables[0].type = 2; },
+       dense + "Unsupported variable type for bias expected int8 received uint8"},
+      // Names that are not UTF-8: the layer's own is not quoted.
+      {[](auto& l) { l.name = "den\xffse"; }, "The model buffer's layer 1 is invalid: its name is not UTF-8 text."},
+      {[](auto& l) { l.params[0].first = "unit\xc0\x80"; }, dense + not_utf8},
+      {[](auto& l) { l.variables[0].name = "bi\xed\xa0\x80s"; }, dense + not_utf8},
   };
   for (const auto& [change, expected] : rows) {
     auto layers = valid;

@@ -78,13 +78,16 @@ TEST_F(HardwareBackendMap, FailedWholeModelEndsTheCallWithoutRetryAndFallsBackTo
   script.steps = {{0, error("Cannot map layer 'c'. Too large.")}};
   EXPECT_EQ(map(test::kD3_A2_01_00, false), error("Cannot map layer 'c'. Too large."));
   EXPECT_EQ(script.modes, std::vector<bool>{true});
+  EXPECT_EQ(script.retries, std::vector<bool>{false});  // its failure is the answer: it may not give up early
   EXPECT_EQ(layers, original);
   EXPECT_TRUE(sequences.empty());
 
   script.modes.clear();
+  script.retries.clear();
   script.steps = {{0, error("Cannot map layer 'c'. Too large.")}, {3, success()}};
   EXPECT_EQ(map(test::kD3_A2_01_00, true), success());
   EXPECT_EQ(script.modes, (std::vector<bool>{true, false}));
+  EXPECT_EQ(script.retries, (std::vector<bool>{true, true}));
   EXPECT_TRUE(layers.empty());
 }
 

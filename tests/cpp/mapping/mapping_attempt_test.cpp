@@ -67,10 +67,11 @@ class MappingAttempt : public ::testing::Test {
     constraints = std::make_shared<HookedMapConstraints>(device);
   }
 
-  MappingStatus run(bool whole_model) {
+  MappingStatus run(bool whole_model, bool retry = false) {
     const GenerationFactories factories{&generation, &generation};
     backend = std::make_unique<IpVersionSpecificHardwareBackend>(*device, factories);
-    return map_layers_to_sequences(backend->constraints, constraints, *backend, &layers, &sequences, whole_model);
+    return map_layers_to_sequences(backend->constraints, constraints, *backend, &layers, &sequences, whole_model,
+                                   retry);
   }
   const FakeIoRecorder& io() const { return dynamic_cast<const FakeIoRecorder&>(*backend->io_recorder); }
   std::shared_ptr<Sequence> only_sequence() const { return sequences.size() == 1 ? sequences[0] : nullptr; }

@@ -20,7 +20,8 @@ struct ScriptedAttempt {
   };
 
   std::vector<Step> steps;
-  std::vector<bool> modes;  // whole_model of each call, in order
+  std::vector<bool> modes;    // whole_model of each call, in order
+  std::vector<bool> retries;  // retry of each call, in order
   std::shared_ptr<MapConstraints> last_constraints;
   // Run at the start of each call (e.g. to call the constraints' hooks).
   std::function<void(const MapConstraints&)> on_call;
@@ -28,10 +29,11 @@ struct ScriptedAttempt {
   MappingAttempt attempt() {
     return [this](const HardwareConstraints&, const std::shared_ptr<MapConstraints>& constraints,
                   const IpVersionSpecificHardwareBackend&, std::vector<std::shared_ptr<Layer>>* layers,
-                  std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model) {
+                  std::vector<std::shared_ptr<Sequence>>* sequences, bool whole_model, bool retry) {
       last_constraints = constraints;
       if (on_call) on_call(*constraints);
       modes.push_back(whole_model);
+      retries.push_back(retry);
       if (modes.size() > steps.size()) {
         ADD_FAILURE() << "attempt " << modes.size() << " was not expected";
         return MappingStatus(StatusCode::Error, "unexpected attempt");
