@@ -24,6 +24,12 @@ class RecheckedSequence final : public CompatibilityChecker::SequenceCheck {
 
 }  // namespace
 
+LayerMappingStatus CompatibilityChecker::SequenceCheck::extend_all(LayerIterator first, LayerIterator last) {
+  LayerMappingStatus status("");
+  for (auto layer = first; layer != last; ++layer) status = extend(*layer);
+  return status;
+}
+
 std::unique_ptr<CompatibilityChecker::SequenceCheck> CompatibilityChecker::start_sequence_check(
     HwVersion version) const {
   return std::make_unique<RecheckedSequence>(*this, version);

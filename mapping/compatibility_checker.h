@@ -43,6 +43,8 @@ class CompatibilityChecker {
     // Adds the run's next layer (model order) and returns check_layer_sequence's answer for the
     // run so far.
     virtual LayerMappingStatus extend(std::shared_ptr<Layer> layer) = 0;
+    // Extends by every layer of [first, last) and returns the last answer (success for none).
+    LayerMappingStatus extend_all(LayerIterator first, LayerIterator last);
   };
   // A check for a new, empty run. This form asks check_layer_sequence over the whole run at
   // every layer; a generation that can judge what the new layer adds overrides it, so that a

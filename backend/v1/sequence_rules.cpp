@@ -17,10 +17,7 @@ bool is_max_pooling_cnp(const Layer& layer) {
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
-  SequenceRules rules;
-  LayerMappingStatus status("");
-  for (auto layer = first; layer != last; ++layer) status = rules.extend(*layer);
-  return status;
+  return SequenceRules().extend_all(first, last);
 }
 
 LayerMappingStatus SequenceRules::extend(std::shared_ptr<Layer> layer) {

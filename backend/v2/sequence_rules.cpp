@@ -100,10 +100,7 @@ LayerMappingStatus check_skip_connection_mapping(const std::vector<std::shared_p
 
 LayerMappingStatus check_layer_sequence(CompatibilityChecker::LayerIterator first,
                                         CompatibilityChecker::LayerIterator last) {
-  SequenceRules rules;
-  LayerMappingStatus status("");
-  for (auto layer = first; layer != last; ++layer) status = rules.extend(*layer);
-  return status;
+  return SequenceRules().extend_all(first, last);
 }
 
 LayerMappingStatus SequenceRules::extend(std::shared_ptr<Layer> layer) {
