@@ -5,8 +5,8 @@
 // Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
 // mapping allocated per program byte (every buffer a program byte is written or copied into is
 // allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
-// little), then the weight packers' throughput (both generations' CNP packers and the
-// generation-1 FNP image) in MB/s of packed words beside a memcpy of the same bytes, measured in
+// little), then the weight packers' throughput (both generations' CNP packers and FNP images)
+// in MB/s of packed words beside a memcpy of the same bytes, measured in
 // the same run: the ratio is the figure that holds across machines.
 //
 // Build and run (not part of the tests):
@@ -30,6 +30,8 @@
 #include "backend/v1/cnp_weight_format.h"
 #include "backend/v1/fnp_ram_format.h"
 #include "backend/v2/cnp_weight_format.h"
+#include "backend/v2/fnp_input_layout.h"
+#include "backend/v2/fnp_payloads.h"
 #include "hardware/mesh.h"
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/device.h"
@@ -154,6 +156,34 @@ std::shared_ptr<Dense> random_weights(uint32_t kernel, uint32_t channels, uint32
   return random_tensor(Shape{kernel, kernel, channels, filters}, lo, hi);
 }
 
+// A Dense1D of 1000 units over 1 x 1 x 1024 values of `bits` bits with random `bits`-bit weights,
+// in the layout models hold (neurons side by side): fed by the model's input it reads a packed
+// vector; fed by a 1x1 Conv2D its input is row-aligned (with 4-bit values, one empty slot after
+// each value). The model owns the layer.
+struct DenseImage {
+  std::unique_ptr<Model> model = Model::create();
+  std::shared_ptr<Layer> dense;
+  v2::InputPadding padding = v2::InputPadding::Unfit;
+  bool flat = true;
+};
+
+DenseImage dense_image(int32_t bits, bool after_conv) {
+  DenseImage image;
+  image.model->add(layer(LayerType::InputData,
+                         {{"input_width", 1}, {"input_height", 1}, {"input_channels", 1024}, {"input_bits", bits}},
+                         "input"));
+  if (after_conv) {
+    image.model->add(layer(LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 1024}, {"output_bits", bits}}, "conv"));
+  }
+  image.dense = layer(LayerType::Dense1D, {{"units", 1000}, {"weights_bits", bits}, {"output_bits", 4}}, "dense");
+  image.model->add(image.dense);
+  const int lowest = -(1 << (bits - 1));
+  image.dense->variables().set("weights", random_tensor(Shape{1024, 1000}, lowest, -lowest - 1));
+  image.flat = !after_conv;
+  image.padding = v2::get_fnp_supported_padding(*image.dense, image.flat);
+  return image;
+}
+
 // MB/s of packed words of `pack`, and of a memcpy of as many bytes into a buffer already
 // touched (as the packer's output vector is). Each figure is the median of a few runs of about
 // 16 MB of output each.
@@ -239,5 +269,16 @@ int main() {
   const auto fc = random_tensor(Shape{1000, 1024}, -7, 7, Layout::Reversed);
   const auto zeros = Dense::create(TensorType::int32, Shape{1000});
   time_packer("v1 FNP image 4-bit", [&] { return v1::format_fnp_ram(*fc, *zeros, *zeros, 4, false); });
+  // Generation 2: the same 1000 x 1024 weights as models hold them, on an FNP fed directly or by a CNP.
+  for (const int32_t bits : {4, 8}) {
+    for (const bool after_conv : {false, true}) {
+      const DenseImage image = dense_image(bits, after_conv);
+      const std::string name = "v2 FNP image " + std::to_string(bits) + "-bit" + (after_conv ? " after CNP" : "");
+      const auto weights_bits = static_cast<uint8_t>(bits);
+      time_packer(name.c_str(), [&] {
+        return v2::format_fnp_ram(*image.dense, image.flat, image.padding, image.dense->input_bits(), weights_bits);
+      });
+    }
+  }
   return 0;
 }

@@ -19,6 +19,8 @@ inline constexpr uint32_t kShiftWordBytes = 3;
 
 // Every neuron's area of the FNP SRAM opens with its two parameter words.
 inline constexpr uint32_t kNeuronParameterWords = 2;
+// Neurons whose weight words the FNP image writer gathers together.
+inline constexpr uint32_t kFnpNeuronBlock = 64;
 
 // Bit widths of the FNP data paths.
 inline constexpr uint32_t kFnp4Bits = 4;

@@ -6,11 +6,15 @@
 // they agree with the registers. Byte payloads are little-endian inside each 32-bit word; every
 // word not written is 0. The results are owned by the caller; on failure nothing is returned.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <vector>
 
 #include "backend/v2/fnp_input_layout.h"
+#include "backend/v2/fnp_neuron_parameters.h"
+#include "backend/v2/fnp_weight_words.h"
 #include "ornix/layer.h"
 #include "ornix/shape.h"
 #include "ornix/tensor.h"
@@ -31,25 +35,46 @@ std::vector<uint32_t> format_input_shift_fnp(const Dense& input_shift, const Sha
 // The FNP memory image of `layer`, a Dense1D, for its FNP input shape (get_fnp_input_dim with
 // `flat_input`): get_layer_word_size words, neuron n (n below dimension 1 of "weights") at word
 // n x nw, nw = get_neuron_word_size. Per neuron:
-//   word 0: [31:24] "max_value_shift" | [23:16] "max_value" | [15:8] "bias_shift" | [7:0] "bias"
-//   word 1: [31:16] 0 | [15:8] "output_shift" | [7:0] "output_scales"
-//   words 2 on: its weights (format_fnp_input_words).
-// The max fields stay 0 when the layer has neither max variable.
+//   words 0 and 1: its parameters (fnp_neuron_parameters.h);
+//   words 2 on: its weights (fnp_weight_words.h).
 //
-// Failures: `weights_bits` other than 4 or 8, std::runtime_error "Wrong weight bitwidth at FNP
-// recording."; a layer with only one of "max_value" and "max_value_shift",
-// std::invalid_argument; a missing variable (std::invalid_argument), a per-neuron variable
-// shorter than the neurons (panic "Coordinates are out-of-range") or of the wrong element type
-// ("bias" and "output_shift" signed 8-bit, the others unsigned 8-bit; panic), and the failures
-// of the sizes and of format_fnp_input_words pass through.
+// Every check runs on construction, so that the image is sized and can be written in place
+// without failing. Failures, in this order: `weights_bits` other than 4 or 8,
+// std::runtime_error "Wrong weight bitwidth at FNP recording."; a missing variable
+// (std::invalid_argument); a layer with only one of "max_value" and "max_value_shift",
+// std::invalid_argument; the failures of the sizes and of fnp_input_slots; weights that are
+// not 8-bit signed elements or miss an input a slot reads (panic); then, neuron by neuron and
+// in the order of the words above, a per-neuron variable of the wrong element type ("bias" and
+// "output_shift" signed 8-bit, the others unsigned 8-bit; panic) or shorter than the neurons
+// (panic "Coordinates are out-of-range"). The layer must outlive the image.
+class FnpRamImage {
+ public:
+  FnpRamImage(const Layer& layer, bool flat_input, InputPadding padding, uint8_t input_bits, uint8_t weights_bits);
+
+  // 32-bit words of the image.
+  size_t words() const { return words_; }
+
+  // Writes the image into `image`, zero-filled: its first words() words; a shorter span throws
+  // std::out_of_range.
+  void write(std::span<uint32_t> image) const;
+
+ private:
+  // In the order of the checks.
+  std::shared_ptr<const Dense> weights_;
+  FnpNeuronParameters parameters_;
+  Shape shape_;
+  size_t words_;
+  uint32_t neuron_words_;
+  FnpWeightWords weight_words_;
+  uint32_t neurons_;
+};
+
+// The image of FnpRamImage as a vector of its words.
 std::vector<uint32_t> format_fnp_ram(const Layer& layer, bool flat_input, InputPadding padding, uint8_t input_bits,
                                      uint8_t weights_bits);
 
-// Writes the weights of `neuron` into its area of `ram` (the whole image), from word 2 on: one
-// weight per input slot in slot order, the low `weights_bits` bits of the signed 8-bit element
-// [k][neuron] of `weights` (read through its strides; padding slots weight 0), packed from the
-// least significant bit of a byte upward, 8 / `weights_bits` to a byte. With ChannelRowAligned
-// every weight takes a whole byte. Bits of padding slots are left as they are.
+// Writes the weights of `neuron` into its area of `ram` (the whole image), from word 2 on, as
+// fnp_weight_words.h lays them out. Bits of padding slots are left as they are.
 //
 // Failures: `weights_bits` other than 4 or 8, std::runtime_error "Wrong weight bitwidth at FNP
 // recording."; an area (get_neuron_word_size words at neuron x nw) that `ram` does not hold,

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
-#include <utility>
 
 #include "backend/v2/conv2d_recording_messages.h"
 #include "backend/v2/conv2d_register_builder.h"
@@ -58,12 +58,14 @@ std::unique_ptr<program::Record> record_program_dense1d_layer(const Device& devi
   record->add_np_track(np.ident, dma::Target::InputShifts, 0,
                        format_input_shift_fnp(*input_shift, shape, padding, input_bits));
   if (registers_only) return record;
-  std::vector<uint32_t> ram = format_fnp_ram(layer, flat_input, padding, input_bits, weights_bits);
   if (external_memory) {
-    record->add_fnp2_filters_track(np.ident, std::move(ram));
-  } else {
-    record->add_np_track(np.ident, dma::Target::FnpRam, 0, ram);
+    record->add_fnp2_filters_track(np.ident, format_fnp_ram(layer, flat_input, padding, input_bits, weights_bits));
+    return record;
   }
+  // Checked and sized first, then written straight into its track.
+  const FnpRamImage image(layer, flat_input, padding, input_bits, weights_bits);
+  record->add_np_track(np.ident, dma::Target::FnpRam, 0, image.words(),
+                       [&image](std::span<uint32_t> payload) { image.write(payload); });
   return record;
 }
 
