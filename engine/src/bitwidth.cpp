@@ -1,3 +1,4 @@
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -10,6 +11,24 @@
 namespace ornix {
 
 namespace {
+
+// Bytes ORed side by side before they are folded into one: a fixed count, so that the loop
+// runs on whole vectors.
+constexpr size_t kOrLanes = 32;
+
+// The OR of byte(v) over every value v of `values`.
+template <typename T, typename Byte>
+uint8_t or_of_bytes(const T* values, size_t size, Byte byte) {
+  std::array<uint8_t, kOrLanes> lanes{};
+  size_t i = 0;
+  for (; i + kOrLanes <= size; i += kOrLanes) {
+    for (size_t lane = 0; lane < kOrLanes; ++lane) lanes[lane] |= byte(values[i + lane]);
+  }
+  uint8_t all = 0;
+  for (; i < size; ++i) all |= byte(values[i]);
+  for (const uint8_t lane : lanes) all |= lane;
+  return all;
+}
 
 // Width of the widest value in two's complement: a negative v needs as many bits as ~v >= 0,
 // plus the sign bit.
@@ -24,11 +43,15 @@ int signed_bitwidth(const Dense& tensor) {
   return std::bit_width(magnitudes) + 1;
 }
 
+// The same for 8-bit values, whose v ^ (v >> 7) is v, or ~v when negative, and fits a byte.
+int signed_8bit_bitwidth(const Dense& tensor) {
+  const uint8_t magnitudes = or_of_bytes(tensor.data<int8_t>(), tensor.size(),
+                                         [](int8_t v) { return static_cast<uint8_t>(v ^ (v >> 7)); });
+  return std::bit_width(magnitudes) + 1;
+}
+
 int unsigned_bitwidth(const Dense& tensor) {
-  const uint8_t* values = tensor.data<uint8_t>();
-  uint32_t bits = 0;
-  for (size_t i = 0; i < tensor.size(); ++i) bits |= values[i];
-  return std::bit_width(bits);
+  return std::bit_width(or_of_bytes(tensor.data<uint8_t>(), tensor.size(), [](uint8_t v) { return v; }));
 }
 
 }  // namespace
@@ -43,7 +66,7 @@ int evaluate_bitwidth(const Dense& tensor) {
     case TensorType::int4:
     case TensorType::int2:
     case TensorType::bit:
-      return signed_bitwidth<int8_t>(tensor);
+      return signed_8bit_bitwidth(tensor);
     case TensorType::uint8:
     case TensorType::uint4:
     case TensorType::uint2:

@@ -103,5 +103,27 @@ TEST(EvaluateBitwidth, TwosComplementWidthForSignedTypesBitLengthForUnsigned) {
   EXPECT_THROW(bitwidth_of<float>(TensorType::float32, {1.0f}), std::invalid_argument);
 }
 
+// One value among 70 zeros, at the first and last places of the runs read side by side and of
+// the values after them.
+TEST(EvaluateBitwidth, EightBitEdgeValuesCountWhereverTheyLie) {
+  struct Case {
+    TensorType type;
+    int value;
+    int bits;
+  };
+  const Case cases[] = {{TensorType::int8, -128, 8}, {TensorType::int8, 127, 8},  {TensorType::int8, -1, 1},
+                        {TensorType::int8, 0, 1},    {TensorType::int8, -65, 8},  {TensorType::int8, -64, 7},
+                        {TensorType::int4, -8, 4},   {TensorType::uint8, 255, 8}, {TensorType::uint8, 128, 8},
+                        {TensorType::uint8, 1, 1},   {TensorType::uint8, 0, 0}};
+  for (const Case& c : cases) {
+    for (const size_t at : {0, 31, 32, 63, 64, 70}) {
+      std::vector<uint8_t> bytes(71, 0);
+      bytes[at] = static_cast<uint8_t>(c.value);
+      EXPECT_EQ(evaluate_bitwidth(*Dense::copy(bytes.data(), bytes.size(), c.type, {71})), c.bits)
+          << c.value << " at " << at;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ornix
