@@ -16,6 +16,9 @@ static_assert(std::endian::native == std::endian::little, "weights are gathered 
 constexpr uint32_t kMaxFields = kFnpWordBits / kFnp4Bits;
 using Rows = std::array<const uint8_t*, kMaxFields>;
 
+// Words of each neuron gathered before they are written side by side.
+constexpr size_t kTileWords = 8;
+
 // What the padding fields of a block read.
 constexpr std::array<uint8_t, kFnpNeuronBlock> kZeroWeights{};
 
@@ -65,6 +68,25 @@ void put_word(uint32_t* word, uint32_t value, uint32_t written) {
   *word = written == ~0u ? value : (*word & ~written) | value;
 }
 
+// Words gathered for a block of neurons: word t of neuron i in [t][i].
+using Tile = std::array<std::array<uint32_t, kFnpNeuronBlock>, kTileWords>;
+// The bits of each word of a tile that keep their value: those of its padding fields.
+using Kept = std::array<uint32_t, kTileWords>;
+
+// Words 0 .. kTileWords - 1 of the block's neurons (neuron 0 at `words`, the next ones
+// `neuron_words` apart) from the tile: stored whole unless a word keeps bits.
+void spread_tile(const Tile& tile, const Kept& kept, uint32_t count, uint32_t* words, uint64_t neuron_words) {
+  if (kept == Kept{}) {
+    for (uint32_t i = 0; i < count; ++i, words += neuron_words) {
+      for (size_t t = 0; t < kTileWords; ++t) words[t] = tile[t][i];
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i, words += neuron_words) {
+    for (size_t t = 0; t < kTileWords; ++t) words[t] = (words[t] & kept[t]) | tile[t][i];
+  }
+}
+
 }  // namespace
 
 FnpWeightWords::FnpWeightWords(const Shape& shape, InputPadding padding, uint8_t input_bits, uint8_t weights_bits) {
@@ -82,12 +104,25 @@ FnpWeightWords::FnpWeightWords(const Shape& shape, InputPadding padding, uint8_t
     const uint32_t field = i % per_word_;
     word.inputs[field] = slots[i];
     if (slots[i] == kFnpPaddingSlot) continue;
+    word.value_fields[word.values++] = static_cast<uint8_t>(field);
     word.written |= uint32_t{field_mask_} << field * slot_bits_;
     largest_ = std::max(largest_, slots[i]);
   }
+  // Whether the word's value fields are every `step`-th field from field 0, all of them, and
+  // hold consecutive inputs.
+  const auto consecutive = [&](const Word& word, uint32_t step) {
+    if (uint32_t{word.values} * step != per_word_) return false;
+    for (uint32_t v = 0; v < word.values; ++v) {
+      if (word.value_fields[v] != v * step || word.inputs[v * step] != word.inputs[0] + v) return false;
+    }
+    return true;
+  };
   for (Word& word : words_) {
-    word.run = word.inputs[0] != kFnpPaddingSlot;
-    for (uint32_t field = 1; field < per_word_; ++field) word.run &= word.inputs[field] == word.inputs[0] + field;
+    if (slot_bits_ == kFnp4Bits && consecutive(word, 1)) {
+      word.read = Read::Nibbles;
+    } else if (consecutive(word, kFnpByteBits / slot_bits_)) {
+      word.read = Read::Bytes;
+    }
   }
 }
 
@@ -106,45 +141,57 @@ void FnpWeightWords::write(const Dense& weights, uint32_t first, uint32_t count,
 void FnpWeightWords::write_block(const Dense& weights, uint32_t first, uint32_t count, uint32_t* image,
                                  uint64_t neuron_words) const {
   // Row k of the weights holds input k of every neuron: a field of the whole block is one run
-  // of bytes, and the block's words are gathered together, then spread over the neurons.
+  // of bytes. The block's words are gathered a tile of words at a time, then spread over the
+  // neurons, the tile's words of a neuron side by side.
   const auto* data = reinterpret_cast<const uint8_t*>(weights.data<int8_t>()) + first;
   const size_t input_stride = weights.strides()[0];
   uint32_t* out = image + first * neuron_words + kNeuronParameterWords;
-  std::array<uint32_t, kFnpNeuronBlock> gathered;
-  for (size_t w = 0; w < words_.size(); ++w) {
-    const Word& word = words_[w];
-    if (word.written == 0) continue;
+  const auto gather = [&](const Word& word, uint32_t* gathered) {
     Rows rows;
     for (uint32_t field = 0; field < per_word_; ++field) {
       const uint32_t input = word.inputs[field];
       rows[field] = input == kFnpPaddingSlot ? kZeroWeights.data() : data + input * input_stride;
     }
     if (slot_bits_ == kFnp4Bits) {
-      gather_nibble_words(rows, count, gathered.data());
+      gather_nibble_words(rows, count, gathered);
     } else {
-      gather_byte_words(rows, field_mask_, count, gathered.data());
+      gather_byte_words(rows, field_mask_, count, gathered);
     }
-    for (uint32_t i = 0; i < count; ++i) put_word(&out[i * neuron_words + w], gathered[i], word.written);
+  };
+  Tile tile;
+  size_t start = 0;
+  for (; start + kTileWords <= words_.size(); start += kTileWords) {
+    Kept kept;
+    for (size_t t = 0; t < kTileWords; ++t) {
+      kept[t] = ~words_[start + t].written;
+      gather(words_[start + t], tile[t].data());
+    }
+    spread_tile(tile, kept, count, out + start, neuron_words);
+  }
+  for (; start < words_.size(); ++start) {
+    gather(words_[start], tile[0].data());
+    for (uint32_t i = 0; i < count; ++i) put_word(&out[i * neuron_words + start], tile[0][i], words_[start].written);
   }
 }
 
 void FnpWeightWords::write_neuron(const Dense& weights, uint32_t neuron, uint32_t* words) const {
   // The neuron's inputs lie side by side when the input stride is 1: a word of consecutive
-  // inputs is then read whole.
+  // inputs is then read whole; any other word field by field, its value fields only.
   const int8_t* inputs = weights.data<int8_t>() + size_t{neuron} * weights.strides()[1];
   const size_t input_stride = weights.strides()[0];
+  const uint32_t slot_bits = slot_bits_;
+  const uint8_t mask = field_mask_;
   for (size_t w = 0; w < words_.size(); ++w) {
     const Word& word = words_[w];
-    if (word.written == 0) continue;
     uint32_t value = 0;
-    if (word.run && input_stride == 1) {
-      value = slot_bits_ == kFnp4Bits ? eight_low_nibbles(inputs + word.inputs[0])
-                                      : four_masked_bytes(inputs + word.inputs[0], field_mask_);
+    if (word.read == Read::Nibbles && input_stride == 1) {
+      value = eight_low_nibbles(inputs + word.inputs[0]);
+    } else if (word.read == Read::Bytes && input_stride == 1) {
+      value = four_masked_bytes(inputs + word.inputs[0], mask);
     } else {
-      for (uint32_t field = 0; field < per_word_; ++field) {
-        const uint32_t input = word.inputs[field];
-        if (input == kFnpPaddingSlot) continue;
-        value |= (static_cast<uint8_t>(inputs[input * input_stride]) & uint32_t{field_mask_}) << field * slot_bits_;
+      for (uint32_t v = 0; v < word.values; ++v) {
+        const uint32_t field = word.value_fields[v];
+        value |= uint32_t{static_cast<uint8_t>(inputs[word.inputs[field] * input_stride] & mask)} << field * slot_bits;
       }
     }
     put_word(&words[w], value, word.written);

@@ -38,12 +38,21 @@ class FnpWeightWords {
   void write(const Dense& weights, uint32_t first, uint32_t count, uint32_t* image, uint64_t neuron_words) const;
 
  private:
-  // One weight word: the input of each field (kFnpPaddingSlot for none), the bits of its value
-  // fields, and whether its fields hold consecutive inputs, every one of them.
+  // How a neuron's word is read when the neuron's inputs lie side by side.
+  enum class Read : uint8_t {
+    Fields,   // value field by value field
+    Nibbles,  // eight consecutive inputs from field 0, one to a 4-bit field
+    Bytes,    // four consecutive inputs from field 0, one to a byte (8-bit fields, or every other 4-bit one)
+  };
+
+  // One weight word: the input of each field (kFnpPaddingSlot for none), the fields that hold
+  // one (value fields) in order, and the bits of its value fields.
   struct Word {
     std::array<uint32_t, kFnpWordBits / kFnp4Bits> inputs;
+    std::array<uint8_t, kFnpWordBits / kFnp4Bits> value_fields;
+    uint8_t values = 0;
     uint32_t written = 0;
-    bool run = false;
+    Read read = Read::Fields;
   };
 
   // Neurons side by side in memory: word by word, the fields of the whole block at once.
