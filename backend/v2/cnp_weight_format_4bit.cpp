@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <iterator>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "backend/v2/cnp_weight_stream.h"
 #include "backend/v2/cnp_weight_tensor.h"
 #include "backend/v2/weight_format_messages.h"
+#include "backend/v2/weight_nibbles.h"
 #include "program/register_field.h"
 
 namespace ornix::v2 {
@@ -36,17 +36,6 @@ uint32_t depthwise_channel_words(uint32_t kernel) {
 
 // The nibble a Conv2D weight is stored as: its low four bits.
 uint32_t low_nibble(int8_t value) { return static_cast<uint8_t>(value); }
-
-// The low nibbles of eight consecutive weights, the first in bits 0-3.
-uint32_t eight_low_nibbles(const int8_t* weights) {
-  static_assert(std::endian::native == std::endian::little, "weights are gathered as a little-endian word");
-  uint64_t x;
-  std::memcpy(&x, weights, sizeof(x));
-  x &= 0x0F0F0F0F0F0F0F0Full;
-  x = (x | x >> 4) & 0x00FF00FF00FF00FFull;
-  x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
-  return static_cast<uint32_t>(x | x >> 16);
-}
 
 // The low nibbles of four consecutive weights, the first in bits 0-3.
 uint32_t four_low_nibbles(const int8_t* weights) {

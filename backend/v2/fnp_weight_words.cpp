@@ -7,6 +7,7 @@
 
 #include "backend/v2/fnp_input_slots.h"
 #include "backend/v2/fnp_recording_messages.h"
+#include "backend/v2/weight_nibbles.h"
 
 namespace ornix::v2 {
 namespace {
@@ -44,16 +45,6 @@ void gather_byte_words(const Rows& rows, uint8_t mask, uint32_t count, uint32_t*
                uint32_t{static_cast<uint8_t>(rows[2][i] & mask)} << 2 * kFnpByteBits |
                uint32_t{static_cast<uint8_t>(rows[3][i] & mask)} << 3 * kFnpByteBits;
   }
-}
-
-// The low nibbles of eight consecutive weights, the first in bits 0-3.
-uint32_t eight_low_nibbles(const int8_t* weights) {
-  uint64_t x;
-  std::memcpy(&x, weights, sizeof(x));
-  x &= 0x0F0F0F0F0F0F0F0Full;
-  x = (x | x >> 4) & 0x00FF00FF00FF00FFull;
-  x = (x | x >> 8) & 0x0000FFFF0000FFFFull;
-  return static_cast<uint32_t>(x | x >> 16);
 }
 
 // Four consecutive weights a byte each, the first in bits 0-7, masked.
