@@ -2,10 +2,11 @@
 // Conv2D of 32 filters, 13 pairs of 3x3 DepthwiseConv2D and 1x1 Conv2D up to 1024 filters with
 // global average pooling on the last, then a Dense1D of 1000 units; 4-bit weights and outputs)
 // mapped and serialized on a virtual IP v2 device of 8 x 4 nodes with 4 CNPs each and one NP that serves as FNP2 or FNP3.
-// Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
-// mapping allocated per program byte (every buffer a program byte is written or copied into is
-// allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
-// little), then the weight packers' throughput (both generations' CNP packers and the
+// Prints milliseconds per model (median of a few runs), program bytes and the bytes the mapping
+// allocated per program byte, heap and program memory (track words, builders) together
+// (every buffer a program byte is written or copied into is allocated for it, and none is
+// zeroed by the mapping, so this bounds how often each byte is written; the rest of the mapping
+// adds little), then the weight packers' throughput (both generations' CNP packers and the
 // generation-1 FNP image) in MB/s of packed words beside a memcpy of the same bytes, measured in
 // the same run: the ratio is the figure that holds across machines.
 //
@@ -34,6 +35,7 @@
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/device.h"
 #include "ornix/model.h"
+#include "program/page_blocks.h"
 
 // Heap bytes allocated so far by the whole program (operator new below).
 size_t g_allocated_bytes = 0;
@@ -124,7 +126,7 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
   std::string error;
   for (int run = 0; run < kRuns; ++run) {
     auto model = mobilenet(size, width);
-    const size_t allocated_before = g_allocated_bytes;
+    const size_t allocated_before = g_allocated_bytes + program::program_memory_bytes();
     const auto start = Clock::now();
     try {
       model->map(device, true, nullptr);
@@ -134,7 +136,7 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
       error = failure.what();
     }
     times.push_back(ms_since(start));
-    allocated = g_allocated_bytes - allocated_before;
+    allocated = g_allocated_bytes + program::program_memory_bytes() - allocated_before;
   }
   const std::string name = "MobileNet " + std::to_string(size) + " x" + std::to_string(width / 4.0).substr(0, 4);
   std::printf("%-24s %10.2f %12zu %14.2f %s\n", name.c_str(), median(times), bytes,

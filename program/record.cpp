@@ -37,11 +37,13 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
   // One allocation for the block, growing geometrically so that many small blocks stay cheap.
   const std::size_t end = start + dma::kHeaderWords + size;
   if (end > words.capacity()) words.reserve(std::max(end + words_after, 2 * words.capacity()));
-  words.resize(end, 0);
+  words.resize(end);  // zeros
   try {
     dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
     write(std::span<uint32_t>(words).subspan(start + dma::kHeaderWords, payload_words));
   } catch (...) {
+    // Words given back must be zeros again: the next block takes them as its zero-filled payload.
+    std::fill(words.begin() + static_cast<std::ptrdiff_t>(start), words.end(), 0);
     words.resize(start);
     throw;
   }
