@@ -29,7 +29,7 @@ inline constexpr size_t kBuilderAlignment = 8;       // bytes
 // aligned to large pages (2 MiB on the common systems). The track arena's first block comes
 // from the heap; each later block is a large-page block at least twice the one before.
 inline constexpr size_t kLargePageBytes = size_t{2} << 20;
-inline constexpr size_t kTrackArenaFirstBlockBytes = size_t{256} << 10;
+inline constexpr size_t kTrackArenaFirstBlockBytes = size_t{32} << 10;
 inline constexpr size_t kTrackArenaAlignment = 64;  // bytes, of every track's words
 // Upper bounds of the flatbuffers bytes around the words (bytes), by which the serializer sizes
 // the data builder before writing: per word vector with its table and its place in the record's
