@@ -16,6 +16,7 @@ namespace ornix::program {
 namespace {
 
 std::atomic<size_t> g_program_memory_bytes{0};
+std::atomic<size_t> g_program_bytes_written{0};
 
 #if defined(__linux__)
 size_t rounded_to_large_pages(size_t bytes) { return (bytes + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes; }
@@ -65,6 +66,12 @@ void free_block(void* block, size_t bytes) noexcept {
 
 size_t program_memory_bytes() noexcept { return g_program_memory_bytes.load(std::memory_order_relaxed); }
 
+size_t program_bytes_written() noexcept { return g_program_bytes_written.load(std::memory_order_relaxed); }
+
 void count_program_memory(size_t bytes) noexcept { g_program_memory_bytes.fetch_add(bytes, std::memory_order_relaxed); }
+
+void count_program_bytes_written(size_t bytes) noexcept {
+  g_program_bytes_written.fetch_add(bytes, std::memory_order_relaxed);
+}
 
 }  // namespace ornix::program

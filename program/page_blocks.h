@@ -14,9 +14,13 @@ void* allocate_block(size_t bytes, bool zeroed);
 // Frees a block of allocate_block; `bytes` is the size it was allocated with.
 void free_block(void* block, size_t bytes) noexcept;
 
-// Bytes of program memory taken into use so far in this process, for measurement: the words
-// handed to tracks and the builders' memory (what is freed again included).
+// For measurement, counted over the whole process: the bytes of program memory taken into use
+// (words handed to tracks, the builders' memory), and the bytes written on the way to a
+// program (words written or moved into tracks, payload and filter words handed to a record,
+// each finished buffer). Freed memory stays counted.
 size_t program_memory_bytes() noexcept;
+size_t program_bytes_written() noexcept;
 void count_program_memory(size_t bytes) noexcept;
+void count_program_bytes_written(size_t bytes) noexcept;
 
 }  // namespace ornix::program
