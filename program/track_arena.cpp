@@ -21,9 +21,12 @@ void* TrackArena::allocate(size_t bytes) {
   const size_t rounded = (bytes + kTrackArenaAlignment - 1) / kTrackArenaAlignment * kTrackArenaAlignment;
   if (rounded < bytes) throw std::bad_alloc();
   if (end_ - next_ < rounded) {
-    const size_t size = blocks_.empty()
-                            ? std::max(kTrackArenaFirstBlockBytes, rounded + kTrackArenaAlignment)
-                            : std::max({kLargePageBytes, 2 * blocks_.back().bytes, rounded + kTrackArenaAlignment});
+    size_t size = kTrackArenaFirstBlockBytes;
+    if (!blocks_.empty()) {
+      const size_t last = blocks_.back().bytes;
+      size = last < kLargePageBytes ? last * kTrackArenaSmallGrowth : last * 2;
+    }
+    size = std::max(size, rounded + kTrackArenaAlignment);
     blocks_.reserve(blocks_.size() + 1);
     void* start = allocate_block(size, true);
     blocks_.push_back({start, size});
