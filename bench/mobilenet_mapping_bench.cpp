@@ -2,12 +2,14 @@
 // Conv2D of 32 filters, 13 pairs of 3x3 DepthwiseConv2D and 1x1 Conv2D up to 1024 filters with
 // global average pooling on the last, then a Dense1D of 1000 units; 4-bit weights and outputs)
 // mapped and serialized on a virtual IP v2 device of 8 x 4 nodes with 4 CNPs each and one NP that serves as FNP2 or FNP3.
-// Prints milliseconds per model (median of a few runs), program bytes and the heap bytes the
-// mapping allocated per program byte (every buffer a program byte is written or copied into is
-// allocated for it, so this bounds how often each byte is written; the rest of the mapping adds
-// little), then the weight packers' throughput (both generations' CNP packers and FNP images)
-// in MB/s of packed words beside a memcpy of the same bytes, measured in
-// the same run: the ratio is the figure that holds across machines.
+// Prints milliseconds per model (median of a few runs), program bytes, and per program byte: the
+// bytes written on the way to the program (packed or copied into tracks, formatted into the
+// payloads that records copy, and the finished buffers; counted by the program code) and the
+// bytes the mapping allocated, heap and program memory together (a bound: every buffer a
+// program byte is written into is allocated for it, beside the mapping's own data), then the
+// weight packers' throughput (both generations' CNP packers and FNP images) in MB/s of packed
+// words beside a memcpy of the same bytes, measured in the same run: the ratio is the figure
+// that holds across machines.
 //
 // Build and run (not part of the tests):
 //   cmake -S . -B build-bench -G Ninja -DORNIX_PYTHON=OFF -DCMAKE_BUILD_TYPE=Release
@@ -36,6 +38,7 @@
 #include "mapping/hardware_backend_registration.h"
 #include "ornix/device.h"
 #include "ornix/model.h"
+#include "program/page_blocks.h"
 
 // Heap bytes allocated so far by the whole program (operator new below).
 size_t g_allocated_bytes = 0;
@@ -123,10 +126,12 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
   std::vector<double> times;
   size_t bytes = 0;
   size_t allocated = 0;
+  size_t written = 0;
   std::string error;
   for (int run = 0; run < kRuns; ++run) {
     auto model = mobilenet(size, width);
-    const size_t allocated_before = g_allocated_bytes;
+    const size_t allocated_before = g_allocated_bytes + program::program_memory_bytes();
+    const size_t written_before = program::program_bytes_written();
     const auto start = Clock::now();
     try {
       model->map(device, true, nullptr);
@@ -136,11 +141,13 @@ void time_model(const std::shared_ptr<Device>& device, int32_t size, int32_t wid
       error = failure.what();
     }
     times.push_back(ms_since(start));
-    allocated = g_allocated_bytes - allocated_before;
+    allocated = g_allocated_bytes + program::program_memory_bytes() - allocated_before;
+    written = program::program_bytes_written() - written_before;
   }
   const std::string name = "MobileNet " + std::to_string(size) + " x" + std::to_string(width / 4.0).substr(0, 4);
-  std::printf("%-24s %10.2f %12zu %14.2f %s\n", name.c_str(), median(times), bytes,
-              bytes == 0 ? 0.0 : static_cast<double>(allocated) / bytes, error.empty() ? "mapped" : error.c_str());
+  const auto per_byte = [&](size_t n) { return bytes == 0 ? 0.0 : static_cast<double>(n) / bytes; };
+  std::printf("%-24s %10.2f %12zu %14.2f %12.2f %s\n", name.c_str(), median(times), bytes, per_byte(written),
+              per_byte(allocated), error.empty() ? "mapped" : error.c_str());
 }
 
 std::shared_ptr<Dense> random_tensor(const Shape& shape, int lo, int hi, Layout layout = Layout::RowMajor) {
@@ -228,7 +235,7 @@ void operator delete(void* memory, size_t) noexcept { ::operator delete(memory);
 int main() {
   register_hardware_backend();
   const auto device = std::make_shared<VirtualV2Device>();
-  std::printf("%-24s %10s %12s %14s %s\n", "model", "ms", "bytes", "alloc/byte", "result");
+  std::printf("%-24s %10s %12s %14s %12s %s\n", "model", "ms", "bytes", "written/byte", "alloc/byte", "result");
   time_model(device, 96, 2);
   time_model(device, 160, 3);
   time_model(device, 224, 4);

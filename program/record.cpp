@@ -7,6 +7,7 @@
 
 #include "program/limits.h"
 #include "program/messages.h"
+#include "program/page_blocks.h"
 
 namespace ornix::program {
 
@@ -36,12 +37,18 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 
   // One allocation for the block, growing geometrically so that many small blocks stay cheap.
   const std::size_t end = start + dma::kHeaderWords + size;
-  if (end > words.capacity()) words.reserve(std::max(end + words_after, 2 * words.capacity()));
-  words.resize(end, 0);
+  if (end > words.capacity()) {
+    words.reserve(std::max(end + words_after, 2 * words.capacity()));
+    count_program_bytes_written(start * sizeof(uint32_t));  // moved
+  }
+  words.resize(end);  // zeros
+  count_program_bytes_written((end - start) * sizeof(uint32_t));
   try {
     dma::format_config_header(words.data() + start, ident, target, static_cast<uint32_t>(size), address, xl);
     write(std::span<uint32_t>(words).subspan(start + dma::kHeaderWords, payload_words));
   } catch (...) {
+    // Words given back must be zeros again: the next block takes them as its zero-filled payload.
+    std::fill(words.begin() + static_cast<std::ptrdiff_t>(start), words.end(), 0);
     words.resize(start);
     throw;
   }
@@ -50,6 +57,7 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 
 void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
                           const std::vector<uint32_t>& payload) {
+  count_program_bytes_written(payload.size() * sizeof(uint32_t));  // formatted before, copied here
   add_np_track(ident, target, address, payload.size(), copy_of(payload));
 }
 
@@ -63,6 +71,7 @@ void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t a
 }
 
 void Record::add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words) {
+  count_program_bytes_written(words.size() * sizeof(uint32_t));
   fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, std::move(words)});
 }
 

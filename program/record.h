@@ -10,6 +10,7 @@
 #include "ornix/dma/config_header.h"
 #include "ornix/hw/ident.h"
 #include "ornix/hw_version.h"
+#include "program/track_arena.h"
 
 namespace ornix::program {
 
@@ -20,7 +21,8 @@ namespace ornix::program {
 using PayloadWriter = std::function<void(std::span<uint32_t> payload)>;
 
 struct NpTrack {
-  std::vector<uint32_t> words;
+  // Only ever grows: a refused or failed block leaves the words as they were.
+  TrackWords words;
 
   // Appends one block of `payload` when it fits: a block that needs the extra-large form is
   // refused unless `allow_xl`, and one that would overflow the track or that the header cannot

@@ -38,7 +38,8 @@ class LayerIdSwap {
 }  // namespace
 
 SequenceSerializer::SequenceSerializer(const LayerRecorder& layer_recorder, const IoRecorder& io_recorder)
-    : info_builder_(make_program_builder(program::kBuilderInitialSize)),
+    : track_arena_(std::make_shared<program::TrackArena>()),
+      info_builder_(make_program_builder(program::kBuilderInitialSize)),
       layer_recorder_(layer_recorder),
       io_recorder_(io_recorder) {}
 
@@ -50,6 +51,7 @@ void SequenceSerializer::serialize_version(const HwVersion& version) {
 bool SequenceSerializer::serialize_scc_program(bool input_on_hrc, bool input_type_is_0, bool hrc_only,
                                                bool output_type_is_0, bool output_bits, Shape input_shape,
                                                Shape output_shape) {
+  const program::TrackArenaScope arena(track_arena_);
   auto record = io_recorder_.record_scc(input_on_hrc, input_type_is_0, hrc_only, output_type_is_0, output_bits,
                                         input_shape, output_shape);
   checked_record(record);
@@ -77,6 +79,7 @@ uint32_t SequenceSerializer::record_layer(Placement placement, const Layer& laye
                                           const std::vector<hw::Ident>& idle_nps, bool registers_only,
                                           bool fnp_padding) {
   try {
+    const program::TrackArenaScope arena(track_arena_);
     auto record = layer_recorder_.record_layer(layer, first_layer, std::move(next_pass_layer), opens_pass, ends_pass,
                                                idle_nps, registers_only, fnp_padding);
     const auto track_count = static_cast<uint32_t>(checked_record(record).tracks.size());
@@ -100,6 +103,7 @@ uint32_t SequenceSerializer::serialize_unused_nps_program(std::shared_ptr<Layer>
 uint32_t SequenceSerializer::serialize_learning_layer_program(const Layer& layer, bool ib_spikes) {
   program::LearnRecordsPtr records;
   try {
+    const program::TrackArenaScope arena(track_arena_);
     records = layer_recorder_.record_learning_layer(layer, ib_spikes);
     // The program info locates the register records by their first track and the memory record
     // by its filters track or, without one, its first track.

@@ -16,6 +16,7 @@
 #include "ornix/shape.h"
 #include "program/program_bytes.h"
 #include "program/record.h"
+#include "program/track_arena.h"
 #include "program_format/program_generated.h"
 
 namespace ornix {
@@ -142,6 +143,8 @@ class SequenceSerializer {
       const uint8_t* data_part, const std::vector<std::shared_ptr<Sequence::Pass>>& passes);
   flatbuffers::Offset<fb::LearningLayerInfo> write_learning_info(const uint8_t* data_part);
 
+  // The memory of every track the recorders write for this program (current during their calls).
+  std::shared_ptr<program::TrackArena> track_arena_;
   std::unique_ptr<flatbuffers::FlatBufferBuilder> info_builder_;
   std::optional<flatbuffers::Offset<fb::DeviceVersion>> device_version_;  // set by serialize_version
   std::vector<DataStep> data_steps_;

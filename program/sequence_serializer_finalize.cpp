@@ -7,6 +7,7 @@
 #include "program/config_header_fb.h"
 #include "program/limits.h"
 #include "program/messages.h"
+#include "program/page_blocks.h"
 #include "program/program_builder.h"
 #include "program/sequence_serializer.h"
 #include "program/skip_dma_entries.h"
@@ -97,6 +98,7 @@ void SequenceSerializer::finalize(const std::string& version, const Shape& input
   info_builder_->FinishSizePrefixed(info_root);
 
   data_builder->PushBytes(info_builder_->GetBufferPointer(), info_builder_->GetSize());
+  program::count_program_bytes_written(info_builder_->GetSize() + data_builder->GetSize());
   *program = ProgramBytes(data_builder->Release());
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,7 @@ struct DmaBlock {
 
 // Header: word 0 [7:0] col | [15:8] row | [23:16] id | [31:24] channel;
 // word 1 [15:0] address | [19:16] target | [20] size in 16-word units | [31:21] size.
-inline std::vector<DmaBlock> dma_blocks(const std::vector<uint32_t>& track) {
+inline std::vector<DmaBlock> dma_blocks(std::span<const uint32_t> track) {
   std::vector<DmaBlock> out;
   for (auto at = track.begin(); at + 1 < track.end();) {
     const uint32_t size = (at[1] >> 21) * ((at[1] >> 20 & 1) != 0 ? 16 : 1);

@@ -35,7 +35,7 @@ class IoRecorderTest : public ::testing::Test {
  protected:
   // The one track of an SCC record for these flags and shapes; the three middle flags, set
   // here, must not reach the block.
-  std::vector<uint32_t> scc(bool input_on_hrc, bool output_bits, Shape input, Shape output) const {
+  program::TrackWords scc(bool input_on_hrc, bool output_bits, Shape input, Shape output) const {
     const auto record = recorder.record_scc(input_on_hrc, true, true, true, output_bits, input, output);
     EXPECT_EQ(record->version, kV2);
     EXPECT_EQ(record->tracks.size(), 1u);

@@ -54,7 +54,7 @@ TEST(Record, ExtraLargeBlockIsPaddedToSixteenWordsAndOpensItsOwnTrack) {
   record->add_np_track(kHrc, dma::Target::RegisterWrite, 5, {0x19});
   record->add_np_track(kHrc, dma::Target::FnpRam, 0, words_of(2050));
   ASSERT_EQ(record->tracks.size(), 2u);
-  const std::vector<uint32_t>& xl = record->tracks[1].words;
+  const TrackWords& xl = record->tracks[1].words;
   ASSERT_EQ(xl.size(), 2u + 2064u);  // 2050 words padded with 14 zeros
   EXPECT_EQ(xl[1], 0x10360000u);     // target 6 << 16 | xl << 20 | 129 units << 21
   EXPECT_EQ(xl[2 + 2049], 0xABCD0000u);
@@ -128,7 +128,7 @@ TEST(Record, PayloadsWrittenInPlaceMatchPayloadsAddedAsWords) {
 
   auto record = new_record(kV2);
   record->add_np_track(kNp, dma::Target::NpRegisters, 0, {1, 2});
-  const std::vector<uint32_t> before = record->tracks[0].words;
+  const TrackWords before = record->tracks[0].words;
   EXPECT_EQ(thrown<std::runtime_error>([&] {
               record->add_np_track(kNp, dma::Target::FnpRam, 0, 3,
                                    [](std::span<uint32_t>) { throw std::runtime_error("packer refused"); });

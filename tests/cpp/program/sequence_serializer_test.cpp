@@ -200,6 +200,7 @@ TEST_F(SerializerTest, ProgramMemoryHandedOverHoldsTheSameBytesAsACopy) {
        false},
       {"a filters track and a learning layer", {Words(700, 1)}, program::FiltersTrack{{2, 1, 0, 0}, Words(5000, 8)},
        true},
+      {"tracks and program in large pages", std::vector<Words>(10, Words(60000, 9)), std::nullopt, false},
   };
   for (const auto& c : cases) {
     const auto serialize = [&](auto* program) {
