@@ -15,7 +15,7 @@
 
 namespace ornix::v2 {
 
-// The layer's per-neuron variables, looked up once. The layer's variables must outlive it.
+// The layer's per-neuron variables, looked up once and held.
 class FnpNeuronParameters {
  public:
   // Failures: a missing variable, std::invalid_argument; a layer with only one of "max_value"

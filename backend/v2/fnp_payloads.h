@@ -46,7 +46,7 @@ std::vector<uint32_t> format_input_shift_fnp(const Dense& input_shift, const Sha
 // not 8-bit signed elements or miss an input a slot reads (panic); then, neuron by neuron and
 // in the order of the words above, a per-neuron variable of the wrong element type ("bias" and
 // "output_shift" signed 8-bit, the others unsigned 8-bit; panic) or shorter than the neurons
-// (panic "Coordinates are out-of-range"). The layer must outlive the image.
+// (panic "Coordinates are out-of-range"). The image holds the variables it reads.
 class FnpRamImage {
  public:
   FnpRamImage(const Layer& layer, bool flat_input, InputPadding padding, uint8_t input_bits, uint8_t weights_bits);

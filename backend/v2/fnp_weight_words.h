@@ -55,7 +55,7 @@ class FnpWeightWords {
     Read read = Read::Fields;
   };
 
-  // Neurons side by side in memory: word by word, the fields of the whole block at once.
+  // Neurons side by side in memory: a few words at a time, the fields of the whole block at once.
   void write_block(const Dense& weights, uint32_t first, uint32_t count, uint32_t* image,
                    uint64_t neuron_words) const;
   // Otherwise neuron by neuron, each word from its inputs.
