@@ -103,13 +103,27 @@ SramBuffering fit(const Search& search, uint32_t height, uint32_t width, uint32_
   return SramBuffering::None;
 }
 
+// The last number of ways from `ways` on that gives pieces of the same unaligned size,
+// ceil(total / ways).
+uint64_t last_ways_of_same_size(uint64_t ways, uint64_t total) {
+  const uint64_t size = (total + ways - 1) / ways;
+  return size == 1 ? total : (total - 1) / (size - 1);
+}
+
 // For every extent the axis can give, the choice with the fewest ways giving it; ordered by
 // ways. Ways are tried in increasing order, so the first choice of an extent is kept.
+// From three ways on, all ways giving pieces of one unaligned size give one window: the same
+// aligned size, both halos (or a count the size fixes once realigned), and a last piece that
+// is aligned for all or for none (whole pieces are multiples of the alignment). The rule
+// refuses either all of them or all from some point on (too many pieces for the size), so the
+// first of them decides and the rest are passed over.
 std::vector<AxisChoice> fewest_ways_per_extent(const Search& search, AxisRule rule, const DimensionSplit& axis) {
+  constexpr uint64_t kFirstWaysWithBothHalos = 3;
   std::vector<AxisChoice> choices;
   std::vector<uint32_t> extents;  // of the choices kept, sorted
   for (uint64_t ways = std::max(axis.splits, 1u); ways <= axis.total; ++ways) {
     const auto choice = rule(search, static_cast<uint32_t>(ways));
+    if (ways >= kFirstWaysWithBothHalos) ways = last_ways_of_same_size(ways, axis.total);
     if (!choice) continue;
     const auto at = std::lower_bound(extents.begin(), extents.end(), choice->extent);
     if (at != extents.end() && *at == choice->extent) continue;
