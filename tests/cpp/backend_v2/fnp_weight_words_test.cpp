@@ -59,7 +59,8 @@ Words one_field_per_slot(Words image, const Dense& weights, const std::vector<ui
 
 // Blocks of neurons and single neurons, neurons side by side and inputs side by side, against
 // the field-by-field image, for each input layout: partial last words, padding inside words
-// (lines of one 4-bit value take two slots), whole-byte fields, neuron counts around the block.
+// (lines of one 4-bit value take two slots), whole-byte fields (lines of consecutive inputs when
+// there is one channel), neuron counts around the block.
 TEST(FnpWeightWords, EveryLayoutAndWeightOrderMatchesOneFieldPerSlot) {
   struct Case {
     uint32_t x, y, c;
@@ -77,6 +78,8 @@ TEST(FnpWeightWords, EveryLayoutAndWeightOrderMatchesOneFieldPerSlot) {
       {4, 1, 6, InputPadding::RowAligned, 8, 8, 3},
       {5, 1, 2, InputPadding::ChannelRowAligned, 8, 8, 129},
       {5, 1, 2, InputPadding::ChannelRowAligned, 8, 4, 66},
+      {8, 1, 1, InputPadding::ChannelRowAligned, 8, 4, 5},
+      {6, 1, 1, InputPadding::ChannelRowAligned, 8, 8, 2},
   };
   std::mt19937 random(5);
   for (const Case& c : cases) {
