@@ -40,7 +40,7 @@ void FnpNeuronParameters::check(uint32_t neurons) const {
     }
   }
   uint32_t reached = neurons;
-  for (const Field& field : fields_) reached = std::min<uint64_t>(reached, field.values->shape()[0]);
+  for (const Field& field : fields_) reached = std::min(reached, field.values->shape()[0]);
   if (reached == neurons) return;
   const auto shortest = std::find_if(fields_.begin(), fields_.end(),
                                      [&](const Field& field) { return field.values->shape()[0] == reached; });
