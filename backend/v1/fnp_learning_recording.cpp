@@ -9,7 +9,7 @@
 #include "backend/v1/fnp_error.h"
 #include "backend/v1/fnp_limits.h"
 #include "backend/v1/fnp_messages.h"
-#include "backend/v1/fnp_ram_format.h"
+#include "backend/v1/fnp_recording.h"
 #include "backend/v1/fnp_register_format.h"
 #include "backend/v1/fnp_sizes.h"
 #include "ornix/dma/config_header.h"
@@ -98,22 +98,7 @@ program::LearnRecordsPtr record_program_learning_dense_layer(const Device& devic
   const auto inference = format_fnp_regs(device, layer, false, nullptr, ib_spikes, false);
   records.record1->add_np_track(np.ident, dma::Target::NpRegisters, 0, inference.at(np.ident));
 
-  const Variables& variables = layer.variables();
-  const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
-  // The image is written straight into its track, then patched with the learning fields.
-  const auto weights = variables.get("weights");
-  const auto threshold = variables.get("threshold");
-  const int bits = param_of(layer, "weights_bits");
-  const size_t words = fnp_ram_words(*weights, bits);
-  const auto write_image = [&](std::span<uint32_t> image) {
-    write_fnp_ram(image, *weights, *threshold, *steps, bits, layer.has_activation());
-    patch_learning_fields(layer, image);
-  };
-  if (np.type == hw::Type::FNP2) {
-    records.record2->add_fnp2_filters_track(np.ident, words, write_image);
-  } else {
-    records.record2->add_np_track(np.ident, dma::Target::FnpRam, 0, words, write_image);
-  }
+  record_fnp_image(*records.record2, np, layer, [&](std::span<uint32_t> image) { patch_learning_fields(layer, image); });
   records.count = get_fnp_sram_size(layer);
   return records;
 }

@@ -22,7 +22,12 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
   record->add_np_track(np.ident, dma::Target::NpRegisters, 0, regs.at(np.ident));
   if (registers_only) return record;
 
-  // The image is written straight into its track.
+  record_fnp_image(*record, np, layer);
+  return record;
+}
+
+void record_fnp_image(program::Record& record, const hw::Component& np, const Layer& layer,
+                      const std::function<void(std::span<uint32_t> image)>& patch) {
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
   const auto weights = variables.get("weights");
@@ -31,13 +36,13 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
   const size_t words = fnp_ram_words(*weights, bits);
   const auto write_image = [&](std::span<uint32_t> image) {
     write_fnp_ram(image, *weights, *threshold, *steps, bits, layer.has_activation());
+    if (patch) patch(image);
   };
   if (np.type == hw::Type::FNP2) {
-    record->add_fnp2_filters_track(np.ident, words, write_image);
+    record.add_fnp2_filters_track(np.ident, words, write_image);
   } else {
-    record->add_np_track(np.ident, dma::Target::FnpRam, 0, words, write_image);
+    record.add_np_track(np.ident, dma::Target::FnpRam, 0, words, write_image);
   }
-  return record;
 }
 
 }  // namespace ornix::v1
