@@ -7,6 +7,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include "program/limits.h"
@@ -19,20 +20,26 @@ std::atomic<size_t> g_program_memory_bytes{0};
 std::atomic<size_t> g_program_bytes_written{0};
 
 #if defined(__linux__)
-size_t rounded_to_large_pages(size_t bytes) { return (bytes + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes; }
+size_t rounded_to_small_pages(size_t bytes) {
+  static const auto page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return (bytes + page - 1) / page * page;
+}
 
-// Maps `bytes` (a multiple of kLargePageBytes) at an address aligned to a large page: one page
-// more is mapped and the parts before and after the aligned range are given back.
+// Maps `bytes` (whole small pages) so that the block ends on a large-page boundary: one large
+// page more is mapped and what lies before and after the block is given back. Every whole
+// large page of the block can then be a large page, and only its first, partial one takes
+// small pages: a program builder fills its block from the end, and the arena's blocks are
+// whole large pages.
 void* map_large_pages(size_t bytes) {
   void* mapped = mmap(nullptr, bytes + kLargePageBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
-  const auto start = reinterpret_cast<uintptr_t>(mapped);
-  const uintptr_t aligned = (start + kLargePageBytes - 1) / kLargePageBytes * kLargePageBytes;
-  if (aligned > start) munmap(mapped, aligned - start);
-  if (const uintptr_t tail = start + kLargePageBytes - aligned; tail > 0) {
-    munmap(reinterpret_cast<void*>(aligned + bytes), tail);
-  }
-  auto* block = reinterpret_cast<void*>(aligned);
+  const auto first = reinterpret_cast<uintptr_t>(mapped);
+  const uintptr_t last = first + bytes + kLargePageBytes;
+  const uintptr_t end = last / kLargePageBytes * kLargePageBytes;
+  const uintptr_t start = end - bytes;
+  if (start > first) munmap(mapped, start - first);
+  if (last > end) munmap(reinterpret_cast<void*>(end), last - end);
+  auto* block = reinterpret_cast<void*>(start);
   // Advice only: without large pages the block works the same with small ones.
   madvise(block, bytes, MADV_HUGEPAGE);
   return block;
@@ -43,7 +50,7 @@ void* map_large_pages(size_t bytes) {
 
 void* allocate_block(size_t bytes, bool zeroed) {
 #if defined(__linux__)
-  if (bytes >= kLargePageBytes) return map_large_pages(rounded_to_large_pages(bytes));
+  if (bytes >= kLargePageBytes) return map_large_pages(rounded_to_small_pages(bytes));
 #endif
   const size_t size = bytes == 0 ? 1 : bytes;
   void* block = zeroed ? std::calloc(size, 1) : std::malloc(size);
@@ -55,7 +62,7 @@ void free_block(void* block, size_t bytes) noexcept {
   if (block == nullptr) return;
 #if defined(__linux__)
   if (bytes >= kLargePageBytes) {
-    munmap(block, rounded_to_large_pages(bytes));
+    munmap(block, rounded_to_small_pages(bytes));
     return;
   }
 #else

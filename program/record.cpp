@@ -70,9 +70,17 @@ void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t a
   throw std::runtime_error(kMsgNpProgramError);
 }
 
-void Record::add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words) {
-  count_program_bytes_written(words.size() * sizeof(uint32_t));
-  fnp2_filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, std::move(words)});
+void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
+  count_program_bytes_written(words.size() * sizeof(uint32_t));  // formatted before, copied here
+  add_fnp2_filters_track(ident, words.size(), copy_of(words));
+}
+
+void Record::add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, const PayloadWriter& write) {
+  auto filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, {}});
+  filters->words.resize(word_count);  // zeros
+  count_program_bytes_written(word_count * sizeof(uint32_t));
+  write(filters->words);
+  fnp2_filters = std::move(filters);
 }
 
 std::unique_ptr<Record> new_record(const HwVersion& version) { return std::make_unique<Record>(version); }

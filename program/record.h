@@ -39,7 +39,7 @@ struct NpTrack {
 // The filter words of an FNP with external memory (FNP2), stored as given (no header).
 struct FiltersTrack {
   hw::Ident ident;
-  std::vector<uint32_t> words;
+  TrackWords words;
 };
 
 // A program for the device: DMA tracks in order of creation and at most one filters track.
@@ -63,8 +63,12 @@ class Record {
   // adds next, for which the track keeps room, so that they do not move it.
   void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
                     const PayloadWriter& write, size_t words_after = 0);
-  // Replaces the filters track by {ident, words}; words handed over by move are not copied.
-  void add_fnp2_filters_track(const hw::Ident& ident, std::vector<uint32_t> words);
+  // Replaces the filters track by {ident, words}.
+  void add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words);
+  // The same for `word_count` words that `write` puts straight into the filters track
+  // (zero-filled, exactly that long). An exception of `write` passes out and leaves the
+  // record's filters track as it was.
+  void add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, const PayloadWriter& write);
 
   std::vector<NpTrack> tracks;
   std::unique_ptr<FiltersTrack> fnp2_filters;  // absent until added

@@ -2,13 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "backend/v1/fnp_error.h"
 #include "backend/v1/fnp_limits.h"
 #include "backend/v1/fnp_messages.h"
-#include "backend/v1/fnp_ram_format.h"
+#include "backend/v1/fnp_recording.h"
 #include "backend/v1/fnp_register_format.h"
 #include "backend/v1/fnp_sizes.h"
 #include "ornix/dma/config_header.h"
@@ -41,7 +42,7 @@ const LearningParams& learning_of(const Layer& layer) {
   return *params;
 }
 
-void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
+void patch_learning_fields(const Layer& layer, std::span<uint32_t> image) {
   const LearningParams& params = learning_of(layer);
   const uint32_t num_classes = whole_param(params, "num_classes");
   const uint32_t num_weights = whole_param(params, "num_weights");
@@ -62,7 +63,7 @@ void patch_learning_fields(const Layer& layer, std::vector<uint32_t>* image) {
   const int32_t* thresholds = threshold_learning->data<int32_t>();
   const int32_t* swaps = thswap->data<int32_t>();
   for (uint32_t n = 0; n < units; ++n) {
-    uint32_t* words = image->data() + static_cast<size_t>(n) * block;
+    uint32_t* words = image.data() + static_cast<size_t>(n) * block;
     if (num_classes > 1) {
       set_field(&words[kBlockClassWord], kBlockClass, learning_class_of(n, units, num_classes));
     }
@@ -97,16 +98,7 @@ program::LearnRecordsPtr record_program_learning_dense_layer(const Device& devic
   const auto inference = format_fnp_regs(device, layer, false, nullptr, ib_spikes, false);
   records.record1->add_np_track(np.ident, dma::Target::NpRegisters, 0, inference.at(np.ident));
 
-  const Variables& variables = layer.variables();
-  const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
-  std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                               param_of(layer, "weights_bits"), layer.has_activation());
-  patch_learning_fields(layer, &image);
-  if (np.type == hw::Type::FNP2) {
-    records.record2->add_fnp2_filters_track(np.ident, std::move(image));
-  } else {
-    records.record2->add_np_track(np.ident, dma::Target::FnpRam, 0, image);
-  }
+  record_fnp_image(*records.record2, np, layer, [&](std::span<uint32_t> image) { patch_learning_fields(layer, image); });
   records.count = get_fnp_sram_size(layer);
   return records;
 }

@@ -102,11 +102,7 @@ void refuse_negative_1bit_weights(const Dense& weights, const ImageLayout& layou
 
 // A block of neurons at a time: the planes of all its chunks are gathered, then each neuron's
 // block is written whole, in order.
-void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<uint32_t>* image) {
-  // Every block lies inside the image; checked once here.
-  if (static_cast<size_t>(layout.neurons) * layout.block_words > image->size()) {
-    throw std::out_of_range(kMsgFnpImageTooSmall);
-  }
+void write_weights(const Dense& weights, const ImageLayout& layout, std::span<uint32_t> image) {
   if (!layout.negatives) refuse_negative_1bit_weights(weights, layout);
   const size_t chunk_planes = size_t{2} * layout.planes * kNeuronBlock;
   std::vector<uint32_t> planes(layout.chunks * chunk_planes);
@@ -117,7 +113,7 @@ void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<
       gather_chunk(weights, layout, chunk, first, count, bytes.data(), planes.data() + chunk * chunk_planes);
     }
     for (uint32_t t = 0; t < count; ++t) {
-      uint32_t* block = image->data() + static_cast<size_t>(first + t) * layout.block_words + kFnpNeuronHeaderWords;
+      uint32_t* block = image.data() + static_cast<size_t>(first + t) * layout.block_words + kFnpNeuronHeaderWords;
       for (uint32_t chunk = 0; chunk < layout.chunks; ++chunk) {
         const uint32_t* from = planes.data() + chunk * chunk_planes + t;
         uint32_t* positive = block + static_cast<size_t>(chunk) * layout.planes;
@@ -132,10 +128,10 @@ void write_weights(const Dense& weights, const ImageLayout& layout, std::vector<
 
 // [19:0] threshold of word 0 and step of word 1 of every block.
 void write_neuron_parameters(const Dense& threshold, const Dense& steps, const ImageLayout& layout, bool activation,
-                             std::vector<uint32_t>* image) {
+                             std::span<uint32_t> image) {
   if (!activation) {
     for (uint32_t n = 0; n < layout.neurons; ++n) {
-      image->at(static_cast<size_t>(n) * layout.block_words + kFnpBlockThresholdWord) = kFnpNoActivationThreshold;
+      image[static_cast<size_t>(n) * layout.block_words + kFnpBlockThresholdWord] = kFnpNoActivationThreshold;
     }
     return;
   }
@@ -146,21 +142,26 @@ void write_neuron_parameters(const Dense& threshold, const Dense& steps, const I
   const int32_t* step_values = steps.data<int32_t>();
   for (uint32_t n = 0; n < layout.neurons; ++n) {
     const size_t base = static_cast<size_t>(n) * layout.block_words;
-    image->at(base + kFnpBlockThresholdWord) =
+    image[base + kFnpBlockThresholdWord] =
         int32_to_intN<kFnpThresholdBits>(thresholds[static_cast<size_t>(n) * threshold.strides()[0]]);
     const auto step = static_cast<uint32_t>(step_values[static_cast<size_t>(n) * steps.strides()[0]]);
     if (step > kFnpMaxStep) throw FnpError(fnp_act_step_message(static_cast<int32_t>(step) / int32_t{kFnpStepScale}));
-    image->at(base + kFnpBlockStepWord) = step;
+    image[base + kFnpBlockStepWord] = step;
   }
 }
 
 }  // namespace
 
-std::vector<uint32_t> format_fnp_ram(const Dense& weights, const Dense& threshold, const Dense& steps, int bits,
-                                     bool activation) {
-  const Shape& shape = weights.shape();
-  if (shape.size() != 2) throw std::invalid_argument(kMsgFnpWeightsRank);
+size_t fnp_ram_words(const Dense& weights, int bits) {
+  if (weights.shape().size() != 2) throw std::invalid_argument(kMsgFnpWeightsRank);
   if (bits < 1) throw std::invalid_argument(kMsgFnpWeightsBits);
+  return fnp_sram_size(weights.shape(), bits);
+}
+
+void write_fnp_ram(std::span<uint32_t> image, const Dense& weights, const Dense& threshold, const Dense& steps,
+                   int bits, bool activation) {
+  fnp_ram_words(weights, bits);  // the rank and width checks
+  const Shape& shape = weights.shape();
   ImageLayout layout;
   layout.neurons = shape[0];
   layout.inputs = shape[1];
@@ -168,10 +169,18 @@ std::vector<uint32_t> format_fnp_ram(const Dense& weights, const Dense& threshol
   layout.planes = bits == 1 ? 1 : static_cast<uint32_t>(bits - 1);
   layout.negatives = bits > 1;
   layout.block_words = kFnpNeuronHeaderWords + layout.chunks * fnp_weight_planes(bits);
+  // Every block lies inside the image; checked once here.
+  if (static_cast<size_t>(layout.neurons) * layout.block_words > image.size()) {
+    throw std::out_of_range(kMsgFnpImageTooSmall);
+  }
+  write_weights(weights, layout, image);
+  write_neuron_parameters(threshold, steps, layout, activation, image);
+}
 
-  std::vector<uint32_t> image(fnp_sram_size(shape, bits), 0);
-  write_weights(weights, layout, &image);
-  write_neuron_parameters(threshold, steps, layout, activation, &image);
+std::vector<uint32_t> format_fnp_ram(const Dense& weights, const Dense& threshold, const Dense& steps, int bits,
+                                     bool activation) {
+  std::vector<uint32_t> image(fnp_ram_words(weights, bits), 0);
+  write_fnp_ram(image, weights, threshold, steps, bits, activation);
   return image;
 }
 

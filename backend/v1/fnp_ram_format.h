@@ -11,7 +11,9 @@
 //                 holding at bit (i mod 32) bit m of the weight of input i when it is >= 0
 //   then          negative group (bits >= 2): the same for -w of the weights below 0.
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "ornix/tensor.h"
@@ -27,5 +29,12 @@ namespace ornix::v1 {
 // panic in the engine.
 std::vector<uint32_t> format_fnp_ram(const Dense& weights, const Dense& threshold, const Dense& steps, int bits,
                                      bool activation);
+
+// The words of that image; another rank or a width below 1: std::invalid_argument.
+size_t fnp_ram_words(const Dense& weights, int bits);
+// Writes the image into `image`, zero-filled and fnp_ram_words long (std::out_of_range when
+// shorter), failing as format_fnp_ram does.
+void write_fnp_ram(std::span<uint32_t> image, const Dense& weights, const Dense& threshold, const Dense& steps,
+                   int bits, bool activation);
 
 }  // namespace ornix::v1

@@ -1,6 +1,7 @@
 #include "backend/v1/fnp_recording.h"
 
 #include <algorithm>
+#include <span>
 #include <utility>
 
 #include "backend/v1/fnp_ram_format.h"
@@ -21,16 +22,27 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
   record->add_np_track(np.ident, dma::Target::NpRegisters, 0, regs.at(np.ident));
   if (registers_only) return record;
 
+  record_fnp_image(*record, np, layer);
+  return record;
+}
+
+void record_fnp_image(program::Record& record, const hw::Component& np, const Layer& layer,
+                      const std::function<void(std::span<uint32_t> image)>& patch) {
   const Variables& variables = layer.variables();
   const auto steps = get_threshold_t16_from_act_steps(*variables.get("act_step"));
-  std::vector<uint32_t> image = format_fnp_ram(*variables.get("weights"), *variables.get("threshold"), *steps,
-                                               param_of(layer, "weights_bits"), layer.has_activation());
+  const auto weights = variables.get("weights");
+  const auto threshold = variables.get("threshold");
+  const int bits = param_of(layer, "weights_bits");
+  const size_t words = fnp_ram_words(*weights, bits);
+  const auto write_image = [&](std::span<uint32_t> image) {
+    write_fnp_ram(image, *weights, *threshold, *steps, bits, layer.has_activation());
+    if (patch) patch(image);
+  };
   if (np.type == hw::Type::FNP2) {
-    record->add_fnp2_filters_track(np.ident, std::move(image));
+    record.add_fnp2_filters_track(np.ident, words, write_image);
   } else {
-    record->add_np_track(np.ident, dma::Target::FnpRam, 0, image);
+    record.add_np_track(np.ident, dma::Target::FnpRam, 0, words, write_image);
   }
-  return record;
 }
 
 }  // namespace ornix::v1

@@ -6,9 +6,13 @@
 //   then       its memory image (format_fnp_ram): on an FNP3 as target 6 at address 0, on an
 //              FNP2 as the record's external filters track.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
+#include "hardware/component.h"
 #include "ornix/device.h"
 #include "ornix/hw/ident.h"
 #include "ornix/layer.h"
@@ -26,5 +30,13 @@ std::unique_ptr<program::Record> record_program_dense_layer(const Device& device
                                                             std::shared_ptr<Layer> reconfig_layer, bool ib_spikes,
                                                             bool route_flag, const std::vector<hw::Ident>& skip_nps,
                                                             bool registers_only);
+
+// Adds the memory image of `layer`, mapped on `np`, to `record`: on an FNP3 as target 6 at
+// address 0, on an FNP2 as the external filters track; written in place from the layer's
+// "weights", "threshold" and "act_step" under its "weights_bits" and activation, then handed to
+// `patch` (when given) before it is final. The failures of format_fnp_ram, of `patch` and of
+// Record::add_np_track pass through.
+void record_fnp_image(program::Record& record, const hw::Component& np, const Layer& layer,
+                      const std::function<void(std::span<uint32_t> image)>& patch = nullptr);
 
 }  // namespace ornix::v1

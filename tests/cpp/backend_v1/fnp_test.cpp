@@ -241,7 +241,8 @@ TEST(FnpRecording, TracksOfFnp2AndFnp3) {
     ASSERT_EQ(v2::test::targets(blocks), (fnp2 ? std::vector<uint32_t>{7} : std::vector<uint32_t>{7, 6}));
     EXPECT_EQ(blocks[0].words, expected_block(type));
     ASSERT_EQ(record->fnp2_filters != nullptr, fnp2);
-    EXPECT_EQ(fnp2 ? record->fnp2_filters->words : blocks[1].words, image);
+    EXPECT_EQ(fnp2 ? Words(record->fnp2_filters->words.begin(), record->fnp2_filters->words.end()) : blocks[1].words,
+              image);
 
     const auto registers = record_program_dense_layer(fixture.device, layer, nullptr, false, false, {}, true);
     EXPECT_EQ(v2::test::targets(v2::test::dma_blocks(*registers)), std::vector<uint32_t>{7});

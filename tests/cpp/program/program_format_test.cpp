@@ -17,7 +17,7 @@ TEST_F(SerializerTest, OnePassBlobLocatesEveryTrackFromTheDataPartsSizePrefix) {
   const auto layer = input_layer(1, 1, 1, "a");
   io.scc_program = [] { return record_of({{0x11, 0x22}}); };
   recorder.layer_program = [](const RecordLayerCall&) {
-    return record_of({{1, 2, 3}, {}}, program::FiltersTrack{{2, 3, 1, 9}, {8, 8, 8, 8, 8}});
+    return record_of({{1, 2, 3}, {}}, Filters{{2, 3, 1, 9}, {8, 8, 8, 8, 8}});
   };
   serializer.serialize_version(kDevice);
   serializer.serialize_scc_program(false, true, false, true, true, Shape{5, 3, 1}, Shape{3, 3, 3});

@@ -152,12 +152,28 @@ TEST(Record, TrackKeepsRoomForTheBlocksAnnouncedAfterIt) {
   EXPECT_EQ(record->tracks.back().words.size(), dma::kHeaderWords + weights + words_after);
 }
 
-TEST(Record, FiltersHandedOverByMoveAreNotCopied) {
-  auto record = new_record(kV2);
-  std::vector<uint32_t> filters = words_of(1000);
-  const uint32_t* data = filters.data();
-  record->add_fnp2_filters_track(kNp, std::move(filters));
-  EXPECT_EQ(record->fnp2_filters->words.data(), data);
+// Filters written in place are the filters added as words, into a zero-filled span; a writer
+// that fails leaves the filters track the record had.
+TEST(Record, FiltersWrittenInPlaceMatchFiltersAddedAsWords) {
+  const std::vector<uint32_t> filters = words_of(1000);
+  auto as_words = new_record(kV2);
+  as_words->add_fnp2_filters_track(kNp, filters);
+  auto in_place = new_record(kV2);
+  in_place->add_fnp2_filters_track(kNp, filters.size(), [&](std::span<uint32_t> words) {
+    ASSERT_EQ(words.size(), filters.size());
+    EXPECT_TRUE(std::all_of(words.begin(), words.end(), [](uint32_t word) { return word == 0; }));
+    std::copy(filters.begin(), filters.end(), words.begin());
+  });
+  EXPECT_EQ(in_place->fnp2_filters->words, filters);
+  EXPECT_EQ(in_place->fnp2_filters->ident, as_words->fnp2_filters->ident);
+  EXPECT_EQ(as_words->fnp2_filters->words, filters);
+
+  EXPECT_EQ(thrown<std::runtime_error>([&] {
+              in_place->add_fnp2_filters_track(kHrc, 3, [](std::span<uint32_t>) { throw std::runtime_error("refused"); });
+            }),
+            "refused");
+  EXPECT_EQ(in_place->fnp2_filters->ident, kNp);
+  EXPECT_EQ(in_place->fnp2_filters->words, filters);
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ TEST_F(SerializerTest, RecorderErrorsNameTheLayerAndOtherExceptionsPassUnchanged
   EXPECT_EQ(error_text(programs),
             "Cannot map layer 'L'. Error when programming layer: The recorder returned no record.");
   // Register records need a track; the memory record a track or a filters track.
-  const program::FiltersTrack filters{{6, 7, 2, 0}, {8}};
+  const Filters filters{{6, 7, 2, 0}, {8}};
   const std::vector<std::function<program::LearnRecordsPtr()>> trackless{
       [] { return learn_records(record_of({}), 0); },
       [&] {
@@ -131,7 +131,7 @@ TEST_F(SerializerTest, LearningRecordsLiveOutsideThePassesAndAreLocatedByTheirFi
   // alone.
   SequenceSerializer with_filters(recorder, io);
   recorder.learning_program = [](const Layer&, bool) {
-    return learn_records(record_of({}, program::FiltersTrack{{6, 7, 2, 0}, {8, 8, 8}}), 12);
+    return learn_records(record_of({}, Filters{{6, 7, 2, 0}, {8, 8, 8}}), 12);
   };
   with_filters.serialize_version(kDevice);
   with_filters.serialize_learning_layer_program(*layer, false);
@@ -192,13 +192,13 @@ TEST_F(SerializerTest, ProgramMemoryHandedOverHoldsTheSameBytesAsACopy) {
   const struct {
     const char* name;
     std::vector<std::vector<uint32_t>> tracks;
-    std::optional<program::FiltersTrack> filters;
+    std::optional<Filters> filters;
     bool learning;
   } cases[] = {
       {"no tracks", {}, std::nullopt, false},
       {"tracks far past the builders' first size", {Words(20000, 5), Words(3, 6), Words(9000, 7)}, std::nullopt,
        false},
-      {"a filters track and a learning layer", {Words(700, 1)}, program::FiltersTrack{{2, 1, 0, 0}, Words(5000, 8)},
+      {"a filters track and a learning layer", {Words(700, 1)}, Filters{{2, 1, 0, 0}, Words(5000, 8)},
        true},
       {"tracks and program in large pages", std::vector<Words>(10, Words(60000, 9)), std::nullopt, false},
   };

@@ -20,9 +20,15 @@ namespace ornix::test {
 
 inline constexpr HwVersion kDevice{0xD3, 0xA2, 0x01, 0x00};
 
+// The filters track a record_of is given.
+struct Filters {
+  hw::Ident ident;
+  std::vector<uint32_t> words;
+};
+
 // A record holding exactly these tracks (words as given, no block headers) and filters.
 inline std::unique_ptr<program::Record> record_of(const std::vector<std::vector<uint32_t>>& tracks,
-                                                  std::optional<program::FiltersTrack> filters = std::nullopt) {
+                                                  std::optional<Filters> filters = std::nullopt) {
   auto record = program::new_record(kDevice);
   for (const auto& words : tracks) record->tracks.push_back({{words.begin(), words.end()}});
   if (filters) record->add_fnp2_filters_track(filters->ident, filters->words);
