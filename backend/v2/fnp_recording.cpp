@@ -58,14 +58,14 @@ std::unique_ptr<program::Record> record_program_dense1d_layer(const Device& devi
   record->add_np_track(np.ident, dma::Target::InputShifts, 0,
                        format_input_shift_fnp(*input_shift, shape, padding, input_bits));
   if (registers_only) return record;
-  if (external_memory) {
-    record->add_fnp2_filters_track(np.ident, format_fnp_ram(layer, flat_input, padding, input_bits, weights_bits));
-    return record;
-  }
   // Checked and sized first, then written straight into its track.
   const FnpRamImage image(layer, flat_input, padding, input_bits, weights_bits);
-  record->add_np_track(np.ident, dma::Target::FnpRam, 0, image.words(),
-                       [&image](std::span<uint32_t> payload) { image.write(payload); });
+  const auto write_image = [&image](std::span<uint32_t> words) { image.write(words); };
+  if (external_memory) {
+    record->add_fnp2_filters_track(np.ident, image.words(), write_image);
+  } else {
+    record->add_np_track(np.ident, dma::Target::FnpRam, 0, image.words(), write_image);
+  }
   return record;
 }
 

@@ -6,7 +6,7 @@
 //              alternative layer's view, input-buffer spikes, and on an FNP2 the mesh's
 //              configuration DMA);
 //   target 2   the input shifts in the FNP input layout (format_input_shift_fnp);
-//   target 6   on an FNP3, the FNP memory image (format_fnp_ram);
+//   target 6   on an FNP3, the FNP memory image (FnpRamImage, written in place);
 // and, on an FNP2, the memory image as the record's external filters track. No skip-DMA block.
 
 #include <memory>
