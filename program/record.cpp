@@ -70,11 +70,6 @@ void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t a
   throw std::runtime_error(kMsgNpProgramError);
 }
 
-void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
-  count_program_bytes_written(words.size() * sizeof(uint32_t));  // formatted before, copied here
-  add_fnp2_filters_track(ident, words.size(), copy_of(words));
-}
-
 void Record::add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, const PayloadWriter& write) {
   auto filters = std::make_unique<FiltersTrack>(FiltersTrack{ident, {}});
   filters->words.resize(word_count);  // zeros

@@ -63,10 +63,8 @@ class Record {
   // adds next, for which the track keeps room, so that they do not move it.
   void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
                     const PayloadWriter& write, size_t words_after = 0);
-  // Replaces the filters track by {ident, words}.
-  void add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words);
-  // The same for `word_count` words that `write` puts straight into the filters track
-  // (zero-filled, exactly that long). An exception of `write` passes out and leaves the
+  // Replaces the filters track by {ident, `word_count` words that `write` puts straight into
+  // it (zero-filled, exactly that long)}. An exception of `write` passes out and leaves the
   // record's filters track as it was.
   void add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, const PayloadWriter& write);
 

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
@@ -31,7 +33,11 @@ inline std::unique_ptr<program::Record> record_of(const std::vector<std::vector<
                                                   std::optional<Filters> filters = std::nullopt) {
   auto record = program::new_record(kDevice);
   for (const auto& words : tracks) record->tracks.push_back({{words.begin(), words.end()}});
-  if (filters) record->add_fnp2_filters_track(filters->ident, filters->words);
+  if (filters) {
+    record->add_fnp2_filters_track(filters->ident, filters->words.size(), [&](std::span<uint32_t> words) {
+      std::copy(filters->words.begin(), filters->words.end(), words.begin());
+    });
+  }
   return record;
 }
 
