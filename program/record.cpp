@@ -38,7 +38,8 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
   // One allocation for the block, growing geometrically so that many small blocks stay cheap.
   const std::size_t end = start + dma::kHeaderWords + size;
   if (end > words.capacity()) {
-    words.reserve(std::max(end + words_after, 2 * words.capacity()));
+    const uint64_t wanted = std::max<uint64_t>(uint64_t{end} + words_after, 2 * uint64_t{words.capacity()});
+    words.reserve(std::max<uint64_t>(end, std::min<uint64_t>(wanted, kMaxTrackWords)));
     count_program_bytes_written(start * sizeof(uint32_t));  // moved
   }
   words.resize(end);  // zeros
@@ -56,9 +57,9 @@ bool NpTrack::append(const hw::Ident& ident, dma::Target target, uint16_t addres
 }
 
 void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
-                          const std::vector<uint32_t>& payload) {
+                          const std::vector<uint32_t>& payload, size_t words_after) {
   count_program_bytes_written(payload.size() * sizeof(uint32_t));  // formatted before, copied here
-  add_np_track(ident, target, address, payload.size(), copy_of(payload));
+  add_np_track(ident, target, address, payload.size(), copy_of(payload), words_after);
 }
 
 void Record::add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,

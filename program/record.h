@@ -56,11 +56,12 @@ class Record {
   // then keeps that empty track). So a block that needs the extra-large form always opens a
   // track of its own.
   void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address,
-                    const std::vector<uint32_t>& payload);
+                    const std::vector<uint32_t>& payload, size_t words_after = 0);
   // The same for a payload of `payload_words` words that `write` puts straight into the track
   // (a packer writing in place, so the words are written once). `write` runs only once the
-  // block has its place. `words_after`: the words (headers included) of the blocks the caller
-  // adds next, for which the track keeps room, so that they do not move it.
+  // block has its place. `words_after` (for both forms): the words (headers included) of the
+  // blocks the caller adds next, for which a track that grows keeps room as far as the track
+  // limit allows, so that they do not move it.
   void add_np_track(const hw::Ident& ident, dma::Target target, uint16_t address, size_t payload_words,
                     const PayloadWriter& write, size_t words_after = 0);
   // Replaces the filters track by {ident, `word_count` words that `write` puts straight into

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -54,36 +55,54 @@ class NpPayloads {
     conv_target_ = conv2d_dma_target(weights_->shape()[0], weights_bits_);
   }
 
-  // Tracks in the order weights, input shifts, variables, lookup table, merge shifts. The
-  // weights are packed straight into their track, which keeps room for the blocks after them
-  // and for `next_words` more (the next NP's registers), so that none of them moves it.
-  void record(program::Record& record, const hw::Ident& ident, const NpAllocation& share, size_t next_words) const {
+  // What one NP receives after its registers: its weights (sized, packed later straight into
+  // their track) and its other blocks, formatted.
+  struct NpPayload {
+    const NpAllocation* share;
+    size_t weight_words;
+    std::vector<std::pair<dma::Target, Words>> owned;
+    size_t words;                    // of all its blocks, headers included
+    size_t words_after_weights = 0;  // words that join the weights' track after them
+  };
+
+  NpPayload prepare(const NpAllocation& share) const {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
-    const size_t weight_words = depthwise_ ? depthwise_conv_cnp_weight_words(*weights_, first, count, weights_bits_)
-                                           : conv2d_cnp_weight_words(*weights_, first, count, weights_bits_);
-    const dma::Target weight_target = depthwise_ ? dwc_dma_target(weights_->shape()[0], weights_bits_) : conv_target_;
-    std::vector<std::pair<dma::Target, Words>> owned;
-    owned.reserve(kBlocksAfterWeights);
-    if (depthwise_) owned.emplace_back(dma::Target::InputShifts, format_input_shift(own_input_shift(), first, count));
-    owned.emplace_back(dma::Target::ChannelVariables, variables_.format(first, count));
-    if (lut_) owned.emplace_back(dma::Target::Lut, format_lut_values_for_cnp(lut_table_.get()));
-    if (merge_ != nullptr) owned.emplace_back(dma::Target::MergeShifts, merge_shifts(first, count));
-    size_t words_after = next_words + (depthwise_ ? 0 : dma::kHeaderWords + all_input_shifts_.size());
-    for (const auto& block : owned) words_after += dma::kHeaderWords + block.second.size();
+    NpPayload payload{&share, 0, {}, 0};
+    payload.weight_words = depthwise_ ? depthwise_conv_cnp_weight_words(*weights_, first, count, weights_bits_)
+                                      : conv2d_cnp_weight_words(*weights_, first, count, weights_bits_);
+    payload.owned.reserve(kBlocksAfterWeights);
+    if (depthwise_) {
+      payload.owned.emplace_back(dma::Target::InputShifts, format_input_shift(own_input_shift(), first, count));
+    }
+    payload.owned.emplace_back(dma::Target::ChannelVariables, variables_.format(first, count));
+    if (lut_) payload.owned.emplace_back(dma::Target::Lut, format_lut_values_for_cnp(lut_table_.get()));
+    if (merge_ != nullptr) payload.owned.emplace_back(dma::Target::MergeShifts, merge_shifts(first, count));
+    payload.words = dma::kHeaderWords + payload.weight_words;
+    if (!depthwise_) payload.words += dma::kHeaderWords + all_input_shifts_.size();
+    for (const auto& block : payload.owned) payload.words += dma::kHeaderWords + block.second.size();
+    return payload;
+  }
 
+  // Tracks in the order weights, input shifts, variables, lookup table, merge shifts. The
+  // weights are packed straight into their track, which keeps room for the words that join it
+  // after them, so that those blocks do not move it.
+  void record(program::Record& record, const hw::Ident& ident, const NpPayload& payload) const {
+    const uint32_t first = payload.share->start_neuron;
+    const uint32_t count = payload.share->filters;
+    const dma::Target weight_target = depthwise_ ? dwc_dma_target(weights_->shape()[0], weights_bits_) : conv_target_;
     record.add_np_track(
-        ident, weight_target, 0, weight_words,
-        [&](std::span<uint32_t> payload) {
+        ident, weight_target, 0, payload.weight_words,
+        [&](std::span<uint32_t> words) {
           if (depthwise_) {
-            pack_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_, payload);
+            pack_depthwise_conv_cnp_weights(*weights_, first, count, weights_bits_, words);
           } else {
-            pack_conv2d_cnp_weights(*weights_, first, count, weights_bits_, payload);
+            pack_conv2d_cnp_weights(*weights_, first, count, weights_bits_, words);
           }
         },
-        words_after);
+        payload.words_after_weights);
     if (!depthwise_) record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
-    for (const auto& [target, words] : owned) record.add_np_track(ident, target, 0, words);
+    for (const auto& [target, words] : payload.owned) record.add_np_track(ident, target, 0, words);
   }
 
  private:
@@ -113,6 +132,33 @@ class NpPayloads {
   dma::Target conv_target_ = dma::Target::CnpWeights;  // standard: where every NP's weights go
 };
 
+// One NP's blocks: its registers, then its payload (none when recording registers only).
+struct NpBlocks {
+  const hw::Component* np;
+  const Words* registers;
+  std::optional<NpPayloads::NpPayload> payload;
+  size_t after_registers = 0;  // words that join the registers' track after them
+};
+
+// Sets the room each track keeps, when it opens, for the blocks that will join it: a block
+// joins the last track unless it needs the extra-large form (large weights), which opens a
+// track of its own. From the last NP back, `following` counts the words of the later NPs'
+// blocks that join the track an NP's blocks end in.
+void plan_track_room(std::vector<NpBlocks>& nps) {
+  size_t following = 0;
+  for (auto np = nps.rbegin(); np != nps.rend(); ++np) {
+    np->after_registers = following;
+    if (np->payload) {
+      NpPayloads::NpPayload& payload = *np->payload;
+      payload.words_after_weights = payload.words - dma::kHeaderWords - payload.weight_words + following;
+      const bool own_track = payload.weight_words > UINT32_MAX ||
+                             dma::config_block_size_needs_xl(static_cast<uint32_t>(payload.weight_words));
+      np->after_registers = own_track ? 0 : dma::kHeaderWords + payload.weight_words + payload.words_after_weights;
+    }
+    following = dma::kHeaderWords + np->registers->size() + np->after_registers;
+  }
+}
+
 }  // namespace
 
 std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, const Device& device,
@@ -123,16 +169,19 @@ std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, 
   auto record = program::new_record(device.version());
   const NpPayloads payloads(form, layer, mapping, registers_only);
 
-  const std::vector<hw::Component>& nps = *mapping.nps;
-  for (auto np = nps.begin(); np != nps.end(); ++np) {
-    const auto block = blocks.find(np->ident);
+  // Every NP's blocks are formatted and sized first, so that each track is sized once.
+  std::vector<NpBlocks> layer_blocks;
+  for (const hw::Component& np : *mapping.nps) {
+    const auto block = blocks.find(np.ident);
     if (block == blocks.end()) continue;
-    record->add_np_track(np->ident, dma::Target::NpRegisters, 0, block->second);
-    if (registers_only) continue;
-    const auto next = std::find_if(np + 1, nps.end(), [&](const hw::Component& c) { return blocks.contains(c.ident); });
-    const size_t next_words = next == nps.end() ? 0 : dma::kHeaderWords + blocks.at(next->ident).size();
+    layer_blocks.push_back({&np, &block->second, std::nullopt});
     // The builder refused NPs without allocation.
-    payloads.record(*record, np->ident, *np->allocation, next_words);
+    if (!registers_only) layer_blocks.back().payload = payloads.prepare(*np.allocation);
+  }
+  plan_track_room(layer_blocks);
+  for (const NpBlocks& np : layer_blocks) {
+    record->add_np_track(np.np->ident, dma::Target::NpRegisters, 0, *np.registers, np.after_registers);
+    if (np.payload) payloads.record(*record, np.np->ident, *np.payload);
   }
   if (!registers_only) record_skipdma(record.get(), layer);
   return record;

@@ -50,7 +50,9 @@ struct ConvFixture {
     layer = make_layer(LayerType::Conv2D, values, "conv");
     model->add(layer);
     layer->variables().set("input_shift", test::u8({1, 2, 3, 4, 5}));
-    layer->variables().set("bias", test::s8({10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21}));
+    std::vector<int8_t> bias(static_cast<size_t>(values["filters"]));
+    for (size_t i = 0; i < bias.size(); ++i) bias[i] = static_cast<int8_t>(10 + i % 12);  // 10 .. 21 for 12 filters
+    layer->variables().set("bias", test::s8(bias));
     mapping->layer_id = 3;
     mapping->output_id = 4;
     mapping->p2p_output = false;
@@ -148,6 +150,32 @@ TEST(Conv2DRecording, NpsComeInMappingOrderWithTheirOwnFilters) {
   EXPECT_EQ(program[5].words.size(), 5u * 18);       // 6 filters: 6 words of 100 bits x 3 per channel
   EXPECT_EQ(program[7].words[0], 16u << 8);          // bias of filter 6
   EXPECT_EQ(program[7].words.size(), 12u);
+}
+
+// Each track is sized once, when it opens, for every block that will join it: none grows
+// (which would move the words already written) and none keeps room it does not use, whether
+// the NPs share one track or each NP's large weights open a track of their own.
+TEST(Conv2DRecording, EachTrackIsSizedOnceForTheBlocksThatJoinIt) {
+  const struct {
+    const char* name;
+    int32_t filters;
+    Components nps;
+    bool registers_only;
+    size_t tracks;
+  } cases[] = {
+      {"NPs sharing one track", 12, {cnp(5, 0, 6), cnp(4, 6, 6), cnp(6, 0, 12)}, false, 1},
+      {"large weights open their own tracks", 400, {cnp(5, 0, 200), cnp(4, 200, 200)}, false, 3},
+      {"registers only", 12, {cnp(5, 0, 4), cnp(4, 4, 4), cnp(6, 8, 4)}, true, 1},
+  };
+  for (const auto& c : cases) {
+    const ConvFixture f({{"filters", c.filters}}, c.nps);
+    const auto program = record_program_conv2d_layer(f.device, *f.layer, nullptr, false, false, {}, c.registers_only,
+                                                     false);
+    ASSERT_EQ(program->tracks.size(), c.tracks) << c.name;
+    for (const program::NpTrack& track : program->tracks) {
+      EXPECT_EQ(track.words.capacity(), track.words.size()) << c.name;
+    }
+  }
 }
 
 TEST(Conv2DRecording, RegistersOnlyRecordsOneParkedBlockPerNp) {
