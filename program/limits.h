@@ -26,9 +26,9 @@ inline constexpr uint32_t kHrcEmbeddingsPerWord = 4;
 inline constexpr size_t kBuilderInitialSize = 1024;  // bytes, the info builder's first allocation
 inline constexpr size_t kBuilderAlignment = 8;       // bytes
 // Memory of the program buffers: a block of kLargePageBytes or more is mapped on its own,
-// aligned to large pages (2 MiB on the common systems). The track arena's blocks grow from a
-// small first one, kTrackArenaSmallGrowth times each while below a large page (so that a
-// small or middling program is not worth a large page, whose first touch zeroes all of it),
+// ending on a large-page boundary (2 MiB on the common systems). The track arena's blocks grow
+// from a small first one, kTrackArenaSmallGrowth times each while below a large page (so that
+// a small or middling program is not worth a large page, whose first touch zeroes all of it),
 // twice each from there on.
 inline constexpr size_t kLargePageBytes = size_t{2} << 20;
 inline constexpr size_t kTrackArenaFirstBlockBytes = size_t{32} << 10;

@@ -13,8 +13,8 @@ namespace ornix::program {
 
 // The memory of the DMA tracks recorded for one program. Blocks are handed out in order and
 // never reused, so what the arena hands out reads as zeros; they are given back all at once,
-// when the arena and every track that took words from it are gone. Once a program needs more
-// than the first (heap) block, its tracks lie in large pages.
+// when the arena and every track that took words from it are gone. Once a program outgrows the
+// arena's heap blocks, its tracks lie in large pages.
 class TrackArena {
  public:
   TrackArena() = default;
