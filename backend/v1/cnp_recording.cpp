@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <map>
+#include <span>
 #include <stdexcept>
 
 #include "backend/v1/cnp_limits.h"
@@ -76,11 +77,21 @@ std::unique_ptr<program::Record> record_program_conv_layer(const Device& device,
   const std::shared_ptr<const Dense> weights = conv.variables().get("weights");
   const int32_t weights_bits = param_of(conv, "weights_bits");
   const RegisterMap registers = format_std_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
+  const bool four_bit = weights_bits == 4;
+  const bool two_bit = weights_bits == 2;
+  // Packed straight into the track, sized (and checked) first.
   const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
-    const Words words = weights_bits == 4
-                            ? format_4bits_std_cnp_weights(*weights, share.start_neuron, share.filters)
-                            : format_std_cnp_weights(weights, weights_bits == 2, share.start_neuron, share.filters);
-    record.add_np_track(ident, dma::Target::CnpWeights, 0, words);
+    const uint32_t first = share.start_neuron;
+    const uint32_t count = share.filters;
+    const size_t words = four_bit ? std_cnp_4bit_weight_words(*weights, first, count)
+                                  : std_cnp_weight_words(*weights, two_bit, first, count);
+    record.add_np_track(ident, dma::Target::CnpWeights, 0, words, [&](std::span<uint32_t> payload) {
+      if (four_bit) {
+        pack_4bits_std_cnp_weights(*weights, first, count, payload);
+      } else {
+        pack_std_cnp_weights(*weights, two_bit, first, count, payload);
+      }
+    });
   };
   return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
 }
@@ -101,10 +112,16 @@ std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& dev
   }
   const auto pointwise_address =
       static_cast<uint16_t>((depthwise.size() + kCnpWeightAddressUnit - 1) / kCnpWeightAddressUnit);
+  // The depthwise stream, the same for every NP, is copied; each NP's pointwise filters are
+  // packed straight into the track, sized (and checked) first.
   const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
+    const uint32_t first = share.start_neuron;
+    const uint32_t count = share.filters;
     record.add_np_track(ident, dma::Target::CnpWeights, 0, depthwise);
-    record.add_np_track(ident, dma::Target::CnpWeights, pointwise_address,
-                        format_sep_cnp_pw_weights(*pointwise, weights_bits, share.start_neuron, share.filters));
+    const size_t words = sep_cnp_pw_weight_words(*pointwise, weights_bits, first, count);
+    record.add_np_track(ident, dma::Target::CnpWeights, pointwise_address, words, [&](std::span<uint32_t> payload) {
+      pack_sep_cnp_pw_weights(*pointwise, weights_bits, first, count, payload);
+    });
   };
   return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
 }

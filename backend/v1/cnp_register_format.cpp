@@ -61,9 +61,8 @@ void write_std_weight_fields(Regs* regs, const Layer& layer, const CnpLayerFacts
   const int32_t weights_bits = param_of(layer, "weights_bits");
   const std::shared_ptr<const Dense> weights = layer.variables().get("weights");
   const std::size_t words = weights_bits == 4
-                                ? format_4bits_std_cnp_weights(*weights, share.start_neuron, share.filters).size()
-                                : format_std_cnp_weights(weights, weights_bits == 2, share.start_neuron,
-                                                         share.filters).size();
+                                ? std_cnp_4bit_weight_words(*weights, share.start_neuron, share.filters)
+                                : std_cnp_weight_words(*weights, weights_bits == 2, share.start_neuron, share.filters);
   const uint32_t channels = facts.input[2];
   const uint32_t quads = channels == 0 ? 0 : static_cast<uint32_t>(words) / channels / 4;
   put(regs, kWordFormats, CNP3_SEPARABLE, 0);

@@ -97,7 +97,7 @@ std::vector<uint32_t> format_sep_cnp_dw_weights(const Dense& weights, int weight
   // along the channels (side by side in the reversed layout), then the rows are put channel by
   // channel.
   std::vector<uint64_t> codes(size_t{k} * kChannelTile);
-  SlotWriter writer(&words, 0);
+  SlotWriter writer(words, 0);
   for (uint32_t tile = 0; tile < view.channels; tile += kChannelTile) {
     const uint32_t n = std::min(kChannelTile, view.channels - tile);
     code_tile(view, tile, n, wb, &codes);
@@ -113,14 +113,27 @@ std::vector<uint32_t> format_sep_cnp_dw_weights(const Dense& weights, int weight
   return words;
 }
 
-// Per input channel, get_nb_words_per_pw_channel slots: [codes of the filters, wb bits each,
-// up to bit 48], then the next slot.
+size_t sep_cnp_pw_weight_words(const Dense& weights, int weights_bits, uint32_t first_filter, uint32_t filters) {
+  check_separable_bits(weights_bits);
+  const PointwiseView view = pointwise_view(weights, first_filter, filters);
+  return size_t{get_nb_words_per_pw_channel(filters, weights_bits)} * kSlotWords * view.channels;
+}
+
 std::vector<uint32_t> format_sep_cnp_pw_weights(const Dense& weights, int weights_bits, uint32_t first_filter,
                                                 uint32_t filters) {
+  std::vector<uint32_t> words(sep_cnp_pw_weight_words(weights, weights_bits, first_filter, filters), 0);
+  pack_sep_cnp_pw_weights(weights, weights_bits, first_filter, filters, words);
+  return words;
+}
+
+// Per input channel, get_nb_words_per_pw_channel slots: [codes of the filters, wb bits each,
+// up to bit 48], then the next slot.
+void pack_sep_cnp_pw_weights(const Dense& weights, int weights_bits, uint32_t first_filter, uint32_t filters,
+                             std::span<uint32_t> words) {
   check_separable_bits(weights_bits);
   const PointwiseView view = pointwise_view(weights, first_filter, filters);
   const uint32_t channel_slots = get_nb_words_per_pw_channel(filters, weights_bits);
-  std::vector<uint32_t> words(static_cast<size_t>(channel_slots) * kSlotWords * view.channels, 0);
+  check_stream_words(words, size_t{channel_slots} * kSlotWords * view.channels);
   const auto wb = static_cast<uint32_t>(weights_bits);
   const int32_t lowest = -(int32_t{1} << (wb - 1));
   const uint32_t span = uint32_t{1} << wb;  // codes a weight may take
@@ -142,7 +155,7 @@ std::vector<uint32_t> format_sep_cnp_pw_weights(const Dense& weights, int weight
     if (outside != 0) {
       for (uint32_t j = 0; j < filters; ++j) signed_code(values[j * step], weights_bits);
     }
-    SlotWriter writer(&words, static_cast<size_t>(channel) * channel_slots);
+    SlotWriter writer(words, static_cast<size_t>(channel) * channel_slots);
     if (wb == kWeights4Bit) {
       put_slots<kWeights4Bit>(codes, &writer);
     } else {
@@ -150,7 +163,6 @@ std::vector<uint32_t> format_sep_cnp_pw_weights(const Dense& weights, int weight
     }
     writer.flush();
   }
-  return words;
 }
 
 }  // namespace ornix::v1

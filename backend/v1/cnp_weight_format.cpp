@@ -100,31 +100,59 @@ void put_pairs(const KernelBits& bits, std::vector<uint8_t>* codes, SlotWriter* 
   if (first < bits.filters) writer->put(rest, static_cast<uint32_t>(bits.filters - first) * 2);
 }
 
+// The checked view of a standard stream and the words of one channel's block (0 for kernel
+// widths without kernels).
+struct StdStream {
+  KernelView view;
+  uint32_t block_words = 0;
+};
+
+StdStream std_stream(const Dense& weights, bool two_bit, uint32_t first_filter, uint32_t filters) {
+  const KernelView view = kernel_view(weights, first_filter, filters);
+  const uint32_t k = view.kernel;
+  if (k > kMaxKernelWidth) throw std::runtime_error(kMsgUnsupportedKernelSize);
+  if (kKernelsPerSlot[k] == 0) return {view, 0};
+  const bool negatives = two_bit || k == 1;
+  return {view, get_std_cnp_sram_size(k, 1, filters, negatives ? kWeights2Bit : kWeights1Bit)};
+}
+
 }  // namespace
+
+size_t std_cnp_weight_words(const Dense& weights, bool two_bit, uint32_t first_filter, uint32_t filters) {
+  const StdStream stream = std_stream(weights, two_bit, first_filter, filters);
+  return size_t{stream.block_words} * stream.view.channels;
+}
+
+std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weights, bool two_bit, uint32_t first_filter,
+                                             uint32_t filters) {
+  std::vector<uint32_t> words(std_cnp_weight_words(*weights, two_bit, first_filter, filters), 0);
+  pack_std_cnp_weights(*weights, two_bit, first_filter, filters, words);
+  return words;
+}
 
 // Per channel block: per filter [k*k positive bits (+1 unused for k 3, 7)] [same, negative];
 // groups fill 48 (k 1) or 50 bits of a slot.
-std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weights, bool two_bit, uint32_t first_filter,
-                                             uint32_t filters) {
-  const KernelView view = kernel_view(*weights, first_filter, filters);
+void pack_std_cnp_weights(const Dense& weights, bool two_bit, uint32_t first_filter, uint32_t filters,
+                          std::span<uint32_t> words) {
+  const StdStream stream = std_stream(weights, two_bit, first_filter, filters);
+  check_stream_words(words, size_t{stream.block_words} * stream.view.channels);
+  if (stream.block_words == 0) return;
+  const KernelView& view = stream.view;
   const uint32_t k = view.kernel;
-  if (k > kMaxKernelWidth) throw std::runtime_error(kMsgUnsupportedKernelSize);
-  if (kKernelsPerSlot[k] == 0) return {};
   const bool negatives = two_bit || k == 1;
-  const uint32_t block_words = get_std_cnp_sram_size(k, 1, filters, negatives ? kWeights2Bit : kWeights1Bit);
+  const uint32_t block_words = stream.block_words;
   const uint32_t group_bits = k * k + (k == 3 || k == 7 ? 1 : 0);
   const uint32_t limit = k == 1 ? kSlotPayloadBits48 : kWeightWordBits;
   // A filter's two groups fit one put when they cannot reach past the slot after this one.
   const bool both_groups_at_once = 2 * group_bits <= limit;
 
-  std::vector<uint32_t> words(static_cast<size_t>(block_words) * view.channels, 0);
   KernelBits bits(k, filters, negatives);
   std::vector<uint64_t> positive(filters);
   std::vector<uint64_t> negative(negatives ? filters : 0);
   std::vector<uint8_t> codes(k == 1 ? filters : 0);
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
     gather_kernel_bits(view, channel, first_filter, &bits);
-    SlotWriter writer(&words, static_cast<size_t>(channel) * block_words / kSlotWords);
+    SlotWriter writer(words, static_cast<size_t>(channel) * block_words / kSlotWords);
     if (k == 1) {
       put_pairs(bits, &codes, &writer);
       writer.flush();
@@ -146,7 +174,6 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
     }
     writer.flush();
   }
-  return words;
 }
 
 }  // namespace ornix::v1

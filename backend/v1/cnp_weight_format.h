@@ -2,8 +2,11 @@
 
 // Packers of the generation-1 CNP weights into the weight stream: 50-bit weight words, each
 // carried as a 64-bit slot of two u32 words, low word first (bit b of a slot is bit b mod 32 of
-// word b / 32 of the slot). Every packer returns a new zero-filled stream with the bits set;
-// the stream sizes are those of cnp_weight_sizes.h.
+// word b / 32 of the slot). The stream sizes are those of cnp_weight_sizes.h. The per-NP
+// packers come in three forms: *_words gives the stream's words, with the checks and errors,
+// in their order, that the packer meets before it writes anything; pack_* writes the stream
+// into zero-filled words of exactly that many (std::out_of_range otherwise), so that a record
+// takes it straight into its track; format_* returns a new stream.
 //
 // Standard kernels are read at (filter, channel, row, column) and depthwise kernels at
 // (0, channel, row, column) of a four-dimensional tensor; a pointwise matrix at (channel,
@@ -12,8 +15,10 @@
 // be square: std::runtime_error "CNP: width and height must be equal.". A tensor of another
 // rank, or a filter range past its filters, throws std::invalid_argument.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "ornix/tensor.h"
@@ -28,6 +33,9 @@ namespace ornix::v1 {
 // "Unsupported kernel size".
 std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weights, bool two_bit, uint32_t first_filter,
                                              uint32_t filters);
+size_t std_cnp_weight_words(const Dense& weights, bool two_bit, uint32_t first_filter, uint32_t filters);
+void pack_std_cnp_weights(const Dense& weights, bool two_bit, uint32_t first_filter, uint32_t filters,
+                          std::span<uint32_t> words);
 
 // 4-bit standard weights; code = (|v| mod 8) + 8 when v > 0. One block per input channel (the
 // size of get_std_cnp_sram_size for one channel). 1x1: 12 codes a slot in filter order. 3x3,
@@ -36,6 +44,9 @@ std::vector<uint32_t> format_std_cnp_weights(std::shared_ptr<const Dense> weight
 // straddle two slots; a 7x7 row also starts a new slot after every third filter and at its
 // end. Other kernel widths: std::runtime_error "Unsupported kernel size".
 std::vector<uint32_t> format_4bits_std_cnp_weights(const Dense& weights, uint32_t first_filter, uint32_t filters);
+size_t std_cnp_4bit_weight_words(const Dense& weights, uint32_t first_filter, uint32_t filters);
+void pack_4bits_std_cnp_weights(const Dense& weights, uint32_t first_filter, uint32_t filters,
+                                std::span<uint32_t> words);
 
 // Depthwise kernels of 2- or 4-bit weights (two's-complement codes; a value out of range panics
 // "V cannot fit in a N bits signed integer."). Per channel, per kernel row: the row's codes,
@@ -49,5 +60,8 @@ std::vector<uint32_t> format_sep_cnp_dw_weights(const Dense& weights, int weight
 // 2 wb... up to bit 48, then on in the next slot. Another weight width: std::invalid_argument.
 std::vector<uint32_t> format_sep_cnp_pw_weights(const Dense& weights, int weights_bits, uint32_t first_filter,
                                                 uint32_t filters);
+size_t sep_cnp_pw_weight_words(const Dense& weights, int weights_bits, uint32_t first_filter, uint32_t filters);
+void pack_sep_cnp_pw_weights(const Dense& weights, int weights_bits, uint32_t first_filter, uint32_t filters,
+                             std::span<uint32_t> words);
 
 }  // namespace ornix::v1

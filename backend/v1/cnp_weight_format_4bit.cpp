@@ -83,20 +83,32 @@ void pack_group(const std::vector<uint64_t>& codes, size_t slots, uint32_t k, ui
 
 }  // namespace
 
+size_t std_cnp_4bit_weight_words(const Dense& weights, uint32_t first_filter, uint32_t filters) {
+  const KernelView view = kernel_view(weights, first_filter, filters);
+  return size_t{get_std_cnp_sram_size(view.kernel, 1, filters, kWeights4Bit)} * view.channels;
+}
+
 std::vector<uint32_t> format_4bits_std_cnp_weights(const Dense& weights, uint32_t first_filter, uint32_t filters) {
+  std::vector<uint32_t> words(std_cnp_4bit_weight_words(weights, first_filter, filters), 0);
+  pack_4bits_std_cnp_weights(weights, first_filter, filters, words);
+  return words;
+}
+
+void pack_4bits_std_cnp_weights(const Dense& weights, uint32_t first_filter, uint32_t filters,
+                                std::span<uint32_t> words) {
   const KernelView view = kernel_view(weights, first_filter, filters);
   const uint32_t k = view.kernel;
   const uint32_t block_slots = get_std_cnp_sram_size(k, 1, filters, kWeights4Bit) / kSlotWords;
-  std::vector<uint32_t> words(static_cast<size_t>(block_slots) * kSlotWords * view.channels, 0);
+  check_stream_words(words, size_t{block_slots} * kSlotWords * view.channels);
   if (k == 1) {
     std::vector<uint64_t> codes(filters);
     for (uint32_t channel = 0; channel < view.channels; ++channel) {
       code_rows(view, channel, first_filter, filters, filters, &codes);
-      SlotWriter writer(&words, static_cast<size_t>(channel) * block_slots);
+      SlotWriter writer(words, static_cast<size_t>(channel) * block_slots);
       pack_1x1(codes, &writer);
       writer.flush();
     }
-    return words;
+    return;
   }
   const uint32_t slots_per_group = group_slots(k);
   // Whole groups of filter slots.
@@ -105,12 +117,11 @@ std::vector<uint32_t> format_4bits_std_cnp_weights(const Dense& weights, uint32_
   for (uint32_t channel = 0; channel < view.channels; ++channel) {
     code_rows(view, channel, first_filter, filters, slots, &codes);
     for (uint32_t group = 0; group * kFilterGroup < filters; ++group) {
-      SlotWriter writer(&words, static_cast<size_t>(channel) * block_slots + group * slots_per_group);
+      SlotWriter writer(words, static_cast<size_t>(channel) * block_slots + group * slots_per_group);
       pack_group(codes, slots, k, group * kFilterGroup, &writer);
       writer.flush();
     }
   }
-  return words;
 }
 
 }  // namespace ornix::v1

@@ -5,19 +5,24 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <stdexcept>
-#include <vector>
 
 #include "backend/v1/weight_format_messages.h"
 
 namespace ornix::v1 {
 
+// Refuses words that are not exactly the `stream_words` a packer writes: std::out_of_range.
+inline void check_stream_words(std::span<const uint32_t> words, std::size_t stream_words) {
+  if (words.size() != stream_words) throw std::out_of_range(kMsgWeightWordsSize);
+}
+
 class SlotWriter {
  public:
   // Writes into `words` (borrowed, zero-filled by the caller) from slot `first_slot` on. A slot
   // past the end of `words` throws std::out_of_range when it is written.
-  SlotWriter(std::vector<uint32_t>* words, std::size_t first_slot)
-      : words_(words->data()), slots_(words->size() / 2), slot_(first_slot) {}
+  SlotWriter(std::span<uint32_t> words, std::size_t first_slot)
+      : words_(words.data()), slots_(words.size() / 2), slot_(first_slot) {}
 
   // Bit of the current slot where the next value goes.
   uint32_t position() const { return position_; }

@@ -19,6 +19,9 @@ inline constexpr const char* kMsgCnpFilterRange = "The filter range goes past th
 inline constexpr const char* kMsgSeparableWeightsBits = "Separable CNP weights must be 2 or 4 bits wide.";
 // A packer that would write a weight slot past the end of its stream.
 inline constexpr const char* kMsgWeightSlotOutside = "A CNP weight slot lies past the end of its weight stream.";
+// Words given to a packer that are not exactly as many as its stream takes.
+inline constexpr const char* kMsgWeightWordsSize =
+    "The words given to a CNP weight packer do not match the size of its stream.";
 
 // Depthwise kernel rows that no 50-bit weight word can hold.
 inline std::string depthwise_row_too_wide_message(int kernel, int weights_bits) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -217,6 +218,37 @@ TEST(CnpRecording, SeparableLayerPlacesThePointwiseStreamAfterTheDepthwiseOne) {
   EXPECT_EQ(regs[3], 0x00019116u);   // separable, weight codes 1 and 1; 1 NP, activation, act 2 bits
   EXPECT_EQ(regs[20], 0x30000001u);  // kernel 3, one pointwise slot
   EXPECT_EQ(regs[22], 0x00100000u);  // 32 depthwise words (20 rounded up to 16) / 2
+}
+
+// Pointwise weights are packed straight into the track: weights refused while they are packed
+// (a 2-bit code out of range in the last channel, after the first two are written) leave the
+// track as it was, and the words given back take the next stream as zeros.
+TEST(CnpRecording, RefusedPointwiseWeightsLeaveTheirTrackAsItWas) {
+  auto record = program::new_record(HwVersion{0xD3, 0xA1, 1, 0});
+  const hw::Ident ident{3, 1, 0, 0};
+  record->add_np_track(ident, dma::Target::NpRegisters, 0, Words{1, 2, 3});
+  const auto in_place = [&](const std::shared_ptr<Dense>& weights) {
+    record->add_np_track(ident, dma::Target::CnpWeights, 2, sep_cnp_pw_weight_words(*weights, 2, 0, 4),
+                         [&](std::span<uint32_t> words) { pack_sep_cnp_pw_weights(*weights, 2, 0, 4, words); });
+  };
+  const auto pointwise = [](int8_t last) {
+    const std::vector<int8_t> values{1, -1, 0, 1, -2, 1, 1, 0, 0, 1, last, 1};
+    return Dense::copy(values.data(), values.size(), TensorType::int8, Shape{3, 4}, Layout::RowMajor);
+  };
+  const auto& track = record->tracks.back().words;
+  const Words before(track.begin(), track.end());
+
+  EXPECT_THAT([&] { in_place(pointwise(-8)); },
+              throws_text<std::runtime_error>("-8 cannot fit in a 2 bits signed integer."));
+  ASSERT_EQ(record->tracks.size(), 1u);
+  EXPECT_EQ(Words(track.begin(), track.end()), before);
+
+  in_place(pointwise(-1));
+  const auto blocks = v2::test::dma_blocks(*record);
+  ASSERT_EQ(v2::test::targets(blocks), (std::vector<uint32_t>{7, 0}));
+  // Codes 1, 3, 0, 1 | 2, 1, 1, 0 | 0, 1, 3, 1, one slot a channel.
+  EXPECT_EQ(blocks[1].words, (Words{0x4D, 0, 0x16, 0, 0x74, 0}));
+  EXPECT_EQ(blocks[1].address, 2u);
 }
 
 }  // namespace

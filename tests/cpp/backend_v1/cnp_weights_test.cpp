@@ -2,9 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
+#include <span>
 #include <stdexcept>
+#include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "backend/v1/cnp_weight_format.h"
@@ -330,7 +334,7 @@ TEST(CnpWeightFormat, SlotWriterRunsMatchSingleValues) {
     std::vector<uint64_t> values(37);
     for (auto& v : values) v = rng() & ((uint64_t{1} << c.width) - 1);
     Words one_by_one(2 * 40, 0), run(2 * 40, 0);
-    SlotWriter single(&one_by_one, 1), whole(&run, 1);
+    SlotWriter single(one_by_one, 1), whole(run, 1);
     single.put(uint64_t{c.start != 0}, c.start);  // a run may start inside a slot
     whole.put(uint64_t{c.start != 0}, c.start);
     for (uint64_t v : values) single.put_wrapped(v, c.width, c.limit);
@@ -340,13 +344,143 @@ TEST(CnpWeightFormat, SlotWriterRunsMatchSingleValues) {
     EXPECT_EQ(run, one_by_one) << "width " << c.width << " limit " << c.limit << " start " << c.start;
   }
   Words two_slots(4, 0);
-  SlotWriter writer(&two_slots, 1);
+  SlotWriter writer(two_slots, 1);
   writer.put(1, 1);
   writer.next_slot();
   writer.put(1, 1);
   EXPECT_THAT([&] { writer.flush(); },
               throws_text<std::out_of_range>("A CNP weight slot lies past the end of its weight stream."));
   EXPECT_EQ(two_slots, (Words{0, 0, 1, 0}));
+}
+
+// The three forms of one per-NP packer: a two-dimensional tensor is a pointwise matrix, else
+// standard kernels of 1, 2 or 4 bits.
+struct PackerForms {
+  std::function<size_t()> words;
+  std::function<void(std::span<uint32_t>)> pack;
+  std::function<Words()> format;
+};
+
+PackerForms forms_of(const std::shared_ptr<Dense>& t, int bits, uint32_t first, uint32_t f) {
+  if (t->shape().size() == 2) {
+    return {[=] { return sep_cnp_pw_weight_words(*t, bits, first, f); },
+            [=](std::span<uint32_t> w) { pack_sep_cnp_pw_weights(*t, bits, first, f, w); },
+            [=] { return format_sep_cnp_pw_weights(*t, bits, first, f); }};
+  }
+  if (bits == 4) {
+    return {[=] { return std_cnp_4bit_weight_words(*t, first, f); },
+            [=](std::span<uint32_t> w) { pack_4bits_std_cnp_weights(*t, first, f, w); },
+            [=] { return format_4bits_std_cnp_weights(*t, first, f); }};
+  }
+  return {[=] { return std_cnp_weight_words(*t, bits == 2, first, f); },
+          [=](std::span<uint32_t> w) { pack_std_cnp_weights(*t, bits == 2, first, f, w); },
+          [=] { return format_std_cnp_weights(t, bits == 2, first, f); }};
+}
+
+// The type and text of what `call` throws; empty when it returns.
+std::string failure_of(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::exception& e) {
+    return std::string(typeid(e).name()) + " " + e.what();
+  }
+  return "";
+}
+
+template <typename Error>
+std::string failure(const std::string& text) {
+  return std::string(typeid(Error).name()) + " " + text;
+}
+
+// Streams packed in place, between guard words, are those the packers return, and take exactly
+// the words their size gives: shapes whose last slot, group or block is partly filled, filter
+// ranges that start past filter 0, both layouts. Words one more or one less are refused.
+TEST(CnpWeightFormat, PackedInPlaceTheStreamsAreTheReturnedOnes) {
+  const struct {
+    const char* name;
+    Shape shape;
+    int bits;
+    uint32_t first, filters;
+  } cases[] = {
+      {"1-bit 3x3, 13 filters from 3", Shape{17, 3, 3, 3}, 1, 3, 13},
+      {"2-bit 1x1, 25 filters: a pair past the first slot", Shape{26, 2, 1, 1}, 2, 1, 25},
+      {"2-bit 5x5, 9 filters from 2", Shape{12, 2, 5, 5}, 2, 2, 9},
+      {"1-bit 7x7, 7 filters from 1", Shape{9, 2, 7, 7}, 1, 1, 7},
+      {"2-bit 4x4: an empty stream", Shape{4, 2, 4, 4}, 2, 0, 4},
+      {"4-bit 1x1, 13 filters: one code past a slot", Shape{15, 3, 1, 1}, 4, 2, 13},
+      {"4-bit 3x3, 9 filters: a group of one", Shape{10, 2, 3, 3}, 4, 1, 9},
+      {"4-bit 5x5, 5 filters from 4", Shape{12, 2, 5, 5}, 4, 4, 5},
+      {"4-bit 7x7, 8 filters from 3", Shape{11, 1, 7, 7}, 4, 3, 8},
+      {"pointwise 2-bit, 26 filters: past one slot", Shape{3, 30}, 2, 4, 26},
+      {"pointwise 4-bit, 13 filters from 1", Shape{4, 14}, 4, 1, 13},
+  };
+  const Words guard{0xA5A5A5A5, 0x5A5A5A5A, 0xFFFFFFFF};
+  const auto framed = [&](const Words& words) {
+    Words guarded = guard;
+    guarded.insert(guarded.end(), words.begin(), words.end());
+    guarded.insert(guarded.end(), guard.begin(), guard.end());
+    return guarded;
+  };
+  std::mt19937 rng(17);
+  for (Layout layout : {Layout::Reversed, Layout::RowMajor}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
+      const bool standard = c.shape.size() == 4 && c.bits != 4;
+      const int high = standard ? 1 : (1 << (c.bits - 1)) - 1;
+      const auto t = random_tensor(rng, c.shape, standard ? -2 : -high - 1, high, layout);
+      const PackerForms forms = forms_of(t, c.bits, c.first, c.filters);
+      const Words expected = forms.format();
+      ASSERT_EQ(forms.words(), expected.size());
+      EXPECT_EQ(expected.empty(), c.shape.size() == 4 && c.shape[3] == 4);
+
+      Words buffer = framed(Words(expected.size(), 0));
+      forms.pack(std::span<uint32_t>(buffer).subspan(guard.size(), expected.size()));
+      EXPECT_EQ(buffer, framed(expected));
+
+      Words other(expected.size() + 1, 0);
+      for (size_t size : {expected.size() + 1, expected.size() - 1}) {
+        if (size > other.size()) continue;  // an empty stream has no shorter words
+        EXPECT_THAT([&] { forms.pack(std::span<uint32_t>(other).first(size)); },
+                    throws_text<std::out_of_range>(
+                        "The words given to a CNP weight packer do not match the size of its stream."))
+            << size;
+      }
+    }
+  }
+}
+
+// A size is refused as the packer refuses the same arguments, with the first failure the packer
+// meets (here inputs with several faults), before it looks at the words it is given.
+TEST(CnpWeightFormat, SizesRefuseWhatThePackersRefuseFirst) {
+  const auto wide = Dense::create(TensorType::int8, Shape{2, 1, 3, 5}, Layout::Reversed);
+  const auto flat = Dense::create(TensorType::int8, Shape{2, 9, 9}, Layout::Reversed);
+  const auto k2 = kernels(2, 1, 2, {});
+  const auto k9 = kernels(2, 1, 9, {});
+  const auto pw = Dense::create(TensorType::int8, Shape{3, 4}, Layout::RowMajor);
+  const std::string range = "The filter range goes past the last filter of the weights tensor.";
+  const struct {
+    const char* name;
+    std::shared_ptr<Dense> weights;
+    int bits;
+    uint32_t first, filters;
+    std::string failure;
+  } cases[] = {
+      {"rank 3", flat, 1, 0, 9, failure<std::invalid_argument>("CNP weights must be a four-dimensional tensor.")},
+      {"not square, range past", wide, 2, 1, 2, failure<std::runtime_error>("CNP: width and height must be equal.")},
+      {"range past", k9, 2, 1, 2, failure<std::invalid_argument>(range)},
+      {"kernel 9", k9, 1, 0, 2, failure<std::runtime_error>("Unsupported kernel size")},
+      {"4-bit kernel 2", k2, 4, 0, 2, failure<std::runtime_error>("Unsupported kernel size")},
+      {"4-bit range past", k2, 4, 2, 1, failure<std::invalid_argument>(range)},
+      {"pointwise 3 bits, range past", pw, 3, 3, 2,
+       failure<std::invalid_argument>("Separable CNP weights must be 2 or 4 bits wide.")},
+      {"pointwise range past", pw, 2, 3, 2, failure<std::invalid_argument>(range)},
+  };
+  for (const auto& c : cases) {
+    const PackerForms forms = forms_of(c.weights, c.bits, c.first, c.filters);
+    EXPECT_EQ(failure_of([&] { forms.words(); }), c.failure) << c.name;
+    EXPECT_EQ(failure_of([&] { forms.format(); }), c.failure) << c.name;
+    EXPECT_EQ(failure_of([&] { forms.pack({}); }), c.failure) << c.name;
+  }
 }
 
 TEST(CnpWeightFormat, RefusesWhatItCannotPack) {
