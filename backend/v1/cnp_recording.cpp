@@ -1,9 +1,12 @@
 #include "backend/v1/cnp_recording.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <span>
 #include <stdexcept>
+#include <vector>
 
 #include "backend/v1/cnp_limits.h"
 #include "backend/v1/cnp_register_format.h"
@@ -21,43 +24,43 @@ namespace {
 
 using Words = std::vector<uint32_t>;
 using RegisterMap = std::map<hw::Ident, Words>;
-// Adds the weight tracks of the NP at `ident` computing `share`.
-using WeightTracks = std::function<void(program::Record&, const hw::Ident&, const NpAllocation&)>;
 
-// The tracks of every NP of the layer's mapping, in its order.
-std::unique_ptr<program::Record> record_cnp_layer(const Device& device, const Layer& layer,
-                                                  const RegisterMap& registers, const WeightTracks& weight_tracks,
-                                                  bool registers_only) {
-  const LayerMapping& mapping = record_of(layer);
-  auto record = program::new_record(device.version());
-  std::shared_ptr<const Dense> threshold, steps16;
-  if (!registers_only) {
-    threshold = layer.variables().get("threshold");
-    steps16 = get_threshold_t16_from_act_steps(*layer.variables().get("act_step"));
+// One block of an NP's track, sized before any block of the layer is added: its payload is
+// copied from `copied` or, without it, written straight into the track by `write`.
+struct NpBlock {
+  hw::Ident ident;
+  dma::Target target;
+  uint16_t address;
+  size_t words;  // of the payload
+  const Words* copied;
+  program::PayloadWriter write;
+};
+
+// Appends to `blocks` the weight blocks, sized (and checked), of the NP at `ident` computing
+// `share`.
+using WeightBlocks = std::function<void(const hw::Ident&, const NpAllocation&, std::vector<NpBlock>*)>;
+
+// The words, headers included, of the blocks that join each block's track after it: a block
+// joins the last track unless it needs the extra-large form, which opens a track of its own.
+std::vector<size_t> words_after(const std::vector<NpBlock>& blocks) {
+  std::vector<size_t> after(blocks.size());
+  size_t following = 0;
+  for (size_t i = blocks.size(); i-- > 0;) {
+    after[i] = following;
+    const size_t words = blocks[i].words;
+    const bool own_track = words > UINT32_MAX || dma::config_block_size_needs_xl(static_cast<uint32_t>(words));
+    following = own_track ? 0 : following + dma::kHeaderWords + words;
   }
-  const bool activation = layer.has_activation();
-  for (const hw::Component& np : *mapping.nps) {
-    const auto block = registers.find(np.ident);
-    record->add_np_track(np.ident, dma::Target::NpRegisters, 0, block == registers.end() ? Words{} : block->second);
-    if (registers_only) continue;
-    const NpAllocation share = hw::np_share_or_default(np);
-    weight_tracks(*record, np.ident, share);
-    record->add_np_track(np.ident, dma::Target::CnpThresholdSteps, 0,
-                         format_cnp_threshold_steps(*threshold, *steps16, activation, share.start_neuron,
-                                                    share.filters));
-  }
-  return record;
+  return after;
 }
 
-}  // namespace
-
-std::vector<uint32_t> format_cnp_threshold_steps(const Dense& threshold, const Dense& steps16, bool activation,
-                                                 uint32_t first, uint32_t filters) {
+// The words of format_cnp_threshold_steps, into `block` (zero-filled, two words a filter).
+void write_threshold_steps(std::span<uint32_t> block, const Dense& threshold, const Dense& steps16, bool activation,
+                           uint32_t first, uint32_t filters) {
   const int32_t* thresholds = threshold.data<int32_t>();
   const int32_t* steps = steps16.data<int32_t>();
   const uint64_t end = uint64_t{first} + filters;
   if (threshold.size() < end || steps16.size() < end) throw std::invalid_argument(kMsgValuesPerFilter);
-  Words block(static_cast<std::size_t>(filters) * kCnpWordsPerFilter, 0);
   for (uint32_t j = 0; j < filters; ++j) {
     const std::size_t i = std::size_t{first} + j;
     block[j * kCnpWordsPerFilter] =
@@ -66,6 +69,54 @@ std::vector<uint32_t> format_cnp_threshold_steps(const Dense& threshold, const D
     if (step > kCnpMaxStep) throw CnpError(fnp_act_step_message(steps[i] / kCnpStepScale));
     block[j * kCnpWordsPerFilter + 1] = step;
   }
+}
+
+// The tracks of every NP of the layer's mapping, in its order. Every block is sized first, so
+// that a track that opens keeps room for exactly the blocks that will join it and none moves.
+std::unique_ptr<program::Record> record_cnp_layer(const Device& device, const Layer& layer,
+                                                  const RegisterMap& registers, const WeightBlocks& weight_blocks,
+                                                  bool registers_only) {
+  const LayerMapping& mapping = record_of(layer);
+  std::shared_ptr<const Dense> threshold, steps16;
+  if (!registers_only) {
+    threshold = layer.variables().get("threshold");
+    steps16 = get_threshold_t16_from_act_steps(*layer.variables().get("act_step"));
+  }
+  const bool activation = layer.has_activation();
+  const Words no_registers;
+  std::vector<NpBlock> blocks;
+  for (const hw::Component& np : *mapping.nps) {
+    const auto found = registers.find(np.ident);
+    const Words& np_registers = found == registers.end() ? no_registers : found->second;
+    blocks.push_back({np.ident, dma::Target::NpRegisters, 0, np_registers.size(), &np_registers, {}});
+    if (registers_only) continue;
+    const NpAllocation share = hw::np_share_or_default(np);
+    weight_blocks(np.ident, share, &blocks);
+    const auto write = [&threshold, &steps16, activation, share](std::span<uint32_t> words) {
+      write_threshold_steps(words, *threshold, *steps16, activation, share.start_neuron, share.filters);
+    };
+    blocks.push_back({np.ident, dma::Target::CnpThresholdSteps, 0, size_t{share.filters} * kCnpWordsPerFilter,
+                      nullptr, write});
+  }
+  const std::vector<size_t> after = words_after(blocks);
+  auto record = program::new_record(device.version());
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    const NpBlock& block = blocks[i];
+    if (block.copied != nullptr) {
+      record->add_np_track(block.ident, block.target, block.address, *block.copied, after[i]);
+    } else {
+      record->add_np_track(block.ident, block.target, block.address, block.words, block.write, after[i]);
+    }
+  }
+  return record;
+}
+
+}  // namespace
+
+std::vector<uint32_t> format_cnp_threshold_steps(const Dense& threshold, const Dense& steps16, bool activation,
+                                                 uint32_t first, uint32_t filters) {
+  Words block(static_cast<std::size_t>(filters) * kCnpWordsPerFilter, 0);
+  write_threshold_steps(block, threshold, steps16, activation, first, filters);
   return block;
 }
 
@@ -79,21 +130,23 @@ std::unique_ptr<program::Record> record_program_conv_layer(const Device& device,
   const RegisterMap registers = format_std_cnp_regs(conv, std::move(reconfig_layer), ib_spikes, route_flag, skip_nps);
   const bool four_bit = weights_bits == 4;
   const bool two_bit = weights_bits == 2;
-  // Packed straight into the track, sized (and checked) first.
-  const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
+  // Packed straight into the track.
+  const WeightBlocks weight_blocks = [&](const hw::Ident& ident, const NpAllocation& share,
+                                         std::vector<NpBlock>* blocks) {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
     const size_t words = four_bit ? std_cnp_4bit_weight_words(*weights, first, count)
                                   : std_cnp_weight_words(*weights, two_bit, first, count);
-    record.add_np_track(ident, dma::Target::CnpWeights, 0, words, [&](std::span<uint32_t> payload) {
+    const auto pack = [&weights, four_bit, two_bit, first, count](std::span<uint32_t> payload) {
       if (four_bit) {
         pack_4bits_std_cnp_weights(*weights, first, count, payload);
       } else {
         pack_std_cnp_weights(*weights, two_bit, first, count, payload);
       }
-    });
+    };
+    blocks->push_back({ident, dma::Target::CnpWeights, 0, words, nullptr, pack});
   };
-  return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
+  return record_cnp_layer(device, conv, registers, weight_blocks, registers_only);
 }
 
 std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& device, const Layer& layer,
@@ -113,17 +166,19 @@ std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& dev
   const auto pointwise_address =
       static_cast<uint16_t>((depthwise.size() + kCnpWeightAddressUnit - 1) / kCnpWeightAddressUnit);
   // The depthwise stream, the same for every NP, is copied; each NP's pointwise filters are
-  // packed straight into the track, sized (and checked) first.
-  const WeightTracks weight_tracks = [&](program::Record& record, const hw::Ident& ident, const NpAllocation& share) {
+  // packed straight into the track.
+  const WeightBlocks weight_blocks = [&](const hw::Ident& ident, const NpAllocation& share,
+                                         std::vector<NpBlock>* blocks) {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
-    record.add_np_track(ident, dma::Target::CnpWeights, 0, depthwise);
+    blocks->push_back({ident, dma::Target::CnpWeights, 0, depthwise.size(), &depthwise, {}});
     const size_t words = sep_cnp_pw_weight_words(*pointwise, weights_bits, first, count);
-    record.add_np_track(ident, dma::Target::CnpWeights, pointwise_address, words, [&](std::span<uint32_t> payload) {
+    const auto pack = [&pointwise, weights_bits, first, count](std::span<uint32_t> payload) {
       pack_sep_cnp_pw_weights(*pointwise, weights_bits, first, count, payload);
-    });
+    };
+    blocks->push_back({ident, dma::Target::CnpWeights, pointwise_address, words, nullptr, pack});
   };
-  return record_cnp_layer(device, conv, registers, weight_tracks, registers_only);
+  return record_cnp_layer(device, conv, registers, weight_blocks, registers_only);
 }
 
 }  // namespace ornix::v1

@@ -137,7 +137,7 @@ void pack_std_cnp_weights(const Dense& weights, bool two_bit, uint32_t first_fil
   const StdStream stream = std_stream(weights, two_bit, first_filter, filters);
   check_stream_words(words, size_t{stream.block_words} * stream.view.channels);
   if (stream.block_words == 0) return;
-  const KernelView& view = stream.view;
+  const KernelView view = stream.view;
   const uint32_t k = view.kernel;
   const bool negatives = two_bit || k == 1;
   const uint32_t block_words = stream.block_words;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -218,6 +219,44 @@ TEST(CnpRecording, SeparableLayerPlacesThePointwiseStreamAfterTheDepthwiseOne) {
   EXPECT_EQ(regs[3], 0x00019116u);   // separable, weight codes 1 and 1; 1 NP, activation, act 2 bits
   EXPECT_EQ(regs[20], 0x30000001u);  // kernel 3, one pointwise slot
   EXPECT_EQ(regs[22], 0x00100000u);  // 32 depthwise words (20 rounded up to 16) / 2
+}
+
+// Every block of a layer is sized before any is added: each track keeps room for exactly the
+// blocks that join it, so none grows (which would move the words already written) and none
+// keeps room it does not use, whether the NPs share one track or large pointwise weights
+// (128 channels of 9 slots: 2304 words, the extra-large form) open tracks of their own.
+TEST(CnpRecording, EachTrackIsSizedOnceForTheBlocksThatJoinIt) {
+  SplitConv standard(2);
+  const Layer& conv = *standard.conv.layer;
+  const NpSpace whole{0, 0, {4, 4, 128}};
+  test::MappedLayer sep(LayerType::SeparableConvolutional,
+                        {{"kernel_width", 3}, {"kernel_height", 3}, {"stride_x", 1}, {"padding", 1}, {"filters", 200},
+                         {"weights_bits", 4}, {"activation", 1}, {"act_bits", 2}, {"pool_type", 0}},
+                        Shape{4, 4, 128}, 4, {cnp(3, whole, whole, 100), cnp(4, whole, whole, 100)});
+  sep.mapping->outputs = {std::make_shared<Components>(Components{np(hw::Type::DMA, 1)})};
+  sep.mapping->inputs = {std::make_shared<Components>(Components{np(hw::Type::CNP1, 2)})};
+  const struct {
+    const char* name;
+    std::function<std::unique_ptr<program::Record>()> record;
+    size_t tracks;
+  } cases[] = {
+      {"standard NPs sharing one track",
+       [&] { return record_program_conv_layer(standard.device, conv, nullptr, false, false, {}, false); }, 1},
+      {"a skipped NP",
+       [&] { return record_program_conv_layer(standard.device, conv, nullptr, false, false, {{4, 1, 0, 0}}, false); },
+       1},
+      {"registers only",
+       [&] { return record_program_conv_layer(standard.device, conv, nullptr, false, false, {}, true); }, 1},
+      {"large pointwise weights in tracks of their own",
+       [&] { return record_program_sep_conv_layer(standard.device, *sep.layer, nullptr, false, false, {}, false); }, 3},
+  };
+  for (const auto& c : cases) {
+    const auto record = c.record();
+    ASSERT_EQ(record->tracks.size(), c.tracks) << c.name;
+    for (const program::NpTrack& track : record->tracks) {
+      EXPECT_EQ(track.words.capacity(), track.words.size()) << c.name;
+    }
+  }
 }
 
 // Pointwise weights are packed straight into the track: weights refused while they are packed
