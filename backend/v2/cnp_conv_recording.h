@@ -4,9 +4,9 @@
 // The recorder frames the register blocks and the NPs' payloads into DMA blocks, NP by NP in
 // the order of the mapping's `nps` list:
 //   target 7   the NP's register block;
-//   target 0/1 the weights of its filters (channels);
+//   target 0/1 the weights of its filters (channels), packed straight into their track;
 //   target 2   the input shifts: the layer's all, or the NP's own channels in a depthwise form;
-//   target 5   the per-channel variables of its filters;
+//   target 5   the per-channel variables of its filters, written straight into their track;
 //   target 12  the lookup table, for a lookup-table activation;
 //   target 10  the merge-layer shifts, when the layer follows an Add: over all the Add's
 //              channels, or the NP's own channels in a depthwise form;
