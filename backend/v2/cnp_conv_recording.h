@@ -40,8 +40,10 @@ namespace ornix::v2 {
 // "input_shift", std::runtime_error "Layer '<name>' has no input_shift variable."; a missing
 // "weights" variable or parameter, a standard form's missing "input_shift", and the failures
 // of the weight, shift, variable and lookup-table formatters, of the skip-DMA recording and of
-// Record::add_np_track ("Error generating NP program.") pass through. Nothing is returned on
-// failure.
+// Record::add_np_track ("Error generating NP program.") pass through. Every NP's weight sizes,
+// depthwise input shifts, lookup table and merge shifts are checked before any track is
+// written; an NP's weights and then its variables are checked as they are written. Nothing is
+// returned on failure.
 std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, const Device& device,
                                                        const Layer& layer, const NpRegisterMap& blocks,
                                                        bool registers_only);
