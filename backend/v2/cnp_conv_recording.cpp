@@ -59,10 +59,10 @@ class NpPayloads {
   struct NpPayload {
     const NpAllocation* share;
     size_t weight_words;
-    Words own_input_shifts;                                     // depthwise: its channels' shifts
+    Words own_input_shifts;                                      // depthwise: its channels' shifts
     std::vector<std::pair<dma::Target, Words>> after_variables;  // lookup table, merge shifts
-    size_t words = 0;                // of all its blocks, headers included
-    size_t words_after_weights = 0;  // words that join the weights' track after them
+    size_t words = 0;                                            // of all its blocks, headers included
+    size_t words_after_weights = 0;                              // words that join the weights' track after them
   };
 
   NpPayload prepare(const NpAllocation& share) const {

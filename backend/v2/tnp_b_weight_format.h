@@ -13,10 +13,10 @@
 // place), both with the checks of format_*, in its order.
 //
 // Weights tensors are (1, 1, K, F), read through their strides at (0, 0, k, f) as signed bytes.
-// Failures, all thrown before anything is returned or written: a tensor not stored as signed bytes panics
-// "Wrong requested type %s for a tensor of type %s."; a tensor that is not four-dimensional with
-// equal first two dimensions, or a range first .. first + count - 1 past its last filter (or
-// channel), std::invalid_argument (CnpWeightsView, cnp_weight_tensor.h).
+// Failures, all thrown before anything is returned or written: a tensor not stored as signed
+// bytes panics "Wrong requested type %s for a tensor of type %s."; a tensor that is not
+// four-dimensional with equal first two dimensions, or a range first .. first + count - 1 past
+// its last filter (or channel), std::invalid_argument (CnpWeightsView, cnp_weight_tensor.h).
 
 #include <cstddef>
 #include <cstdint>

@@ -104,6 +104,7 @@ TEST(TnpBWeightFormat, InPlaceFormsMatchTheReturnedWords) {
   const auto s8_rows = [](uint32_t rows, uint32_t filters) {
     return test::s8(counting(size_t{rows} * filters), Shape{1, 1, rows, filters});
   };
+  const std::string kPastTheLast = "The filter range goes past the last filter of the weights tensor.";
   const struct {
     const char* name;
     std::tuple<Format, Size, Pack> packer;
@@ -116,14 +117,14 @@ TEST(TnpBWeightFormat, InPlaceFormsMatchTheReturnedWords) {
       {"3 taps x 2 channels, 26 filters", fifo(3), s8_rows(6, 30), 2, 26, ""},
       {"no tap", fifo(0), s8_rows(4, 3), 0, 3, ""},
       {"no filter", fifo(2), s8_rows(4, 3), 3, 0, ""},
-      {"filters past the last", fifo(2), s8_rows(4, 3), 2, 2, "The filter range goes past the last filter of the weights tensor."},
+      {"filters past the last", fifo(2), s8_rows(4, 3), 2, 2, kPastTheLast},
       {"unsigned weights", fifo(2), test::u8(std::vector<uint8_t>(12, 1), Shape{1, 1, 4, 3}), 0, 3,
        "Wrong requested type int8 for a tensor of type uint8."},
       {"depthwise 12 taps", depthwise, s8_rows(12, 4), 1, 3, ""},
       {"depthwise 5 taps, no channel", depthwise, s8_rows(5, 4), 4, 0, ""},
       {"depthwise 13 taps", depthwise, s8_rows(13, 2), 0, 1,
        "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13)."},
-      {"depthwise channels past the last", depthwise, s8_rows(3, 2), 1, 2, "The filter range goes past the last filter of the weights tensor."},
+      {"depthwise channels past the last", depthwise, s8_rows(3, 2), 1, 2, kPastTheLast},
   };
   for (const auto& c : cases) {
     const auto& [format, size, pack] = c.packer;
