@@ -146,10 +146,11 @@ struct NpBlocks {
 
 // Sets the room each track keeps, when it opens, for the blocks that will join it: a block
 // joins the last track unless it needs the extra-large form (large weights), which opens a
-// track of its own. From the last NP back, `following` counts the words of the later NPs'
-// blocks that join the track an NP's blocks end in.
-void plan_track_room(std::vector<NpBlocks>& nps) {
-  size_t following = 0;
+// track of its own. From the last NP back, `following` counts the words of the later blocks
+// that join the track an NP's blocks end in, starting with the `last_words` that follow the
+// NPs' blocks (the layer's skip-DMA blocks).
+void plan_track_room(std::vector<NpBlocks>& nps, size_t last_words) {
+  size_t following = last_words;
   for (auto np = nps.rbegin(); np != nps.rend(); ++np) {
     np->after_registers = following;
     if (np->payload) {
@@ -182,12 +183,13 @@ std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, 
     // The builder refused NPs without allocation.
     if (!registers_only) layer_blocks.back().payload = payloads.prepare(*np.allocation);
   }
-  plan_track_room(layer_blocks);
+  const SkipDmaBlocks skip_dma = registers_only ? SkipDmaBlocks{} : skipdma_blocks(layer);
+  plan_track_room(layer_blocks, skip_dma.words());
   for (const NpBlocks& np : layer_blocks) {
     record->add_np_track(np.np->ident, dma::Target::NpRegisters, 0, *np.registers, np.after_registers);
     if (np.payload) payloads.record(*record, np.np->ident, *np.payload);
   }
-  if (!registers_only) record_skipdma(record.get(), layer);
+  skip_dma.add_to(*record);
   return record;
 }
 
