@@ -25,4 +25,11 @@ std::vector<uint32_t> ChannelVariables::format(uint32_t first, uint32_t count) c
                                   output_scales.get(), first, count);
 }
 
+void ChannelVariables::write(uint32_t first, uint32_t count, std::span<uint32_t> words) const {
+  write_cnp_tnp_variables(max_value.get(), max_value_shift.get(), activation_shift.get(), activation_scales.get(),
+                          output_shift.get(), bias_shift.get(), bias.get(), output_scales.get(), first, count, words);
+}
+
+size_t ChannelVariables::words(uint32_t count) { return cnp_tnp_variable_words(count); }
+
 }  // namespace ornix::v2

@@ -22,9 +22,8 @@
 namespace ornix::v2 {
 namespace {
 
-// Blocks a CNP's weights may be followed by in its track: input shifts, variables, lookup table,
-// merge shifts.
-constexpr size_t kBlocksAfterWeights = 4;
+// Blocks a CNP's variables may be followed by in its track: lookup table, merge shifts.
+constexpr size_t kBlocksAfterVariables = 2;
 
 using Words = std::vector<uint32_t>;
 using Tensor = std::shared_ptr<const Dense>;
@@ -55,38 +54,36 @@ class NpPayloads {
     conv_target_ = conv2d_dma_target(weights_->shape()[0], weights_bits_);
   }
 
-  // What one NP receives after its registers: its weights (sized, packed later straight into
-  // their track) and its other blocks, formatted.
+  // What one NP receives after its registers: its weights and variables (sized, written later
+  // straight into their track) and its other blocks, formatted.
   struct NpPayload {
     const NpAllocation* share;
     size_t weight_words;
-    std::vector<std::pair<dma::Target, Words>> owned;
-    size_t words;                    // of all its blocks, headers included
-    size_t words_after_weights = 0;  // words that join the weights' track after them
+    Words own_input_shifts;                                      // depthwise: its channels' shifts
+    std::vector<std::pair<dma::Target, Words>> after_variables;  // lookup table, merge shifts
+    size_t words = 0;                                            // of all its blocks, headers included
+    size_t words_after_weights = 0;                              // words that join the weights' track after them
   };
 
   NpPayload prepare(const NpAllocation& share) const {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
-    NpPayload payload{&share, 0, {}, 0};
+    NpPayload payload{&share, 0, {}, {}};
     payload.weight_words = depthwise_ ? depthwise_conv_cnp_weight_words(*weights_, first, count, weights_bits_)
                                       : conv2d_cnp_weight_words(*weights_, first, count, weights_bits_);
-    payload.owned.reserve(kBlocksAfterWeights);
-    if (depthwise_) {
-      payload.owned.emplace_back(dma::Target::InputShifts, format_input_shift(own_input_shift(), first, count));
-    }
-    payload.owned.emplace_back(dma::Target::ChannelVariables, variables_.format(first, count));
-    if (lut_) payload.owned.emplace_back(dma::Target::Lut, format_lut_values_for_cnp(lut_table_.get()));
-    if (merge_ != nullptr) payload.owned.emplace_back(dma::Target::MergeShifts, merge_shifts(first, count));
-    payload.words = dma::kHeaderWords + payload.weight_words;
-    if (!depthwise_) payload.words += dma::kHeaderWords + all_input_shifts_.size();
-    for (const auto& block : payload.owned) payload.words += dma::kHeaderWords + block.second.size();
+    if (depthwise_) payload.own_input_shifts = format_input_shift(own_input_shift(), first, count);
+    payload.after_variables.reserve(kBlocksAfterVariables);
+    if (lut_) payload.after_variables.emplace_back(dma::Target::Lut, format_lut_values_for_cnp(lut_table_.get()));
+    if (merge_ != nullptr) payload.after_variables.emplace_back(dma::Target::MergeShifts, merge_shifts(first, count));
+    payload.words = dma::kHeaderWords + payload.weight_words + dma::kHeaderWords + input_shifts(payload).size() +
+                    dma::kHeaderWords + ChannelVariables::words(count);
+    for (const auto& block : payload.after_variables) payload.words += dma::kHeaderWords + block.second.size();
     return payload;
   }
 
   // Tracks in the order weights, input shifts, variables, lookup table, merge shifts. The
-  // weights are packed straight into their track, which keeps room for the words that join it
-  // after them, so that those blocks do not move it.
+  // weights and the variables are written straight into their track; the weights' track keeps
+  // room for the words that join it after them, so that those blocks do not move it.
   void record(program::Record& record, const hw::Ident& ident, const NpPayload& payload) const {
     const uint32_t first = payload.share->start_neuron;
     const uint32_t count = payload.share->filters;
@@ -101,11 +98,18 @@ class NpPayloads {
           }
         },
         payload.words_after_weights);
-    if (!depthwise_) record.add_np_track(ident, dma::Target::InputShifts, 0, all_input_shifts_);
-    for (const auto& [target, words] : payload.owned) record.add_np_track(ident, target, 0, words);
+    record.add_np_track(ident, dma::Target::InputShifts, 0, input_shifts(payload));
+    record.add_np_track(ident, dma::Target::ChannelVariables, 0, ChannelVariables::words(count),
+                        [&](std::span<uint32_t> words) { variables_.write(first, count, words); });
+    for (const auto& [target, words] : payload.after_variables) record.add_np_track(ident, target, 0, words);
   }
 
  private:
+  // The input shifts an NP receives: the layer's all, or its own channels' in a depthwise form.
+  const Words& input_shifts(const NpPayload& payload) const {
+    return depthwise_ ? payload.own_input_shifts : all_input_shifts_;
+  }
+
   const Dense& own_input_shift() const {
     if (!input_shift_) throw std::runtime_error(missing_input_shift_message(layer_name_));
     return *input_shift_;
@@ -142,10 +146,11 @@ struct NpBlocks {
 
 // Sets the room each track keeps, when it opens, for the blocks that will join it: a block
 // joins the last track unless it needs the extra-large form (large weights), which opens a
-// track of its own. From the last NP back, `following` counts the words of the later NPs'
-// blocks that join the track an NP's blocks end in.
-void plan_track_room(std::vector<NpBlocks>& nps) {
-  size_t following = 0;
+// track of its own. From the last NP back, `following` counts the words of the later blocks
+// that join the track an NP's blocks end in, starting with the `last_words` that follow the
+// NPs' blocks (the layer's skip-DMA blocks).
+void plan_track_room(std::vector<NpBlocks>& nps, size_t last_words) {
+  size_t following = last_words;
   for (auto np = nps.rbegin(); np != nps.rend(); ++np) {
     np->after_registers = following;
     if (np->payload) {
@@ -178,12 +183,13 @@ std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, 
     // The builder refused NPs without allocation.
     if (!registers_only) layer_blocks.back().payload = payloads.prepare(*np.allocation);
   }
-  plan_track_room(layer_blocks);
+  const SkipDmaBlocks skip_dma = registers_only ? SkipDmaBlocks{} : skipdma_blocks(layer);
+  plan_track_room(layer_blocks, skip_dma.words());
   for (const NpBlocks& np : layer_blocks) {
     record->add_np_track(np.np->ident, dma::Target::NpRegisters, 0, *np.registers, np.after_registers);
     if (np.payload) payloads.record(*record, np.np->ident, *np.payload);
   }
-  if (!registers_only) record_skipdma(record.get(), layer);
+  skip_dma.add_to(*record);
   return record;
 }
 

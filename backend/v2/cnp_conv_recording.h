@@ -4,9 +4,9 @@
 // The recorder frames the register blocks and the NPs' payloads into DMA blocks, NP by NP in
 // the order of the mapping's `nps` list:
 //   target 7   the NP's register block;
-//   target 0/1 the weights of its filters (channels);
+//   target 0/1 the weights of its filters (channels), packed straight into their track;
 //   target 2   the input shifts: the layer's all, or the NP's own channels in a depthwise form;
-//   target 5   the per-channel variables of its filters;
+//   target 5   the per-channel variables of its filters, written straight into their track;
 //   target 12  the lookup table, for a lookup-table activation;
 //   target 10  the merge-layer shifts, when the layer follows an Add: over all the Add's
 //              channels, or the NP's own channels in a depthwise form;
@@ -40,8 +40,10 @@ namespace ornix::v2 {
 // "input_shift", std::runtime_error "Layer '<name>' has no input_shift variable."; a missing
 // "weights" variable or parameter, a standard form's missing "input_shift", and the failures
 // of the weight, shift, variable and lookup-table formatters, of the skip-DMA recording and of
-// Record::add_np_track ("Error generating NP program.") pass through. Nothing is returned on
-// failure.
+// Record::add_np_track ("Error generating NP program.") pass through. Every NP's weight sizes,
+// depthwise input shifts, lookup table and merge shifts are checked before any track is
+// written; an NP's weights and then its variables are checked as they are written. Nothing is
+// returned on failure.
 std::unique_ptr<program::Record> record_cnp_conv_layer(const CnpConvForm& form, const Device& device,
                                                        const Layer& layer, const NpRegisterMap& blocks,
                                                        bool registers_only);

@@ -213,13 +213,16 @@ uint8_t get_no_pooling_params(PoolingCalculatedParams& out, uint32_t width, uint
   return 1;
 }
 
-std::vector<uint32_t> format_cnp_tnp_variables(const Dense* max_value, const Dense* max_value_shift,
-                                               const Dense* activation_shift, const Dense* activation_scales,
-                                               const Dense* output_shift, const Dense* bias_shift, const Dense* bias,
-                                               const Dense* output_scales, uint32_t first, uint32_t count) {
+size_t cnp_tnp_variable_words(uint32_t count) { return size_t{count} * kVariableWordsPerChannel; }
+
+void write_cnp_tnp_variables(const Dense* max_value, const Dense* max_value_shift, const Dense* activation_shift,
+                             const Dense* activation_scales, const Dense* output_shift, const Dense* bias_shift,
+                             const Dense* bias, const Dense* output_scales, uint32_t first, uint32_t count,
+                             std::span<uint32_t> words) {
   // Per channel: w0 [31:27] max shift / act shift bits 0-4 | [26:21] out shift | [20:16] bias shift |
   // [15:8] bias | [7:0] out scale; w1 [8:1] act scale / [7:0] max value | [0] act shift bit 5.
-  std::vector<uint32_t> words(std::size_t{count} * kVariableWordsPerChannel, 0);
+  const size_t needed = cnp_tnp_variable_words(count);
+  if (words.size() != needed) throw std::invalid_argument(variable_words_message(count, needed, words.size()));
   for (uint32_t k = 0; k < count; ++k) {
     const uint64_t i = uint64_t{first} + k;
     uint32_t* w0 = &words[std::size_t{k} * kVariableWordsPerChannel];
@@ -239,6 +242,15 @@ std::vector<uint32_t> format_cnp_tnp_variables(const Dense* max_value, const Den
     if (activation_scales) set_field(w1, VARS_W2_ACT_SCALE, unsigned_value(*activation_scales, i));
     if (max_value) set_field(w1, VARS_W2_MAX_VALUE, unsigned_value(*max_value, i));
   }
+}
+
+std::vector<uint32_t> format_cnp_tnp_variables(const Dense* max_value, const Dense* max_value_shift,
+                                               const Dense* activation_shift, const Dense* activation_scales,
+                                               const Dense* output_shift, const Dense* bias_shift, const Dense* bias,
+                                               const Dense* output_scales, uint32_t first, uint32_t count) {
+  std::vector<uint32_t> words(cnp_tnp_variable_words(count), 0);
+  write_cnp_tnp_variables(max_value, max_value_shift, activation_shift, activation_scales, output_shift, bias_shift,
+                          bias, output_scales, first, count, words);
   return words;
 }
 

@@ -10,7 +10,9 @@
 // may then be partly written and the caller discards it. Bits not named stay as they were.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "backend/v2/np_register_block.h"
@@ -81,6 +83,16 @@ uint8_t get_no_pooling_params(PoolingCalculatedParams& out, uint32_t width, uint
 // later write wins: activation_shift over max_value_shift, then activation_scales and
 // max_value over activation_shift's top bit, max_value over activation_scales' low 7 bits.
 // A tensor too short for channel first + count - 1: std::invalid_argument.
+//
+// In place: cnp_tnp_variable_words gives the number of words (two per channel) and
+// write_cnp_tnp_variables writes them into `words`, zero-filled and exactly that long (another
+// length: std::invalid_argument before anything is written), with the failures above; a
+// failure may leave channels before the refused one written.
+size_t cnp_tnp_variable_words(uint32_t count);
+void write_cnp_tnp_variables(const Dense* max_value, const Dense* max_value_shift, const Dense* activation_shift,
+                             const Dense* activation_scales, const Dense* output_shift, const Dense* bias_shift,
+                             const Dense* bias, const Dense* output_scales, uint32_t first, uint32_t count,
+                             std::span<uint32_t> words);
 std::vector<uint32_t> format_cnp_tnp_variables(const Dense* max_value, const Dense* max_value_shift,
                                                const Dense* activation_shift, const Dense* activation_scales,
                                                const Dense* output_shift, const Dense* bias_shift, const Dense* bias,

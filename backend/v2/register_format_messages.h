@@ -29,6 +29,12 @@ inline std::string variable_out_of_range_message(std::size_t held, uint64_t chan
          " is read.";
 }
 
+// Variable words given in place for `count` channels.
+inline std::string variable_words_message(uint32_t count, std::size_t needed, std::size_t given) {
+  return "The variables of " + std::to_string(count) + " channels take " + std::to_string(needed) + " words, not " +
+         std::to_string(given) + ".";
+}
+
 inline std::string input_shift_out_of_range_message(std::size_t held, uint64_t start, uint64_t count) {
   return "The input shift holds " + std::to_string(held) + " values but " + std::to_string(count) +
          " are read from index " + std::to_string(start) + ".";

@@ -44,9 +44,7 @@ uint64_t words_for_bits(uint64_t bits) { return (bits + kBitsPerWord - 1) / kBit
 
 void add(SkipDmaRegisters& regs, uint16_t address, Words words) { regs.try_emplace(address, std::move(words)); }
 
-void emit(program::Record& record, const hw::Ident& ident, const SkipDmaRegisters& regs) {
-  for (const auto& [address, words] : regs) record.add_np_track(ident, dma::Target::SkipDma, address, words);
-}
+
 
 program::Record& checked(program::Record* record) {
   if (record == nullptr) throw std::invalid_argument(kMsgSkipDmaWithoutRecord);
@@ -133,7 +131,7 @@ uint32_t load_reg03_word(uint32_t fifo) {
   return word;
 }
 
-void record_load(program::Record& record, const Layer& layer, const LayerMapping& mapping, const hw::Component& load,
+void format_load(SkipDmaBlocks& blocks, const Layer& layer, const LayerMapping& mapping, const hw::Component& load,
                  bool tnp_b, uint32_t fifo_size) {
   if (mapping.skip_load == nullptr) throw std::invalid_argument(skipdma_load_without_info(layer.name()));
   const uint8_t channel = load.ident.channel;
@@ -143,7 +141,26 @@ void record_load(program::Record& record, const Layer& layer, const LayerMapping
                                 mapping.skip_load->concat_offset);
   if (!tnp_b) add(regs, channel_address(channel, kSkipDmaReg28), {kSkipDmaReg28Word});
   add(regs, channel_address(channel, kSkipDmaReg03), {load_reg03_word(tnp_b ? fifo_size : kSkipDmaReg03Fifo)});
-  emit(record, load.ident, regs);
+  blocks.add(load.ident, regs);
+}
+
+void format_store(SkipDmaBlocks& blocks, const Layer& layer, bool dual_output, bool tnp_b, uint32_t fifo_size) {
+  const auto mapping = mapping_of(layer);
+  const StorePlan plan = plan_store(*mapping, layer, dual_output, tnp_b);
+  const uint8_t channel = plan.store->ident.channel;
+
+  SkipDmaRegisters regs;
+  add(regs, kSkipDmaShared, {kSkipDmaSharedWord});
+  add(regs, channel_address(channel, kSkipDmaStoreStream), {store_stream_word(plan, tnp_b)});
+  if (plan.forward) {
+    add(regs, channel_address(channel, kSkipDmaStoreTarget), {format_skipdma_target_word(plan.targets)});
+  }
+  uint32_t count = 0;
+  set_wide_field(&count, SKIPDMA_REG22_COUNT, tnp_b ? uint64_t{fifo_size} + 1 : kSkipDmaReg22Count);
+  add(regs, channel_address(channel, kSkipDmaReg22), {kSkipDmaReg22Word0, count});
+  add(regs, channel_address(channel, kSkipDmaReg1C), {kSkipDmaReg1CWord});
+  add(regs, channel_address(channel, kSkipDmaStoreGeometry), store_geometry(layer, plan.from_output, tnp_b, fifo_size));
+  blocks.add(plan.store->ident, regs);
 }
 
 }  // namespace
@@ -191,43 +208,48 @@ void format_skipdma_load_registers(SkipDmaRegisters& out, uint8_t channel, uint8
   add(out, channel_address(channel, kSkipDmaLoadChannelOffset), {offset});
 }
 
-void record_skipdma_store(program::Record* record, const Layer& layer, bool dual_output, bool tnp_b,
-                          uint32_t fifo_size) {
-  program::Record& out = checked(record);
-  const auto mapping = mapping_of(layer);
-  const StorePlan plan = plan_store(*mapping, layer, dual_output, tnp_b);
-  const uint8_t channel = plan.store->ident.channel;
-
-  SkipDmaRegisters regs;
-  add(regs, kSkipDmaShared, {kSkipDmaSharedWord});
-  add(regs, channel_address(channel, kSkipDmaStoreStream), {store_stream_word(plan, tnp_b)});
-  if (plan.forward) {
-    add(regs, channel_address(channel, kSkipDmaStoreTarget), {format_skipdma_target_word(plan.targets)});
+void SkipDmaBlocks::add(const hw::Ident& ident, const SkipDmaRegisters& registers) {
+  for (const auto& [address, words] : registers) {
+    blocks_.push_back({ident, address, words});
+    words_ += dma::kHeaderWords + words.size();
   }
-  uint32_t count = 0;
-  set_wide_field(&count, SKIPDMA_REG22_COUNT, tnp_b ? uint64_t{fifo_size} + 1 : kSkipDmaReg22Count);
-  add(regs, channel_address(channel, kSkipDmaReg22), {kSkipDmaReg22Word0, count});
-  add(regs, channel_address(channel, kSkipDmaReg1C), {kSkipDmaReg1CWord});
-  add(regs, channel_address(channel, kSkipDmaStoreGeometry), store_geometry(layer, plan.from_output, tnp_b, fifo_size));
-  emit(out, plan.store->ident, regs);
 }
 
-void record_skipdma(program::Record* record, const Layer& layer) {
-  program::Record& out = checked(record);
+void SkipDmaBlocks::add_to(program::Record& record) const {
+  for (const Block& block : blocks_) record.add_np_track(block.ident, dma::Target::SkipDma, block.address, block.words);
+}
+
+SkipDmaBlocks skipdma_blocks(const Layer& layer) {
   const auto mapping = mapping_of(layer);
   const bool tnp_b = layer.is_target_component(ComponentKind::TNP_B);
   const uint32_t fifo_size = tnp_b ? static_cast<uint32_t>(param_of(layer, kParamFifoSize)) : 0;
   const hw::Component* load = mapping->skipdma_load();
 
+  SkipDmaBlocks blocks;
   if (tnp_b) {
     if (load == nullptr) throw std::runtime_error(kMsgSkipDmaLoadNull);
     const uint16_t address = channel_address(load->ident.channel, kSkipDmaReg00);
-    out.add_np_track(load->ident, dma::Target::SkipDma, address, {kSkipDmaTnpBReg00Word});
-    out.add_np_track(load->ident, dma::Target::SkipDma, address, {kSkipDmaTnpBReg00Word});
+    // Twice the same register: a map would keep one.
+    blocks.add(load->ident, {{address, {kSkipDmaTnpBReg00Word}}});
+    blocks.add(load->ident, {{address, {kSkipDmaTnpBReg00Word}}});
   }
-  if (mapping->skipdma_store() != nullptr) record_skipdma_store(record, layer, false, tnp_b, fifo_size);
-  if (mapping->skipdma_store_dual_output() != nullptr) record_skipdma_store(record, layer, true, tnp_b, fifo_size);
-  if (load != nullptr) record_load(out, layer, *mapping, *load, tnp_b, fifo_size);
+  if (mapping->skipdma_store() != nullptr) format_store(blocks, layer, false, tnp_b, fifo_size);
+  if (mapping->skipdma_store_dual_output() != nullptr) format_store(blocks, layer, true, tnp_b, fifo_size);
+  if (load != nullptr) format_load(blocks, layer, *mapping, *load, tnp_b, fifo_size);
+  return blocks;
+}
+
+void record_skipdma_store(program::Record* record, const Layer& layer, bool dual_output, bool tnp_b,
+                          uint32_t fifo_size) {
+  program::Record& out = checked(record);
+  SkipDmaBlocks blocks;
+  format_store(blocks, layer, dual_output, tnp_b, fifo_size);
+  blocks.add_to(out);
+}
+
+void record_skipdma(program::Record* record, const Layer& layer) {
+  program::Record& out = checked(record);
+  skipdma_blocks(layer).add_to(out);
 }
 
 }  // namespace ornix::v2

@@ -9,9 +9,9 @@
 // record only when all of them are known, one block per register (DMA target 11, addressed to
 // the skip-DMA component's ident), in ascending order of address. A value wider than its field
 // panics "Attempted to write value V into a W-bit field, which will cause an overflow."
-// (std::runtime_error) and adds nothing of that channel; blocks of earlier channels stay in the
-// record, which the caller then discards.
+// (std::runtime_error) and adds nothing.
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <vector>
@@ -54,10 +54,32 @@ void record_skipdma_store(program::Record* record, const Layer& layer, bool dual
 // channel, each when the layer's mapping has it. A layer without skip-DMA components that is not
 // on TNP-B adds nothing. A TNP-B layer must have a load (std::runtime_error "Skip DMA load should
 // not be null.") and a "fifo_size" parameter of at most 15; a load needs the mapping's load
-// information.
+// information. Every block is formatted before any is added, so a failure adds none.
 //
 // `record` must not be null and `layer` must carry a LayerMapping (std::invalid_argument
 // otherwise, for both functions above as well).
 void record_skipdma(program::Record* record, const Layer& layer);
+
+// The blocks record_skipdma adds for a layer, formatted (failing as it does) and not yet added,
+// so that a recorder can keep room for them in the track they will join.
+class SkipDmaBlocks {
+ public:
+  // One block per register of `registers`, in their order, addressed to `ident`.
+  void add(const hw::Ident& ident, const SkipDmaRegisters& registers);
+  void add_to(program::Record& record) const;
+  // The words the blocks take in a track, headers included.
+  size_t words() const { return words_; }
+
+ private:
+  struct Block {
+    hw::Ident ident;
+    uint16_t address;
+    std::vector<uint32_t> words;
+  };
+  std::vector<Block> blocks_;
+  size_t words_ = 0;
+};
+
+SkipDmaBlocks skipdma_blocks(const Layer& layer);
 
 }  // namespace ornix::v2

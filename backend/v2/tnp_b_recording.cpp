@@ -1,6 +1,7 @@
 #include "backend/v2/tnp_b_recording.h"
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
@@ -53,20 +54,27 @@ std::unique_ptr<program::Record> record_tnp_b_layer(LayerType type, const Device
     if (registers_only) continue;
     // The builder refused NPs without allocation.
     const NpAllocation& share = *np.allocation;
+    const uint32_t first = share.start_neuron;
+    const uint32_t count = share.filters;
     if (depthwise) {
-      record->add_np_track(
-          np.ident, dma::Target::CnpWeights8bit, 0,
-          format_tnp_b_depthwise_buffer_temp_conv_weights(*payloads.weights, share.start_neuron, share.filters));
+      record->add_np_track(np.ident, dma::Target::CnpWeights8bit, 0,
+                           tnp_b_depthwise_buffer_temp_conv_weight_words(*payloads.weights, first, count),
+                           [&](std::span<uint32_t> words) {
+                             pack_tnp_b_depthwise_buffer_temp_conv_weights(*payloads.weights, first, count, words);
+                           });
       record->add_np_track(np.ident, dma::Target::InputShifts, 0,
-                           format_input_shift(*payloads.input_shift, share.start_neuron, share.filters));
+                           format_input_shift(*payloads.input_shift, first, count));
     } else {
       record->add_np_track(np.ident, dma::Target::CnpWeights8bit, 0,
-                           format_tnp_b_buffer_temp_conv_weights(*payloads.weights, payloads.fifo_size,
-                                                                 share.start_neuron, share.filters));
+                           tnp_b_buffer_temp_conv_weight_words(*payloads.weights, first, count),
+                           [&](std::span<uint32_t> words) {
+                             pack_tnp_b_buffer_temp_conv_weights(*payloads.weights, payloads.fifo_size, first, count,
+                                                                 words);
+                           });
       record->add_np_track(np.ident, dma::Target::InputShifts, 0, payloads.layer_shifts);
     }
-    record->add_np_track(np.ident, dma::Target::ChannelVariables, 0,
-                         variables.format(share.start_neuron, share.filters));
+    record->add_np_track(np.ident, dma::Target::ChannelVariables, 0, ChannelVariables::words(count),
+                         [&](std::span<uint32_t> words) { variables.write(first, count, words); });
   }
   return record;
 }

@@ -5,10 +5,11 @@
 // 11, skip_dma_recording.h), which keep its FIFO of frames in external memory, then, NP by NP in
 // the order of the mapping's `nps` list:
 //   target 7  the NP's register block;
-//   target 1  its weights (tnp_b_weight_format.h);
+//   target 1  its weights (tnp_b_weight_format.h), packed straight into their track;
 //   target 2  the input shifts: the whole layer's for a BufferTempConv, the NP's own channels'
 //             for a DepthwiseBufferTempConv;
-//   target 5  the per-channel variables of its filters (or channels).
+//   target 5  the per-channel variables of its filters (or channels), written straight into
+//             their track.
 // There is no lookup-table and no merge-shift block.
 
 #include <memory>

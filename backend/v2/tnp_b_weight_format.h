@@ -8,13 +8,19 @@
 // header, to DMA target 1 (dma::Target::CnpWeights8bit); every bit not written is 0. Block sizes
 // are those of tnp_b_sizes.h.
 //
+// Each packer comes in two forms: format_* returns new words; *_words gives their number and
+// pack_* writes them into zero-filled words of that size (a DMA block's payload, written in
+// place), both with the checks of format_*, in its order.
+//
 // Weights tensors are (1, 1, K, F), read through their strides at (0, 0, k, f) as signed bytes.
-// Failures, all thrown before anything is returned: a tensor not stored as signed bytes panics
-// "Wrong requested type %s for a tensor of type %s."; a tensor that is not four-dimensional with
-// equal first two dimensions, or a range first .. first + count - 1 past its last filter (or
-// channel), std::invalid_argument (CnpWeightsView, cnp_weight_tensor.h).
+// Failures, all thrown before anything is returned or written: a tensor not stored as signed
+// bytes panics "Wrong requested type %s for a tensor of type %s."; a tensor that is not
+// four-dimensional with equal first two dimensions, or a range first .. first + count - 1 past
+// its last filter (or channel), std::invalid_argument (CnpWeightsView, cnp_weight_tensor.h).
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "ornix/tensor.h"
@@ -34,6 +40,9 @@ inline constexpr uint32_t kTnpBWordBytes = 12;
 // the zero block; rows beyond fifo_size x CI are not read.
 std::vector<uint32_t> format_tnp_b_buffer_temp_conv_weights(const Dense& weights, uint32_t fifo_size, uint32_t first,
                                                             uint32_t count);
+size_t tnp_b_buffer_temp_conv_weight_words(const Dense& weights, uint32_t first, uint32_t count);
+void pack_tnp_b_buffer_temp_conv_weights(const Dense& weights, uint32_t fifo_size, uint32_t first, uint32_t count,
+                                         std::span<uint32_t> words);
 
 // DepthwiseBufferTempConv: dimension 2 holds the T taps, dimension 3 the channels; the NP
 // computes channels first .. first + count - 1. Result:
@@ -44,5 +53,8 @@ std::vector<uint32_t> format_tnp_b_buffer_temp_conv_weights(const Dense& weights
 // taps in its weight word (got T).".
 std::vector<uint32_t> format_tnp_b_depthwise_buffer_temp_conv_weights(const Dense& weights, uint32_t first,
                                                                       uint32_t count);
+size_t tnp_b_depthwise_buffer_temp_conv_weight_words(const Dense& weights, uint32_t first, uint32_t count);
+void pack_tnp_b_depthwise_buffer_temp_conv_weights(const Dense& weights, uint32_t first, uint32_t count,
+                                                   std::span<uint32_t> words);
 
 }  // namespace ornix::v2

@@ -161,14 +161,18 @@ TEST(Conv2DRecording, EachTrackIsSizedOnceForTheBlocksThatJoinIt) {
     int32_t filters;
     Components nps;
     bool registers_only;
+    bool after_add;  // merge shifts, and skip-DMA blocks after the NPs' blocks
     size_t tracks;
   } cases[] = {
-      {"NPs sharing one track", 12, {cnp(5, 0, 6), cnp(4, 6, 6), cnp(6, 0, 12)}, false, 1},
-      {"large weights open their own tracks", 400, {cnp(5, 0, 200), cnp(4, 200, 200)}, false, 3},
-      {"registers only", 12, {cnp(5, 0, 4), cnp(4, 4, 4), cnp(6, 8, 4)}, true, 1},
+      {"NPs sharing one track", 12, {cnp(5, 0, 6), cnp(4, 6, 6), cnp(6, 0, 12)}, false, false, 1},
+      {"large weights open their own tracks", 400, {cnp(5, 0, 200), cnp(4, 200, 200)}, false, false, 3},
+      {"registers only", 12, {cnp(5, 0, 4), cnp(4, 4, 4), cnp(6, 8, 4)}, true, false, 1},
+      {"after an Add", 12, {cnp(5, 0, 6), cnp(4, 6, 6)}, false, true, 1},
+      {"large weights after an Add", 400, {cnp(5, 0, 200), cnp(4, 200, 200)}, false, true, 3},
   };
   for (const auto& c : cases) {
-    const ConvFixture f({{"filters", c.filters}}, c.nps);
+    ConvFixture f({{"filters", c.filters}}, c.nps);
+    if (c.after_add) f.follow_add();
     const auto program = record_program_conv2d_layer(f.device, *f.layer, nullptr, false, false, {}, c.registers_only,
                                                      false);
     ASSERT_EQ(program->tracks.size(), c.tracks) << c.name;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <exception>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -151,6 +152,56 @@ TEST(DepthwiseRecording, RegistersOnlyUsesNeitherWeightsNorInputShifts) {
   EXPECT_EQ(program[1].words[3] >> 24, 0xFEu);
   EXPECT_EQ(program[1].words[22], 0x00020002u);
   EXPECT_THAT(f.refusal(), ::testing::StartsWith("Wrong requested type"));
+}
+
+// An NP's variables are written into its track after its weights and input shifts: a refused
+// variable fails the layer with the formatter's message, unless the NP's weights are refused
+// first or a block formatted before any track is written (the merge shifts) is; each track is
+// sized once for its NPs' shifts and variables.
+TEST(DepthwiseRecording, VariablesWrittenInPlaceAfterTheWeights) {
+  enum class Merge { None, Add, AddWithoutBShift };
+  const struct {
+    const char* name;
+    const char* variable;
+    std::shared_ptr<Dense> values;
+    int8_t weight;  // of channel 0, 4 bits
+    Merge merge;
+    std::string refused;  // empty when the layer is recorded
+  } cases[] = {
+      {"valid variables", "output_shift", test::s8({0, -32, 31, 5}), 7, Merge::None, ""},
+      {"output shift 32", "output_shift", test::s8({0, 0, 0, 32}), 7, Merge::Add,
+       "32 cannot fit in a 6 bits signed integer."},
+      {"bias shift 32", "bias_shift", test::u8({32, 0, 0, 0}), 7, Merge::None, overflow(32, 5)},
+      {"weight and output shift", "output_shift", test::s8({32, 0, 0, 0}), 8, Merge::None,
+       "8 cannot fit in a 4 bits signed integer."},
+      {"merge shifts and output shift", "output_shift", test::s8({32, 0, 0, 0}), 7, Merge::AddWithoutBShift,
+       "Merge-layer shifts need all three shift tensors."},
+  };
+  for (const auto& c : cases) {
+    DepthwiseFixture f(Shape{10, 10, 4}, {cnp(3, 0, 2, plane(10, 10, 2)), cnp(4, 2, 2, plane(10, 10, 2))},
+                       {{"weights_bits", 4}});
+    if (c.merge != Merge::None) f.follow_add();
+    if (c.merge == Merge::AddWithoutBShift) f.mapping->merge_info->b_shift = nullptr;
+    std::vector<int8_t> weights(36, 0);
+    weights[0] = c.weight;
+    f.layer->variables().set("weights", test::s8(weights, Shape{3, 3, 1, 4}));
+    f.layer->variables().set(c.variable, c.values);
+    const auto record = [&] {
+      return f.recorder.record_layer(*f.layer, *f.layer, nullptr, false, false, {}, false, false);
+    };
+    if (!c.refused.empty()) {
+      EXPECT_EQ(thrown<std::exception>(record), c.refused) << c.name;
+      continue;
+    }
+    const auto program = record();
+    const auto blocks = test::dma_blocks(*program);
+    ASSERT_EQ(targets(blocks), (std::vector<uint32_t>{7, 0, 2, 5, 7, 0, 2, 5})) << c.name;
+    // Channels 2 and 3: output shift 31 << 21 | bias 2 << 8, output shift 5 << 21 | bias 3 << 8.
+    EXPECT_EQ(blocks[7].words, (Words{0x03E00200, 0, 0x00A00300, 0})) << c.name;
+    for (const program::NpTrack& track : program->tracks) {
+      EXPECT_EQ(track.words.capacity(), track.words.size()) << c.name;
+    }
+  }
 }
 
 // A built DepthwiseConv2D whose variables hold its weights but no input shifts.

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <numeric>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "backend/v2/tnp_b_weight_format.h"
@@ -76,6 +80,68 @@ TEST(TnpBWeightFormat, DepthwiseChannelHoldsAtMostTwelveTaps) {
   const auto thirteen = test::s8(counting(26), Shape{1, 1, 13, 2});
   EXPECT_EQ(thrown<std::invalid_argument>([&] { format_tnp_b_depthwise_buffer_temp_conv_weights(*thirteen, 0, 1); }),
             "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13).");
+}
+
+// The in-place form of each packer: the words it announces, then the same words and failures,
+// as the packer that returns them.
+TEST(TnpBWeightFormat, InPlaceFormsMatchTheReturnedWords) {
+  using Format = std::function<Words(const Dense&, uint32_t, uint32_t)>;
+  using Size = std::function<size_t(const Dense&, uint32_t, uint32_t)>;
+  using Pack = std::function<void(const Dense&, uint32_t, uint32_t, std::span<uint32_t>)>;
+  const auto fifo = [](uint32_t taps) {
+    return std::tuple{
+        Format([=](const Dense& w, uint32_t first, uint32_t count) {
+          return format_tnp_b_buffer_temp_conv_weights(w, taps, first, count);
+        }),
+        Size(tnp_b_buffer_temp_conv_weight_words),
+        Pack([=](const Dense& w, uint32_t first, uint32_t count, std::span<uint32_t> words) {
+          pack_tnp_b_buffer_temp_conv_weights(w, taps, first, count, words);
+        })};
+  };
+  const auto depthwise = std::tuple{Format(format_tnp_b_depthwise_buffer_temp_conv_weights),
+                                    Size(tnp_b_depthwise_buffer_temp_conv_weight_words),
+                                    Pack(pack_tnp_b_depthwise_buffer_temp_conv_weights)};
+  const auto s8_rows = [](uint32_t rows, uint32_t filters) {
+    return test::s8(counting(size_t{rows} * filters), Shape{1, 1, rows, filters});
+  };
+  const std::string kPastTheLast = "The filter range goes past the last filter of the weights tensor.";
+  const struct {
+    const char* name;
+    std::tuple<Format, Size, Pack> packer;
+    std::shared_ptr<Dense> weights;
+    uint32_t first;
+    uint32_t count;
+    std::string refused;  // empty when the weights are packed
+  } cases[] = {
+      {"2 taps x 2 channels", fifo(2), test::s8(kTemporal2Taps2Channels3Filters, Shape{1, 1, 4, 3}), 1, 2, ""},
+      {"3 taps x 2 channels, 26 filters", fifo(3), s8_rows(6, 30), 2, 26, ""},
+      {"no tap", fifo(0), s8_rows(4, 3), 0, 3, ""},
+      {"no filter", fifo(2), s8_rows(4, 3), 3, 0, ""},
+      {"filters past the last", fifo(2), s8_rows(4, 3), 2, 2, kPastTheLast},
+      {"unsigned weights", fifo(2), test::u8(std::vector<uint8_t>(12, 1), Shape{1, 1, 4, 3}), 0, 3,
+       "Wrong requested type int8 for a tensor of type uint8."},
+      {"depthwise 12 taps", depthwise, s8_rows(12, 4), 1, 3, ""},
+      {"depthwise 5 taps, no channel", depthwise, s8_rows(5, 4), 4, 0, ""},
+      {"depthwise 13 taps", depthwise, s8_rows(13, 2), 0, 1,
+       "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13)."},
+      {"depthwise channels past the last", depthwise, s8_rows(3, 2), 1, 2, kPastTheLast},
+  };
+  for (const auto& c : cases) {
+    const auto& [format, size, pack] = c.packer;
+    if (!c.refused.empty()) {
+      EXPECT_EQ(thrown<std::exception>([&] { format(*c.weights, c.first, c.count); }), c.refused) << c.name;
+      EXPECT_EQ(thrown<std::exception>([&] { size(*c.weights, c.first, c.count); }), c.refused) << c.name;
+      Words untouched(64, 0);
+      EXPECT_EQ(thrown<std::exception>([&] { pack(*c.weights, c.first, c.count, untouched); }), c.refused) << c.name;
+      EXPECT_EQ(untouched, Words(64, 0)) << c.name;
+      continue;
+    }
+    const Words returned = format(*c.weights, c.first, c.count);
+    ASSERT_EQ(size(*c.weights, c.first, c.count), returned.size()) << c.name;
+    Words in_place(returned.size(), 0);
+    pack(*c.weights, c.first, c.count, in_place);
+    EXPECT_EQ(in_place, returned) << c.name;
+  }
 }
 
 constexpr HwVersion kV2{0xD3, 0xA2, 0x01, 0x00};
@@ -236,6 +302,34 @@ TEST(TnpBRecording, FifoSizeIsBoundByItsRegisterFields) {
             then(kSkipDma, {7, 1, 2, 5}));
   EXPECT_EQ(Temporal(LayerType::DepthwiseBufferTempConv, 13, {tnp_b(2, 0, 6, 6)}).refusal<std::invalid_argument>(),
             "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13).");
+}
+
+// Weights and variables are written straight into their tracks, in that order: a refused
+// variable fails the layer with the formatter's message, after a refused weights tensor.
+TEST(TnpBRecording, RefusedVariablesFailTheLayerAfterRefusedWeights) {
+  const struct {
+    const char* name;
+    LayerType type;
+    int32_t fifo_size;
+    uint32_t channels;  // of the NP
+    const char* variable;
+    std::shared_ptr<Dense> values;
+    std::string refused;
+  } cases[] = {
+      {"output shift 32", LayerType::BufferTempConv, 2, 4, "output_shift", test::s8({0, 0, 0, 32}),
+       "32 cannot fit in a 6 bits signed integer."},
+      {"bias shift 32", LayerType::BufferTempConv, 2, 4, "bias_shift", test::u8({0, 32, 0, 0}), overflow(32, 5)},
+      {"depthwise output shift -33", LayerType::DepthwiseBufferTempConv, 3, 6, "output_shift",
+       test::s8({0, 0, 0, 0, 0, -33}), "-33 cannot fit in a 6 bits signed integer."},
+      {"depthwise 13 taps and output shift 32", LayerType::DepthwiseBufferTempConv, 13, 6, "output_shift",
+       test::s8({32, 0, 0, 0, 0, 0}),
+       "A DepthwiseBufferTempConv channel holds at most 12 taps in its weight word (got 13)."},
+  };
+  for (const auto& c : cases) {
+    const Temporal f(c.type, c.fifo_size, {tnp_b(2, 0, c.channels, 6)});
+    f.t->variables().set(c.variable, c.values);
+    EXPECT_EQ(f.refusal<std::exception>(), c.refused) << c.name;
+  }
 }
 
 TEST(TnpBRecording, Refusals) {
