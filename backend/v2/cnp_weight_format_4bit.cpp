@@ -62,6 +62,14 @@ void put_filter_nibbles(std::span<uint32_t> words, size_t at, const CnpWeightsVi
       out[filter / kPerHalf * kWordsPerHalf] = eight_low_nibbles(run + filter);
       out[filter / kPerHalf * kWordsPerHalf + 1] = four_low_nibbles(run + filter + kPerWord);
     }
+    if (filter < count) {
+      // The last, partial half from a copy padded with zeros (no weight past the filters is read).
+      int8_t last[kPerHalf] = {};
+      std::copy(run + filter, run + count, last);
+      out[filter / kPerHalf * kWordsPerHalf] = eight_low_nibbles(last);
+      out[filter / kPerHalf * kWordsPerHalf + 1] = four_low_nibbles(last + kPerWord);
+      return;
+    }
   }
   for (; filter < count; ++filter) {
     const uint32_t slot = filter % kPerHalf;
