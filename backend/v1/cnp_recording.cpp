@@ -16,6 +16,7 @@
 #include "mapping/layer_mapping.h"
 #include "ornix/dma/config_header.h"
 #include "ornix/layers/convolution_v1.h"
+#include "program/planned_blocks.h"
 #include "program/register_field.h"
 
 namespace ornix::v1 {
@@ -25,34 +26,10 @@ namespace {
 using Words = std::vector<uint32_t>;
 using RegisterMap = std::map<hw::Ident, Words>;
 
-// One block of an NP's track, sized before any block of the layer is added: its payload is
-// copied from `copied` or, without it, written straight into the track by `write`.
-struct NpBlock {
-  hw::Ident ident;
-  dma::Target target;
-  uint16_t address;
-  size_t words;  // of the payload
-  const Words* copied;
-  program::PayloadWriter write;
-};
-
 // Appends to `blocks` the weight blocks, sized (and checked), of the NP at `ident` computing
 // `share`.
-using WeightBlocks = std::function<void(const hw::Ident&, const NpAllocation&, std::vector<NpBlock>*)>;
-
-// The words, headers included, of the blocks that join each block's track after it: a block
-// joins the last track unless it needs the extra-large form, which opens a track of its own.
-std::vector<size_t> words_after(const std::vector<NpBlock>& blocks) {
-  std::vector<size_t> after(blocks.size());
-  size_t following = 0;
-  for (size_t i = blocks.size(); i-- > 0;) {
-    after[i] = following;
-    const size_t words = blocks[i].words;
-    const bool own_track = words > UINT32_MAX || dma::config_block_size_needs_xl(static_cast<uint32_t>(words));
-    following = own_track ? 0 : following + dma::kHeaderWords + words;
-  }
-  return after;
-}
+using WeightBlocks =
+    std::function<void(const hw::Ident&, const NpAllocation&, std::vector<program::PlannedBlock>*)>;
 
 // The words of format_cnp_threshold_steps, into `block` (zero-filled, two words a filter).
 void write_threshold_steps(std::span<uint32_t> block, const Dense& threshold, const Dense& steps16, bool activation,
@@ -84,7 +61,7 @@ std::unique_ptr<program::Record> record_cnp_layer(const Device& device, const La
   }
   const bool activation = layer.has_activation();
   const Words no_registers;
-  std::vector<NpBlock> blocks;
+  std::vector<program::PlannedBlock> blocks;
   for (const hw::Component& np : *mapping.nps) {
     const auto found = registers.find(np.ident);
     const Words& np_registers = found == registers.end() ? no_registers : found->second;
@@ -98,16 +75,8 @@ std::unique_ptr<program::Record> record_cnp_layer(const Device& device, const La
     blocks.push_back({np.ident, dma::Target::CnpThresholdSteps, 0, size_t{share.filters} * kCnpWordsPerFilter,
                       nullptr, write});
   }
-  const std::vector<size_t> after = words_after(blocks);
   auto record = program::new_record(device.version());
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    const NpBlock& block = blocks[i];
-    if (block.copied != nullptr) {
-      record->add_np_track(block.ident, block.target, block.address, *block.copied, after[i]);
-    } else {
-      record->add_np_track(block.ident, block.target, block.address, block.words, block.write, after[i]);
-    }
-  }
+  program::add_planned_blocks(*record, blocks);
   return record;
 }
 
@@ -132,7 +101,7 @@ std::unique_ptr<program::Record> record_program_conv_layer(const Device& device,
   const bool two_bit = weights_bits == 2;
   // Packed straight into the track.
   const WeightBlocks weight_blocks = [&](const hw::Ident& ident, const NpAllocation& share,
-                                         std::vector<NpBlock>* blocks) {
+                                         std::vector<program::PlannedBlock>* blocks) {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
     const size_t words = four_bit ? std_cnp_4bit_weight_words(*weights, first, count)
@@ -168,7 +137,7 @@ std::unique_ptr<program::Record> record_program_sep_conv_layer(const Device& dev
   // The depthwise stream, the same for every NP, is copied; each NP's pointwise filters are
   // packed straight into the track.
   const WeightBlocks weight_blocks = [&](const hw::Ident& ident, const NpAllocation& share,
-                                         std::vector<NpBlock>* blocks) {
+                                         std::vector<program::PlannedBlock>* blocks) {
     const uint32_t first = share.start_neuron;
     const uint32_t count = share.filters;
     blocks->push_back({ident, dma::Target::CnpWeights, 0, depthwise.size(), &depthwise, {}});

@@ -209,9 +209,12 @@ void format_skipdma_load_registers(SkipDmaRegisters& out, uint8_t channel, uint8
 }
 
 void SkipDmaBlocks::add(const hw::Ident& ident, const SkipDmaRegisters& registers) {
-  for (const auto& [address, words] : registers) {
-    blocks_.push_back({ident, address, words});
-    words_ += dma::kHeaderWords + words.size();
+  for (const auto& [address, words] : registers) blocks_.push_back({ident, address, words});
+}
+
+void SkipDmaBlocks::plan(std::vector<program::PlannedBlock>* blocks) const {
+  for (const Block& block : blocks_) {
+    blocks->push_back({block.ident, dma::Target::SkipDma, block.address, block.words.size(), &block.words, {}});
   }
 }
 

@@ -18,6 +18,7 @@
 
 #include "hardware/component.h"
 #include "ornix/layer.h"
+#include "program/planned_blocks.h"
 #include "program/record.h"
 
 namespace ornix::v2 {
@@ -61,14 +62,14 @@ void record_skipdma_store(program::Record* record, const Layer& layer, bool dual
 void record_skipdma(program::Record* record, const Layer& layer);
 
 // The blocks record_skipdma adds for a layer, formatted (failing as it does) and not yet added,
-// so that a recorder can keep room for them in the track they will join.
+// so that a recorder can plan them with its own blocks.
 class SkipDmaBlocks {
  public:
   // One block per register of `registers`, in their order, addressed to `ident`.
   void add(const hw::Ident& ident, const SkipDmaRegisters& registers);
   void add_to(program::Record& record) const;
-  // The words the blocks take in a track, headers included.
-  size_t words() const { return words_; }
+  // Appends the blocks to `blocks`, copied from this object, which must outlive them.
+  void plan(std::vector<program::PlannedBlock>* blocks) const;
 
  private:
   struct Block {
@@ -77,7 +78,6 @@ class SkipDmaBlocks {
     std::vector<uint32_t> words;
   };
   std::vector<Block> blocks_;
-  size_t words_ = 0;
 };
 
 SkipDmaBlocks skipdma_blocks(const Layer& layer);

@@ -181,13 +181,17 @@ struct Temporal {
     const Layers pass{c, t, d};
     LayerMappingBuilder::build_layer_mapping(pass, pass, {{cnp(1)}, nps, {cnp(3)}}, {0, 0, 1, 0});
   }
-  std::vector<Block> record(bool registers_only = false, const std::vector<hw::Ident>& excluded = {}) const {
+  std::unique_ptr<program::Record> program(bool registers_only = false,
+                                           const std::vector<hw::Ident>& excluded = {}) const {
     const bool depthwise = t->params()->layer_type() == LayerType::DepthwiseBufferTempConv;
     const auto recorder =
         depthwise ? record_program_depthwise_buffer_temp_conv_layer : record_program_buffer_temp_conv_layer;
-    const auto program = recorder(device, *t, nullptr, false, false, excluded, registers_only, false);
-    EXPECT_EQ(program->version, kV2);
-    return test::dma_blocks(*program);
+    auto recorded = recorder(device, *t, nullptr, false, false, excluded, registers_only, false);
+    EXPECT_EQ(recorded->version, kV2);
+    return recorded;
+  }
+  std::vector<Block> record(bool registers_only = false, const std::vector<hw::Ident>& excluded = {}) const {
+    return test::dma_blocks(*program(registers_only, excluded));
   }
   template <typename Error = std::runtime_error>
   std::string refusal() const {
@@ -280,6 +284,24 @@ TEST(TnpBRecording, DepthwiseNpsGetTheirOwnChannels) {
   const auto whole = Temporal(LayerType::DepthwiseBufferTempConv, 3, {tnp_b(2, 0, 6, 6)}).record()[12].words;
   EXPECT_EQ(whole[3] & 0x404, 0x004u);
   EXPECT_EQ(whole[22], 0u);
+}
+
+// The FIFO's skip-DMA blocks open the track and every NP's blocks join it: the track is sized
+// once for all of them, and none moves it.
+TEST(TnpBRecording, TheTrackIsSizedOnceForEveryBlock) {
+  const std::pair<LayerType, Components> layers[] = {
+      {LayerType::BufferTempConv, {tnp_b(2, 0, 2, 6), tnp_b(3, 2, 2, 6)}},
+      {LayerType::DepthwiseBufferTempConv, {tnp_b(2, 0, 4, 4), tnp_b(3, 4, 2, 2)}},
+  };
+  for (const auto& [type, nps] : layers) {
+    const Temporal f(type, 3, nps);
+    for (const bool registers_only : {false, true}) {
+      const auto program = f.program(registers_only);
+      ASSERT_EQ(program->tracks.size(), 1u);
+      EXPECT_EQ(program->tracks[0].words.capacity(), program->tracks[0].words.size())
+          << static_cast<int>(type) << " registers only " << registers_only;
+    }
+  }
 }
 
 TEST(TnpBRecording, RegistersOnlyAndExcludedNps) {
