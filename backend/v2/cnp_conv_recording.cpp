@@ -1,9 +1,7 @@
 #include "backend/v2/cnp_conv_recording.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>

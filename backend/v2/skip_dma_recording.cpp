@@ -219,7 +219,9 @@ void SkipDmaBlocks::plan(std::vector<program::PlannedBlock>* blocks) const {
 }
 
 void SkipDmaBlocks::add_to(program::Record& record) const {
-  for (const Block& block : blocks_) record.add_np_track(block.ident, dma::Target::SkipDma, block.address, block.words);
+  std::vector<program::PlannedBlock> planned;
+  plan(&planned);
+  program::add_planned_blocks(record, planned);
 }
 
 SkipDmaBlocks skipdma_blocks(const Layer& layer) {
