@@ -8,15 +8,6 @@
 
 namespace ornix {
 
-namespace {
-
-void add_threshold_and_steps(PooledConvBuild& conv) {
-  conv.build.variables.push_back(per_channel("threshold", TensorType::int32, conv.filters));
-  conv.build.variables.push_back(per_channel("act_step", TensorType::float32, conv.filters));
-}
-
-}  // namespace
-
 InputConvolutional::InputConvolutional(const LayerParams& params, std::string name)
     : PooledConvolution(LayerType::InputConvolutional, params, std::move(name)) {}
 
@@ -32,7 +23,7 @@ LayerBuild InputConvolutional::build(const LayerInputs& inputs) const {
   conv.build.variables = {
       {"weights", weights_type(*this), Shape{conv.kernel_y, conv.kernel_x, conv.channels, conv.filters}},
   };
-  add_threshold_and_steps(conv);
+  add_thresholds_and_steps(conv.build.variables, conv.filters);
   return std::move(conv.build);
 }
 
@@ -45,7 +36,7 @@ LayerBuild Convolutional::build(const LayerInputs& inputs) const {
       {"weights", weights_type(*this), Shape{conv.filters, conv.channels, conv.kernel_y, conv.kernel_x},
        Layout::Reversed},
   };
-  add_threshold_and_steps(conv);
+  add_thresholds_and_steps(conv.build.variables, conv.filters);
   return std::move(conv.build);
 }
 
@@ -59,7 +50,7 @@ LayerBuild SeparableConvolutional::build(const LayerInputs& inputs) const {
       {"weights", type, Shape{1, conv.channels, conv.kernel_y, conv.kernel_x}, Layout::Reversed},
       {"weights_pw", type, Shape{conv.channels, conv.filters}},
   };
-  add_threshold_and_steps(conv);
+  add_thresholds_and_steps(conv.build.variables, conv.filters);
   return std::move(conv.build);
 }
 

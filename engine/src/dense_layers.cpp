@@ -35,11 +35,8 @@ LayerBuild FullyConnected::build(const LayerInputs& inputs) const {
   LayerBuild build = start_build(*this, inputs);
   build.output = plane(1, 1, units);
   build.macs = product({per_neuron, units});
-  build.variables = {
-      {"weights", weights_type(*this), Shape{units, per_neuron}, Layout::Reversed},
-      per_channel("threshold", TensorType::int32, units),
-      per_channel("act_step", TensorType::float32, units),
-  };
+  build.variables = {{"weights", weights_type(*this), Shape{units, per_neuron}, Layout::Reversed}};
+  add_thresholds_and_steps(build.variables, units);
   return build;
 }
 

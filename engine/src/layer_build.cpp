@@ -86,6 +86,11 @@ VariableSpec per_channel(const char* name, TensorType type, uint32_t count, int3
   return {name, type, Shape{count}, Layout::RowMajor, initial};
 }
 
+void add_thresholds_and_steps(std::vector<VariableSpec>& variables, uint32_t count) {
+  variables.push_back(per_channel("threshold", TensorType::int32, count));
+  variables.push_back(per_channel("act_step", TensorType::float32, count, 1));
+}
+
 uint64_t product(std::initializer_list<uint64_t> factors) {
   uint64_t result = 1;
   for (const uint64_t factor : factors) {

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "ornix/layer_impl.h"
 
@@ -57,6 +58,11 @@ uint32_t checked_dim(uint64_t value);
 
 // A variable of one value per channel, filter or neuron, each `initial` when created.
 VariableSpec per_channel(const char* name, TensorType type, uint32_t count, int32_t initial = 0);
+
+// Adds the neuron values of a generation-1 layer of `count` filters or neurons: "threshold"
+// (int32) starting at 0 and "act_step" (float32) starting at 1, a step that passes potentials on
+// as they are.
+void add_thresholds_and_steps(std::vector<VariableSpec>& variables, uint32_t count);
 
 // Product of the factors, saturating at UINT64_MAX.
 uint64_t product(std::initializer_list<uint64_t> factors);

@@ -234,8 +234,9 @@ TEST(FnpRecording, TracksOfFnp2AndFnp3) {
     DenseFixture fixture(type);
     const Layer& layer = *fixture.dense.layer;
     const bool fnp2 = type == hw::Type::FNP2;
+    // A fresh layer's steps of 1: 16 sixteenths.
     const Words image = format_fnp_ram(*layer.variables().get("weights"), *layer.variables().get("threshold"),
-                                       *int32s({0, 0, 0}), 2, true);
+                                       *int32s({16, 16, 16}), 2, true);
     const auto record = record_program_dense_layer(fixture.device, layer, nullptr, false, false, {}, false);
     const auto blocks = v2::test::dma_blocks(*record);
     ASSERT_EQ(v2::test::targets(blocks), (fnp2 ? std::vector<uint32_t>{7} : std::vector<uint32_t>{7, 6}));

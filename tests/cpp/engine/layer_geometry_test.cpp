@@ -231,7 +231,8 @@ TEST(LayerGeometry, AWindowThatGivesNoOutputIsRefusedAndLeavesTheModel) {
   }
 }
 
-// What a fresh layer's scales hold before any is set: values that pass the accumulators on.
+// What a fresh layer's scales and steps hold before any is set: values that pass the
+// accumulators and potentials on.
 struct InitialCase {
   LayerType type;
   LayerParams::Values params;
@@ -239,13 +240,21 @@ struct InitialCase {
   std::vector<float> values;
 };
 
-TEST(LayerGeometry, FreshLayersStartWithScalesOfOne) {
+TEST(LayerGeometry, FreshLayersStartWithScalesAndStepsOfOne) {
+  const LayerParams::Values conv{{"kernel_width", 3}, {"kernel_height", 3}, {"filters", 2}, {"padding", 1}};
+  LayerParams::Values input_conv = conv;
+  input_conv.insert({{"input_width", 2}, {"input_height", 2}, {"input_channels", 4}});
   const std::vector<InitialCase> cases{
       {LayerType::Dense1D, {{"units", 3}}, "output_scales", {1, 1, 1}},
       {LayerType::InputConv2D, {{"kernel_size", 3}, {"filters", 2}, {"padding", 1}}, "output_scales", {1, 1}},
       {LayerType::Dequantizer, {}, "scales", {1, 1, 1, 1}},
-      // Shifts and biases stay at 0.
+      {LayerType::FullyConnected, {{"units", 3}}, "act_step", {1, 1, 1}},
+      {LayerType::Convolutional, conv, "act_step", {1, 1}},
+      {LayerType::SeparableConvolutional, conv, "act_step", {1, 1}},
+      {LayerType::InputConvolutional, input_conv, "act_step", {1, 1}},
+      // Shifts, biases and thresholds stay at 0.
       {LayerType::Dense1D, {{"units", 2}}, "output_shift", {0, 0}},
+      {LayerType::FullyConnected, {{"units", 2}}, "threshold", {0, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.variable);
@@ -259,6 +268,9 @@ TEST(LayerGeometry, FreshLayersStartWithScalesOfOne) {
         break;
       case TensorType::uint8:
         values.assign(tensor->data<uint8_t>(), tensor->data<uint8_t>() + tensor->size());
+        break;
+      case TensorType::int32:
+        values.assign(tensor->data<int32_t>(), tensor->data<int32_t>() + tensor->size());
         break;
       default:
         values.assign(tensor->data<int8_t>(), tensor->data<int8_t>() + tensor->size());

@@ -9,8 +9,8 @@ namespace ornix {
 // Generation-1 convolutions. Keys "kernel_width", "kernel_height", "stride_x", "stride_y",
 // "padding", "filters", "pool_type", "pooling_width", "pooling_height", "pooling_stride_x",
 // "pooling_stride_y", "weights_bits" (1, 2, 4), "activation", "act_bits". Each has "threshold"
-// (int32) and "act_step" (float32), one per filter. Weights are int8-family tensors whose type
-// follows "weights_bits" (1 bit, 2 int2, 4 int4, other int8).
+// (int32, starting at 0) and "act_step" (float32, starting at 1), one per filter. Weights are
+// int8-family tensors whose type follows "weights_bits" (1 bit, 2 int2, 4 int4, other int8).
 
 // The first convolution of a generation-1 model, on the HRC. Its input is (input_width,
 // input_height, input_channels) from its parameters, and it may start a model. "weights"

@@ -16,7 +16,8 @@ namespace ornix {
 
 // Generation 1, on an FNP. Keys "units", "weights_bits" (1, 2, 4), "activation", "act_bits".
 // "weights" in reversed layout, dimensions (units, inputs): dimension 0 contiguous; element
-// (neuron, input). "threshold" (int32) and "act_step" (float32), one per unit.
+// (neuron, input). "threshold" (int32, starting at 0) and "act_step" (float32, starting at 1),
+// one per unit.
 class FullyConnected : public LayerImpl {
  public:
   FullyConnected(const LayerParams& params, std::string name);
