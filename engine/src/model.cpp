@@ -148,7 +148,10 @@ class ModelImpl final : public Model {
   }
 
   std::shared_ptr<Device> device() const override { return device_; }
-  std::vector<std::shared_ptr<Sequence>> sequences() const override { return sequences_; }
+  std::vector<std::shared_ptr<Sequence>> sequences() const override {
+    if (mapping_stale()) throw std::runtime_error(msg::kMappingStale);
+    return sequences_;
+  }
 
  private:
   std::shared_ptr<LayerImpl> find(const std::string& name) const {
@@ -200,9 +203,7 @@ class ModelImpl final : public Model {
     }
     if (sequences_.empty()) return run_in_software(kind, *inputs, labels);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
-    if (!same_layers_as_mapped() || variables_revisions() != mapped_revisions_) {
-      throw std::runtime_error(msg::kMappingStale);
-    }
+    if (mapping_stale()) throw std::runtime_error(msg::kMappingStale);
     if (kind != Run::Fit) return run_sequences(sequences_, *inputs, labels, batch_size);
     // Learning reads the learned variables back from the device: the device's own values, which
     // leave the mapping current, also when the run fails after some of them.
@@ -222,6 +223,12 @@ class ModelImpl final : public Model {
     const SoftwareMode mode =
         kind == Run::Fit ? SoftwareMode::Fit : kind == Run::Predict ? SoftwareMode::Predict : SoftwareMode::Forward;
     return run_software(layers_, inputs, mode, labels ? *labels : std::vector<int32_t>{});
+  }
+
+  // The model holds sequences, and its layers or any of their variables changed since it was
+  // mapped (the learned values a fit reads back excepted).
+  bool mapping_stale() const {
+    return !sequences_.empty() && (!same_layers_as_mapped() || variables_revisions() != mapped_revisions_);
   }
 
   // The layers after the input data layer are still those the model was mapped with.

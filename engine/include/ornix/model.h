@@ -106,6 +106,9 @@ class Model {
                                      uint32_t batch_size) = 0;
 
   virtual std::shared_ptr<Device> device() const = 0;
+  // The sequences of the last successful map, in model order. std::runtime_error while the
+  // mapping is stale (the layers or any of their variables changed since mapping, as forward
+  // refuses): their programs hold what the model no longer is.
   virtual std::vector<std::shared_ptr<Sequence>> sequences() const = 0;
 };
 

@@ -118,11 +118,14 @@ TEST(ModelInference, PredictRefusesAnActivationOnTheLastLayerAndStaleMappingsAre
                   "Cannot predict with a model whose last layer (relu) has an activation: use forward."));
   EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }),
             "The model's layers changed since it was mapped: map it again.");
+  EXPECT_EQ(error_text([&] { mapped.model->sequences(); }),
+            "The model's layers changed since it was mapped: map it again.");
 }
 
 // The program on the device was built from the variables as they were when the model was
-// mapped: setting any of them, of any mapped layer, refuses runs until the model is mapped
-// again. Learned values that fit reads back from the device are the device's own.
+// mapped: setting any of them, of any mapped layer, refuses runs, and the sequences that hold
+// that program, until the model is mapped again. Learned values that fit reads back from the
+// device are the device's own.
 TEST(ModelInference, ASetVariableMakesTheMappingStale) {
   const std::string stale = "The model's layers changed since it was mapped: map it again.";
   const auto inputs = Dense::create(TensorType::uint8, {1, 8, 8, 8});
@@ -140,9 +143,11 @@ TEST(ModelInference, ASetVariableMakesTheMappingStale) {
     mapped.model->get_layer("dense")->variables().set(change.variable, change.value);
     EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), stale);
     EXPECT_EQ(error_text([&] { mapped.model->predict(inputs, 0); }), stale);
+    EXPECT_EQ(error_text([&] { mapped.model->sequences(); }), stale);
     EXPECT_TRUE(mapped.sequence->runs.empty());
     mapped.map_again();
     EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), "no error");
+    EXPECT_EQ(mapped.model->sequences(), (std::vector<std::shared_ptr<Sequence>>{mapped.sequence}));
   }
 
   MappedModel learning;
@@ -154,6 +159,7 @@ TEST(ModelInference, ASetVariableMakesTheMappingStale) {
   learning.sequence->learned = [&] { dense->variables().set("thswap", Dense::create(TensorType::int32, Shape{2})); };
   EXPECT_EQ(error_text([&] { learning.model->fit(inputs, {1}, 0); }), "no error");
   EXPECT_EQ(error_text([&] { learning.model->forward(inputs, 0); }), "no error");
+  EXPECT_EQ(error_text([&] { learning.model->sequences(); }), "no error");
 }
 
 }  // namespace

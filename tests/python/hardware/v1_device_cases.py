@@ -91,3 +91,5 @@ def test_a_fit_brings_the_learned_variables_back(index, device, fnp):
     np.testing.assert_array_equal(fc.variables["weights"], learned_weights())
     assert list(fc.variables["threshold_learning"]) == LEARNED_THRESHOLDS
     assert list(fc.variables["thswap"]) == LEARNED_SWAPS
+    # What the chip learned is its own: the mapping stays current.
+    assert len(model.sequences) == 1
