@@ -8,6 +8,7 @@
 #include "mapping/layer_mapping.h"
 #include "mapping/layer_mapping_messages.h"
 #include "mapping/messages.h"
+#include "ornix/program_info.h"
 #include "ornix/version.h"
 #include "program/limits.h"
 #include "program/messages.h"
@@ -64,6 +65,13 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
   SequenceSerializer serializer(layer_recorder_, io_recorder_);
   serializer.serialize_version(device_->version());
   const SequenceFacts facts = sequence_facts(layers_, io_recorder_);
+  const uint64_t output_bytes = output_frame_bytes({facts.output_shape.begin(), facts.output_shape.end()},
+                                                  facts.output_type, facts.output_bits);
+  if (output_bytes > kMaxOutputFrameBytes) {
+    const LayerMappingError refused(*layers_.back(), program::output_frame_too_large(output_bytes, kMaxOutputFrameBytes));
+    clear();
+    return {MappingStatus(StatusCode::Error, refused.to_string_impl()), nullptr};
+  }
   const std::shared_ptr<Layer> sequence_first = first_mappable_layer(passes_.front()->layers);
 
   // Track counts are kept wide: a pass of 255 tracks or more must not wrap into the budget. A

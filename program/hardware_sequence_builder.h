@@ -70,7 +70,10 @@ class HardwareSequenceBuilder {
   // the sequence of all layers added. The program may hold at most 256 descriptors: with m the
   // largest track count of a pass, passes x (m + 1) <= 256 (and m + 1 <= 255). Beyond that the
   // builder is cleared and the result is the MappingError "The maximum number of descriptors is
-  // more than allowed." with no sequence; nothing is thrown. Errors of the recorders, the
+  // more than allowed." with no sequence; nothing is thrown. So it is, before any pass is
+  // serialized, when one output frame of the sequence would take more device memory than a
+  // device holds for one (kMaxOutputFrameBytes), which no device could run: the status then is
+  // the rendered error of the last layer, naming that size. Errors of the recorders, the
   // serializer and the layers (and panics, see SequenceFacts and OutputScaling) pass out, and
   // the builder keeps its passes. std::logic_error when no pass was added.
   Build build_sequence();

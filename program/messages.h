@@ -61,6 +61,10 @@ inline std::string pass_count_mismatch(size_t given, size_t serialized) {
 
 // Building a hardware sequence.
 inline constexpr const char* kMsgTooManyDescriptors = "The maximum number of descriptors is more than allowed.";
+inline std::string output_frame_too_large(uint64_t bytes, uint64_t max_bytes) {
+  return "Its output takes " + std::to_string(bytes) + " bytes per frame; a device holds at most " +
+         std::to_string(max_bytes) + " bytes for one output.";
+}
 inline constexpr const char* kMsgNoPreviousPass = "A later pass needs the pass before it.";
 inline constexpr const char* kMsgEmptyPass = "A pass needs a layer besides a merge layer that ends it.";
 inline std::string previous_pass_without_dma(const std::string& layer) {

@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "program_format/program_generated.h"
-#include "program_limits.h"
 #include "program_messages.h"
 
 namespace ornix {
@@ -134,8 +133,13 @@ ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
   }
 }
 
-TensorType ProgramInfo::output_tensor_type() const {
-  return output_type_ == 0 && output_bits_ <= 8 ? TensorType::uint8 : TensorType::int32;
+TensorType program_output_tensor_type(int8_t output_type, uint8_t output_bits) {
+  return output_type == 0 && output_bits <= 8 ? TensorType::uint8 : TensorType::int32;
+}
+
+uint64_t output_frame_bytes(const std::vector<uint32_t>& shape, int8_t output_type, uint8_t output_bits) {
+  return round_to_words(
+      saturating_product(element_count(shape), tensor_element_size(program_output_tensor_type(output_type, output_bits))));
 }
 
 uint64_t input_memory_required(const ProgramInfo& info) { return round_to_words(element_count(info.input_shape())); }
@@ -143,8 +147,7 @@ uint64_t input_memory_required(const ProgramInfo& info) { return round_to_words(
 uint64_t input_descriptor_memory_required(const ProgramInfo&) { return kDescriptorBytes; }
 
 uint64_t output_memory_required(const ProgramInfo& info) {
-  return round_to_words(saturating_product(element_count(info.output_shape()),
-                                          tensor_element_size(info.output_tensor_type())));
+  return output_frame_bytes(info.output_shape(), info.output_type(), info.output_bits());
 }
 
 uint64_t program_data_memory_required(const ProgramInfo& info) { return info.data_part_size(); }

@@ -162,3 +162,65 @@ def test_values_the_recorders_cannot_write_are_refused_by_the_checks(make, name,
     model = make()
     model._map(v1_device(core.Vamo_v2), False)
     assert model.get_layer(name).mapping is None
+
+
+def one_to_one_classifier(**params):
+    """4 flat 4-bit inputs into 4 neurons of 2-bit weights, neuron n reading input n only; its steps
+    and thresholds are left as a fresh layer holds them."""
+    model = core.Model()
+    model.add(layer(core.InputData, "input", input_width=1, input_height=1, input_channels=4, input_bits=4))
+    fc = layer(core.FullyConnected, "fc", units=4, weights_bits=2, **params)
+    model.add(fc)
+    fc.variables["weights"] = np.eye(4, dtype=np.int8)
+    return model
+
+
+SAMPLES = np.array([[3, 0, 1, 0], [0, 5, 0, 2], [1, 2, 9, 0], [0, 0, 4, 15]], np.uint8).reshape(4, 1, 1, 4)
+
+
+def test_fresh_steps_pass_the_potentials_on():
+    model = one_to_one_classifier(activation=0, act_bits=0)
+    np.testing.assert_array_equal(model.predict(SAMPLES), SAMPLES.astype(np.float32))
+    assert model.evaluate(SAMPLES, np.array([0, 1, 2, 3], np.int32)) == 1.0
+    # With an activation, each potential counts in steps of one instead of saturating.
+    model = one_to_one_classifier(activation=1, act_bits=4)
+    np.testing.assert_array_equal(model.forward(SAMPLES), SAMPLES)
+
+
+def test_a_stale_mapping_hands_out_no_program():
+    stale = "^The model's layers changed since it was mapped: map it again.$"
+    model = three_layers()
+    device = v1_device(core.KPL2200_v1)
+    model._map(device, True)
+    programs = [sequence.program for sequence in model.sequences]
+    fc = model.get_layer("fc")
+    fc.variables["threshold"] = fc.variables["threshold"] + 1
+    with pytest.raises(RuntimeError, match=stale):
+        model.sequences
+    model._map(device, True)
+    assert [sequence.program for sequence in model.sequences] != programs
+    model.add(layer(core.FullyConnected, "fc2", units=2, weights_bits=2, activation=1, act_bits=1))
+    with pytest.raises(RuntimeError, match=stale):
+        model.sequences
+
+
+# Outputs one frame of which takes more than the 256 MiB a device holds for it: the map refuses the layer
+# that would end the sequence.
+HUGE_OUTPUTS = [
+    ("input convolution 253431024 wide, int32 values", lambda: model_of(
+        layer(core.InputConvolutional, "input_conv", input_width=253431024, input_height=16, input_channels=1,
+              padding_value=0, filters=1, weights_bits=2, **CONV, **NO_POOLING)), "input_conv", 253431024 * 16 * 4),
+]
+
+
+@pytest.mark.parametrize("make, name, frame_bytes", [case[1:] for case in HUGE_OUTPUTS],
+                         ids=[case[0] for case in HUGE_OUTPUTS])
+def test_an_output_no_device_holds_is_refused_when_mapped(make, name, frame_bytes):
+    model = make()
+    with pytest.raises(RuntimeError) as refused:
+        model._map(v1_device(core.KPL2200_v1), True)
+    assert str(refused.value) == (f"Cannot map layer '{name}'. Its output takes {frame_bytes} bytes per frame; a "
+                                  "device holds at most 268435456 bytes for one output.")
+    assert model.sequences == []
+    model._map(v1_device(core.KPL2200_v1), False)
+    assert model.sequences == [] and model.get_layer(name).mapping is None

@@ -9,6 +9,20 @@
 
 namespace ornix {
 
+// Device memory one output frame of a program may take, in bytes: the device writes each frame
+// of a run into its own memory, and the host receives a copy of every frame. A program whose
+// output needs more (output_frame_bytes) is refused when it is read, before its output shape
+// sizes anything.
+inline constexpr uint64_t kMaxOutputFrameBytes = uint64_t{256} << 20;
+
+// The element type of one output value of a program: uint8 for output type code 0 with at most
+// 8 output bits (values as the last layer emits them), int32 otherwise.
+TensorType program_output_tensor_type(int8_t output_type, uint8_t output_bits);
+// Device memory of one output frame of `shape` (width, height, channels) in bytes: its elements
+// times the size of program_output_tensor_type, rounded up to whole 32-bit words; saturates at
+// UINT64_MAX.
+uint64_t output_frame_bytes(const std::vector<uint32_t>& shape, int8_t output_type, uint8_t output_bits);
+
 // A program whose output does not fit the device's memory for one output frame.
 class ProgramOutputTooLarge : public std::runtime_error {
  public:
@@ -31,9 +45,8 @@ class ProgramInfo {
   const std::vector<uint32_t>& output_shape() const { return output_shape_; }  // (width, height, channels)
   int8_t output_type() const { return output_type_; }  // the generation's output type code
   uint8_t output_bits() const { return output_bits_; }
-  // The element type of one output value: uint8 for output type code 0 with at most 8 output
-  // bits (values as the last layer emits them), int32 otherwise.
-  TensorType output_tensor_type() const;
+  // program_output_tensor_type of this program.
+  TensorType output_tensor_type() const { return program_output_tensor_type(output_type_, output_bits_); }
 
   uint32_t pass_count() const { return pass_count_; }
   uint8_t descriptors_per_pass() const { return descriptors_per_pass_; }
@@ -60,8 +73,7 @@ class ProgramInfo {
 uint64_t input_memory_required(const ProgramInfo& info);
 // One input descriptor: one descriptor.
 uint64_t input_descriptor_memory_required(const ProgramInfo& info);
-// One output: the output elements times the size of output_tensor_type(), rounded up to
-// whole 32-bit words.
+// One output: output_frame_bytes of the program's output.
 uint64_t output_memory_required(const ProgramInfo& info);
 // The program data: the whole data part, its size prefix included.
 uint64_t program_data_memory_required(const ProgramInfo& info);

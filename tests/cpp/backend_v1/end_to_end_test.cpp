@@ -122,6 +122,33 @@ TEST(V1EndToEnd, HrcConvDenseMapsIntoOnePassOnEveryV1DeviceAndFnpKind) {
   }
 }
 
+// An HRC alone answers int32 values (output type 1 on both products): an output frame of
+// width x 256 rows x 4 bytes fits the device's 256 MiB up to a width of 262144; one column more
+// and the map refuses the layer rather than write a program no device takes.
+TEST(V1EndToEnd, AnOutputFrameBeyondTheDevicesMemoryIsRefusedWhenMapped) {
+  for (const HwVersion version : {kA1Device, kVamoV2Device}) {
+    for (const int32_t width : {262144, 262145}) {
+      SCOPED_TRACE(std::to_string(width) + " wide");
+      V1RealModel m(version, v1_nps(1, hw::Type::FNP3));
+      LayerParams::Values params = hrc_params();
+      params["input_width"] = width;
+      params["input_height"] = 256;
+      params["input_channels"] = 1;
+      params["filters"] = 1;
+      m.add(T::InputConvolutional, params, "hrc");
+      if (width == 262144) {
+        ASSERT_EQ(m.map(), "");
+        EXPECT_EQ(output_memory_required(ProgramInfo(m.sequence(0)->program().data, m.sequence(0)->program().size)),
+                  uint64_t{256} << 20);
+      } else {
+        EXPECT_EQ(m.map(), "Cannot map layer 'hrc'. Its output takes 268436480 bytes per frame; a device holds at "
+                           "most 268435456 bytes for one output.");
+        EXPECT_TRUE(m.model->sequences().empty());
+      }
+    }
+  }
+}
+
 // input 16 x 16 x 4 -> separable (3x3, 8 filters, max pooling 2x2) -> conv (8 filters) ->
 // dense: the pooled plane is 8 x 8.
 TEST(V1EndToEnd, SeparableConvolutionWithMaxPoolingMaps) {
