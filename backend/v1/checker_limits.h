@@ -89,8 +89,10 @@ inline constexpr int32_t kStdCnpFourBitMax = 7;
 // A learning FullyConnected layer has 1-bit weights.
 inline constexpr int32_t kLearningWeightsBits = 1;
 
-// FullyConnected weight values of 1 bit are 0 or 1; wider ones lie in -(2^(b-1) - 1)..2^(b-1) - 1.
+// Weight values of 1 bit a CNP or an FNP stores: 0 or 1.
 inline constexpr int32_t kOneBitWeightMin = 0;
 inline constexpr int32_t kOneBitWeightMax = 1;
+// FullyConnected weights of b bits lie strictly between -R and R, R = 2^(b-1) and 2 for 1 bit.
+inline constexpr int32_t kFnpOneBitWeightBound = 2;
 
 }  // namespace ornix::v1

@@ -15,6 +15,7 @@ inline std::string weights_out_of_range_message(int32_t low, int32_t high, int32
   return "Weights contain values out of range (" + std::to_string(low) + ", " + std::to_string(high) +
          ") (e.g.: " + std::to_string(example) + ").";
 }
+inline constexpr const char* kMsgFnpNegativeOneBitWeight = "1-bit weights must be 0 or 1: the FNP cannot store -1.";
 inline constexpr const char* kMsgNumWeightsMismatch =
     "The number of weights per neuron should match the num_weights OrnixUnsupervised parameter.";
 inline std::string learning_values_out_of_range_message(const std::string& variable, int32_t low, int32_t high,

@@ -5,7 +5,6 @@
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
 #include "backend/v1/cnp_weight_sizes.h"
-#include "backend/v1/conv_params.h"
 #include "backend/v1/fnp_limits.h"
 #include "backend/v1/fnp_messages.h"
 #include "backend/v1/fnp_sizes.h"
@@ -111,18 +110,17 @@ bool CompatibilityCheckerImpl::is_weights_size_fit_np(const Layer& layer, uint32
   return check_weights_size_fit_cnp(*constraints, layer, filters);
 }
 
+// Reads the six keys the splitter needs, in this order, and no other.
 NpSplitParams CompatibilityCheckerImpl::np_split_params(hw::Type, const LayerParams& params) const {
-  const ConvParams conv = read_conv_params(params);
-  const uint32_t half_width = static_cast<uint32_t>(conv.kernel_width) / 2;
-  const uint32_t half_height = static_cast<uint32_t>(conv.kernel_height) / 2;
-  return NpSplitParams{half_width,
-                       half_width,
-                       half_height,
-                       half_height,
-                       static_cast<uint32_t>(conv.pool_type),
-                       static_cast<uint32_t>(conv.pooling_width),
-                       static_cast<uint32_t>(conv.pooling_height),
-                       static_cast<uint32_t>(conv.filters)};
+  const auto get = [&](const char* key) { return static_cast<uint32_t>(params.get(key)); };
+  const uint32_t half_width = get("kernel_width") / 2;
+  const uint32_t half_height = get("kernel_height") / 2;
+  const uint32_t pool_type = get("pool_type");
+  const uint32_t pooling_width = get("pooling_width");
+  const uint32_t pooling_height = get("pooling_height");
+  const uint32_t filters = get("filters");
+  return NpSplitParams{half_width,    half_width,     half_height, half_height, pool_type,
+                       pooling_width, pooling_height, filters};
 }
 
 bool CompatibilityCheckerImpl::check_fnp3_sram_size(const HardwareConstraints& table, const Layer& layer) const {

@@ -3,7 +3,6 @@
 #include <cstdint>
 
 #include "ornix/layer.h"
-#include "ornix/layer_params.h"
 
 namespace ornix::v1 {
 
@@ -29,7 +28,5 @@ struct ConvParams {
 
 // A missing key throws std::invalid_argument naming the layer and the key (param_of).
 ConvParams read_conv_params(const Layer& layer);
-// The same from a parameter set alone; a missing key throws the set's own error.
-ConvParams read_conv_params(const LayerParams& params);
 
 }  // namespace ornix::v1

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <utility>
 #include <vector>
@@ -42,15 +43,20 @@ const LearningParams& learning_of(const Layer& layer) {
   return *params;
 }
 
+// A learning variable of the layer; FnpError naming both when the layer does not hold it.
+std::shared_ptr<const Dense> learning_variable(const Layer& layer, const char* name) {
+  if (!layer.variables().has(name)) throw FnpError(fnp_learning_variable_missing_message(layer.name(), name));
+  return layer.variables().get(name);
+}
+
 void patch_learning_fields(const Layer& layer, std::span<uint32_t> image) {
   const LearningParams& params = learning_of(layer);
   const uint32_t num_classes = whole_param(params, "num_classes");
   const uint32_t num_weights = whole_param(params, "num_weights");
-  const Variables& variables = layer.variables();
-  const auto threshold_learning = variables.get("threshold_learning");
-  const auto thswap = variables.get("thswap");
+  const auto threshold_learning = learning_variable(layer, kVarThresholdLearning);
+  const auto thswap = learning_variable(layer, kVarThswap);
   const auto units = static_cast<uint32_t>(param_of(layer, "units"));
-  const auto weights = variables.get("weights");
+  const auto weights = layer.variables().get("weights");
   const uint32_t neurons = weights->shape()[0];
   if (units > neurons || units > threshold_learning->size() || units > thswap->size()) {
     throw FnpError(fnp_learning_units_message(units, neurons));
@@ -124,8 +130,8 @@ void fnp_update_learn_vars(HardwareDevice* hardware, VariablesImpl* variables, b
       bits[learned->offset_of({n, i})] = static_cast<int8_t>((word >> (i % kFnpChunkInputs)) & 1);
     }
   }
-  const auto old_thresholds = variables->get("threshold_learning");
-  const auto old_swaps = variables->get("thswap");
+  const auto old_thresholds = variables->get(kVarThresholdLearning);
+  const auto old_swaps = variables->get(kVarThswap);
   auto thresholds = blank_like(*old_thresholds);
   auto swaps = blank_like(*old_swaps);
   const uint32_t count = std::min({neurons, static_cast<uint32_t>(thresholds->size()),
@@ -138,8 +144,8 @@ void fnp_update_learn_vars(HardwareDevice* hardware, VariablesImpl* variables, b
     swaps->data<int32_t>()[n] = static_cast<int32_t>(words[kBlockThresholdSwapWord] & 0xFFFF);
   }
   variables->set("weights", learned);
-  variables->set("threshold_learning", thresholds);
-  variables->set("thswap", swaps);
+  variables->set(kVarThresholdLearning, thresholds);
+  variables->set(kVarThswap, swaps);
 }
 
 }  // namespace ornix::v1

@@ -18,6 +18,10 @@
 
 namespace ornix::v1 {
 
+// The learning variables of a learning layer, one int32 value per unit.
+inline constexpr const char* kVarThresholdLearning = "threshold_learning";
+inline constexpr const char* kVarThswap = "thswap";
+
 // The three records of the learning layer, for the first NP of its LayerMapping (an empty NP
 // list throws std::out_of_range): its register block with learning (target 7, address 0), the
 // same without learning, and its memory image (format_fnp_ram) patched with the learning
@@ -25,7 +29,8 @@ namespace ornix::v1 {
 // "threshold_learning" and "thswap" (as target 6 on an FNP3, as the external filters track on
 // an FNP2); then get_fnp_sram_size.
 //
-// Refused with FnpError: "weights_bits" other than 1, more units than the weights have neurons
+// Refused with FnpError: "weights_bits" other than 1, a learning variable the layer does not
+// hold (naming the layer and the variable), more units than the weights have neurons
 // (or than threshold_learning and thswap hold values), a negative threshold_learning
 // ("Negative value for threshold_learning not supported."). Panics: threshold_learning of 2^19
 // or more, num_weights above 20 bits, a class above 10 bits, a thswap above 16 bits. The

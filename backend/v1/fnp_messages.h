@@ -37,6 +37,9 @@ inline constexpr const char* kMsgFnp2WithoutMesh = "An FNP2 layer needs a device
 inline constexpr const char* kMsgFnpNegativeThresholdLearning = "Negative value for threshold_learning not supported.";
 inline constexpr const char* kMsgFnpNotLearning = "The layer has no learning parameters.";
 inline constexpr const char* kMsgFnpLearningWeightsBits = "A learning layer must have 1-bit weights.";
+inline std::string fnp_learning_variable_missing_message(const std::string& layer, const std::string& variable) {
+  return "The learning layer '" + layer + "' has no variable " + variable + ".";
+}
 inline std::string fnp_learning_units_message(uint32_t units, uint32_t neurons) {
   return "A learning layer of " + std::to_string(units) + " units has weights for only " + std::to_string(neurons) +
          " neurons.";

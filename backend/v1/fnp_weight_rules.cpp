@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "backend/v1/checker_limits.h"
 #include "backend/v1/checker_messages.h"
@@ -70,9 +71,13 @@ LayerMappingStatus check_learning_fields(const FullyConnected& layer) {
 
 LayerMappingStatus check_fnp_weights_range(const FullyConnected& layer) {
   const int32_t bits = param_of(layer, "weights_bits");
-  const int32_t high = bits == 1 ? kOneBitWeightMax : (int32_t{1} << (bits - 1)) - 1;
-  const int32_t low = bits == 1 ? kOneBitWeightMin : -high;
-  return check_weights_within(layer, *layer.variables().get("weights"), low, high);
+  const int32_t bound = bits == 1 ? kFnpOneBitWeightBound : int32_t{1} << (bits - 1);
+  const Dense& weights = *layer.variables().get("weights");
+  LayerMappingStatus status = check_weights_within(layer, weights, 1 - bound, bound - 1);
+  if (!status.success() || bits != 1) return status;
+  const int8_t* values = weights.data<int8_t>();
+  const bool negative = std::any_of(values, values + weights.size(), [](int8_t value) { return value < 0; });
+  return rule_status(layer, !negative, kMsgFnpNegativeOneBitWeight);
 }
 
 // Neuron n's weights sit at n * stride0 + k * stride1.
@@ -102,8 +107,14 @@ LayerMappingStatus check_fnp_learning_values(const FullyConnected& layer) {
   }
   constexpr int32_t kMaxThresholdLearning = (int32_t{1} << (kThresholdLearningBits - 1)) - 1;
   constexpr auto kMaxThswap = static_cast<int32_t>((uint32_t{1} << kBlockThswap.width) - 1);
-  LayerMappingStatus status = check_learning_variable(layer, "threshold_learning", 0, kMaxThresholdLearning);
-  if (status.success()) merge_mapping_status(status, check_learning_variable(layer, "thswap", 0, kMaxThswap));
+  LayerMappingStatus status(layer);
+  // A variable the layer does not hold has no value to check; recording names it.
+  for (const auto& [name, high] :
+       {std::pair{kVarThresholdLearning, kMaxThresholdLearning}, std::pair{kVarThswap, kMaxThswap}}) {
+    if (status.success() && layer.variables().has(name)) {
+      merge_mapping_status(status, check_learning_variable(layer, name, 0, high));
+    }
+  }
   if (status.success()) merge_mapping_status(status, check_learning_fields(layer));
   return status;
 }

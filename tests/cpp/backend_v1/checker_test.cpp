@@ -53,8 +53,8 @@ TEST(V1Checker, VersionAndLayerTypeGateEveryLayer) {
 TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   std::unique_ptr<Model> model;
   const V1Checker v1;
-  // Wider weights are signed magnitudes; 1-bit weights are 0 or 1 (the FNP memory has no
-  // negative plane for them).
+  // Weights of b bits lie strictly between -R and R, R = 2^(b-1) and 2 for 1 bit; then 1-bit
+  // weights must not be negative (the FNP memory has no negative plane for them).
   struct RangeCase {
     int32_t bits;
     std::vector<int8_t> weights;
@@ -65,8 +65,9 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
       {2, {1, -1, 0}, "Success."},
       {2, {1, -2}, "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: -2)."},
       {1, {0, 1, 1}, "Success."},
-      {1, {1, 0, -1}, "Cannot map layer 'layer'. Weights contain values out of range (0, 1) (e.g.: -1)."},
-      {1, {1, 2}, "Cannot map layer 'layer'. Weights contain values out of range (0, 1) (e.g.: 2)."},
+      {1, {1, 0, -1}, "Cannot map layer 'layer'. 1-bit weights must be 0 or 1: the FNP cannot store -1."},
+      {1, {1, 2}, "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: 2)."},
+      {1, {-1, -2}, "Cannot map layer 'layer'. Weights contain values out of range (-1, 1) (e.g.: -2)."},
   };
   for (const RangeCase& c : ranges) {
     const auto dense = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", c.bits}});
@@ -91,6 +92,14 @@ TEST(V1Checker, FullyConnectedWeightRangeAndLearningCount) {
   set_bytes(*learning, "weights", short_neuron);
   EXPECT_EQ(v1.check(*learning), "Cannot map layer 'layer'. The number of weights per neuron should match the "
                                  "num_weights OrnixUnsupervised parameter.");
+
+  // Learning parameters given without compile: the layer holds no learning variables, which
+  // leaves nothing of theirs to check.
+  const auto uncompiled = v1_layer(model, T::FullyConnected, {4, 4, 4}, {{"weights_bits", 1}});
+  dynamic_cast<FullyConnected&>(*uncompiled).set_learning(params);
+  set_bytes(*uncompiled, "weights", std::vector<int8_t>(20, 1));
+  ASSERT_FALSE(uncompiled->variables().has("threshold_learning"));
+  EXPECT_EQ(v1.check(*uncompiled), "Success.");
 }
 
 // A learning layer's image holds 1-bit weights, threshold_learning in 20-bit two's complement
@@ -250,6 +259,18 @@ TEST(V1Checker, MemoryFitsAndSplitGeometry) {
                              {{"kernel_width", 5}, {"kernel_height", 3}, {"pool_type", 1}, {"pooling_width", 2},
                               {"pooling_height", 3}});
   EXPECT_EQ(v1.checker.np_split_params(hw::Type::CNP1, *conv->params()), (NpSplitParams{2, 2, 1, 1, 1, 2, 3, 8}));
+  // The geometry needs six keys and reads no other.
+  const LayerParams::Values six{{"kernel_width", 7}, {"kernel_height", 3}, {"pool_type", 2},
+                                {"pooling_width", -1}, {"pooling_height", 4}, {"filters", 16}};
+  EXPECT_EQ(v1.checker.np_split_params(hw::Type::CNP1, *LayerParams::create(T::Convolutional, six)),
+            (NpSplitParams{3, 3, 1, 1, 2, 0xFFFFFFFF, 4, 16}));
+  for (const auto& [key, value] : six) {
+    LayerParams::Values five = six;
+    five.erase(key);
+    EXPECT_THROW(v1.checker.np_split_params(hw::Type::CNP1, *LayerParams::create(T::Convolutional, five)),
+                 std::invalid_argument)
+        << key;
+  }
 
   // 10 neurons of 64 2-bit weights: (2 x 2 + 4) x 10 = 80 words.
   const auto dense = v1_layer(model, T::FullyConnected, {4, 4, 4}, {});

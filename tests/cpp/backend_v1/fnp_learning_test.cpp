@@ -19,15 +19,21 @@ using v2::test::dma_blocks;
 using Words = std::vector<uint32_t>;
 
 // input 2 x 3 x 4 -> FullyConnected of 10 units, 1-bit weights (blocks of 5 words), learning with
-// 9 weights and 2 classes, alone on an FNP at column 3 fed by a CNP, output to a DMA.
+// 9 weights and 2 classes, alone on an FNP at column 3 fed by a CNP, output to a DMA. Without
+// `learning_variables` the layer refers to the parameters but holds none of their variables.
 struct LearningFixture {
-  explicit LearningFixture(hw::Type type, int weights_bits = 1)
+  explicit LearningFixture(hw::Type type, int weights_bits = 1, bool learning_variables = true)
       : dense(LayerType::FullyConnected, {{"units", 10}, {"weights_bits", weights_bits}}, Shape{2, 3, 4}, 4,
               {np(type, 3)}) {
     dense.mapping->nps->front().allocation = NpAllocation{0, 10, {}, {}, true};
     dense.mapping->inputs = {std::make_shared<test::Components>(test::Components{np(hw::Type::CNP1, 2)})};
     dense.mapping->outputs = {std::make_shared<test::Components>(test::Components{np(hw::Type::DMA, 1)})};
-    std::dynamic_pointer_cast<FullyConnected>(dense.layer)->start_learning(params);
+    const auto fully_connected = std::dynamic_pointer_cast<FullyConnected>(dense.layer);
+    if (!learning_variables) {
+      fully_connected->set_learning(params);
+      return;
+    }
+    fully_connected->start_learning(params);
     set_learning_vars(1, 4 * 65536 + 5, 0xBEEF);
   }
   void set_learning_vars(uint32_t n, int32_t threshold_learning, int32_t thswap) {
@@ -91,6 +97,14 @@ TEST(FnpLearning, RefusesWhatTheImageCannotHold) {
     LearningFixture fixture(hw::Type::FNP3, c.weights_bits);
     fixture.set_learning_vars(9, c.threshold_learning, c.thswap);
     EXPECT_THAT([&] { fixture.record(); }, throws_text<std::runtime_error>(c.message)) << c.message;
+  }
+  // Parameters given without their variables (never through compile): the layer and the first
+  // variable missing are named.
+  for (const hw::Type type : {hw::Type::FNP3, hw::Type::FNP2}) {
+    LearningFixture without(type, 1, false);
+    EXPECT_THAT([&] { without.record(); },
+                throws_text<std::runtime_error>(
+                    "Backend hardware(FullyConnected): The learning layer 'layer' has no variable threshold_learning."));
   }
   LearningFixture fixture(hw::Type::FNP3);
   test::MappedLayer dense1d(LayerType::Dense1D, {{"units", 2}}, Shape{1, 1, 4}, 8, {np(hw::Type::FNP3, 3)});
