@@ -79,6 +79,10 @@ void Record::add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, c
   fnp2_filters = std::move(filters);
 }
 
+void Record::add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words) {
+  add_fnp2_filters_track(ident, words.size(), copy_of(words));
+}
+
 std::unique_ptr<Record> new_record(const HwVersion& version) { return std::make_unique<Record>(version); }
 
 }  // namespace ornix::program

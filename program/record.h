@@ -68,6 +68,8 @@ class Record {
   // it (zero-filled, exactly that long)}. An exception of `write` passes out and leaves the
   // record's filters track as it was.
   void add_fnp2_filters_track(const hw::Ident& ident, size_t word_count, const PayloadWriter& write);
+  // The same with a copy of `words`.
+  void add_fnp2_filters_track(const hw::Ident& ident, const std::vector<uint32_t>& words);
 
   std::vector<NpTrack> tracks;
   std::unique_ptr<FiltersTrack> fnp2_filters;  // absent until added

@@ -19,12 +19,6 @@ constexpr hw::Ident kHrc{};
 
 std::vector<uint32_t> words_of(size_t count) { return std::vector<uint32_t>(count, 0xABCD0000u); }
 
-// The filters track {ident, words}, written in place.
-void add_filters(Record& record, const hw::Ident& ident, const std::vector<uint32_t>& words) {
-  record.add_fnp2_filters_track(ident, words.size(),
-                                [&](std::span<uint32_t> track) { std::copy(words.begin(), words.end(), track.begin()); });
-}
-
 std::string add_error(Record& record, size_t count) {
   return thrown<std::runtime_error>([&] { record.add_np_track(kNp, dma::Target::FnpRam, 0, words_of(count)); });
 }
@@ -94,8 +88,8 @@ TEST(Record, BlockThatNoFreshTrackTakesFailsAndLeavesTheEmptyTracks) {
 
 TEST(Record, SecondFiltersTrackReplacesTheFirst) {
   auto record = new_record(kV2);
-  add_filters(*record, kNp, {1, 2, 3});
-  add_filters(*record, hw::Ident{4, 5, 0, 0}, {9});
+  record->add_fnp2_filters_track(kNp, std::vector<uint32_t>{1, 2, 3});
+  record->add_fnp2_filters_track(hw::Ident{4, 5, 0, 0}, std::vector<uint32_t>{9});
   ASSERT_NE(record->fnp2_filters, nullptr);
   EXPECT_EQ(record->fnp2_filters->ident, (hw::Ident{4, 5, 0, 0}));
   EXPECT_EQ(record->fnp2_filters->words, std::vector<uint32_t>{9});
