@@ -70,6 +70,4 @@ inline std::string too_many_outbounds_message(std::size_t count, uint32_t max_co
          " outbounds is supported.";
 }
 
-// A step whose implementation is not part of this build yet (`what`: e.g. "The Add layer check").
-
 }  // namespace ornix::v2

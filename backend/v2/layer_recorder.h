@@ -12,9 +12,9 @@ class LayerRecorderImpl final : public LayerRecorder {
       : LayerRecorder(device, constraints) {}
 
   // Add, Concatenate and Dequantizer take no NP: their program is a record without tracks.
-  // The layers of NPs and of the HRC get the program of their type's recorder; recorders still
-  // to come throw std::runtime_error "Recording layers of type N on v2 is not available yet.".
-  // Any other type: std::runtime_error "Unsupported layer type: N.".
+  // InputConv2D, Conv2D, DepthwiseConv2D, their transposed forms, the buffered temporal
+  // convolutions and Dense1D get the program of their type's recorder. Any other type:
+  // std::runtime_error "Unsupported layer type: N.".
   std::unique_ptr<program::Record> record_layer(const Layer& layer, const Layer& first_layer,
                                                 std::shared_ptr<Layer> next_pass_layer, bool opens_pass,
                                                 bool ends_pass, const std::vector<hw::Ident>& idle_nps,
