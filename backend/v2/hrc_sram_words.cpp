@@ -48,8 +48,7 @@ std::vector<uint32_t> hrc_lut_activation_words(const Layer& layer) {
 }
 
 std::vector<uint32_t> hrc_lut_words(const Layer& layer) {
-  const DensePtr lut = layer.variables().get("lut_values");
-  return format_lut_values_for_hrc(lut.get());
+  return format_lut_values_for_hrc(optional_variable(layer, "lut_values").get());
 }
 
 }  // namespace ornix::v2

@@ -97,6 +97,10 @@ void LayerImpl::attach(const std::vector<std::shared_ptr<LayerImpl>>& inbounds) 
     inputs.shapes.push_back(inbound->output_dimensions());
   }
   LayerBuild next = build(inputs);
+  // An output no tensor can hold could neither run nor be read by the layers after it.
+  if (next.output.element_count() > Shape::kMaxElements) {
+    throw std::invalid_argument(msg::output_too_large(name_, next.output.element_count(), Shape::kMaxElements));
+  }
   const uint64_t bytes = variable_bytes(next.variables);
   if (bytes > kMaxLayerVariableBytes) {
     throw std::invalid_argument(msg::variables_too_large(name_, bytes, kMaxLayerVariableBytes));

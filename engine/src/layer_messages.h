@@ -50,6 +50,10 @@ inline std::string pool_gives_no_output(const std::string& layer, int32_t pool_x
          " output of its convolution with Valid padding.";
 }
 
+inline std::string output_too_large(const std::string& layer, uint64_t values, uint64_t max) {
+  return "Layer " + layer + " would output " + std::to_string(values) + " values; a tensor holds at most " +
+         std::to_string(max) + ".";
+}
 inline std::string variables_too_large(const std::string& layer, uint64_t bytes, uint64_t max) {
   return "Layer " + layer + " would need " + std::to_string(bytes) + " bytes of variables; a layer holds at most " +
          std::to_string(max) + " bytes.";

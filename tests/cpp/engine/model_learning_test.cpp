@@ -77,7 +77,7 @@ TEST(ModelCompile, TheLastLayerLearnsWithTheModelsParametersUntilItIsPopped) {
   EXPECT_FALSE(fc->can_learn());
 }
 
-TEST(LayerSize, VariablesBeyondTheBoundAreRefusedBeforeAllocation) {
+TEST(LayerSize, VariablesAndOutputsBeyondTheirBoundsAreRefusedBeforeAllocation) {
   auto model = model_with_input(1, 1, 1);
   EXPECT_THAT([&] { add_layer(*model, LayerType::Dense1D, {{"units", 0x7FFFFFFF}}, "huge"); },
               test::throws_text<std::invalid_argument>(
@@ -86,6 +86,16 @@ TEST(LayerSize, VariablesBeyondTheBoundAreRefusedBeforeAllocation) {
   EXPECT_THROW(add_layer(*image, LayerType::InputConv2D, {{"kernel_size", 4097}, {"filters", 16}}, "hrc"),
                std::invalid_argument);
   EXPECT_EQ(image->layer_count(), 1u);
+
+  // 65536 x 65535 values fit a tensor; two filters of them do not, nor 65536 rows of 65536.
+  auto wide = model_with_input(65536, 65535, 1);
+  EXPECT_THAT([&] { add_layer(*wide, LayerType::Conv2D, {{"kernel_size", 1}, {"filters", 2}}, "conv"); },
+              test::throws_text<std::invalid_argument>(
+                  "Layer conv would output 8589803520 values; a tensor holds at most 4294967295."));
+  EXPECT_EQ(wide->layer_count(), 1u);
+  EXPECT_THAT([] { model_with_input(65536, 65536, 1); },
+              test::throws_text<std::invalid_argument>(
+                  "Layer input would output 4294967296 values; a tensor holds at most 4294967295."));
 }
 
 }  // namespace
