@@ -25,8 +25,9 @@ RAW_TEXTS = re.compile(r"_M_|stoi|bad_|std::|vector|map::at|basic_string|Attempt
 FILL_BLOCK = 1 << 14
 FILLED_MACS = 1 << 24
 INPUT_CONVOLUTIONS = (core.InputConvolutional, core.InputConv2D)
-# The widest input a CNP takes, in both generations.
+# The widest input a CNP takes, in both generations, and the most input values of a v2 FNP.
 MAX_CNP_WIDTH = 4096
+FNP_INPUTS = 2048
 
 
 def pick(rng, values, tame=None):
@@ -37,8 +38,8 @@ def pick(rng, values, tame=None):
 
 
 def maybe(rng, params, key, value, omit=0.15):
-    """Sets the parameter but in a share `omit` of the cases (a third of it in a tame case)."""
-    if rng.random() >= (omit / 3 if rng.tame else omit):
+    """Sets the parameter but in a share `omit` of the cases (a tenth of it in a tame case)."""
+    if rng.random() >= (omit / 10 if rng.tame else omit):
         params[key] = value
 
 
@@ -72,25 +73,26 @@ def v1_conv_params(rng, kernels, first):
     params = {}
     kernel = pick(rng, kernels, kernels[:4])
     maybe(rng, params, "kernel_width", kernel, 0.01)
-    maybe(rng, params, "kernel_height", kernel if rng.random() < 0.9 else pick(rng, kernels), 0.01)
-    stride = pick(rng, [1, 1, 1, 1, 2, 2, 3, 4, 7, 8, 0], [1, 1, 2])
+    maybe(rng, params, "kernel_height", kernel if rng.tame or rng.random() < 0.9 else pick(rng, kernels), 0.01)
+    stride = pick(rng, [1, 1, 1, 1, 2, 2, 3, 4, 7, 8, 0], [1, 1, 2] if kernel == 3 else [1])
     maybe(rng, params, "stride_x", stride)
-    maybe(rng, params, "stride_y", stride if rng.random() < 0.9 else pick(rng, [1, 2, 3, 8]))
+    maybe(rng, params, "stride_y", stride if rng.tame or rng.random() < 0.9 else pick(rng, [1, 2, 3, 8]))
     maybe(rng, params, "padding", pick(rng, [core.Same, core.Same, core.Valid], [core.Same]))
-    pool = pick(rng, [core.NoPooling, core.NoPooling, core.Max, core.Max, core.Average], [core.NoPooling, core.Max])
+    pool = pick(rng, [core.NoPooling, core.NoPooling, core.Max, core.Max, core.Average],
+                [core.NoPooling, core.NoPooling, core.NoPooling, core.Max])
     maybe(rng, params, "pool_type", pool)
     if pool == core.Average:
         size = pick(rng, [-1, -1, 2])
     else:
         size = pick(rng, [1, 2, 2, 2, 3, 4, 0], [1, 2])
     maybe(rng, params, "pooling_width", size, 0.05)
-    maybe(rng, params, "pooling_height", size if rng.random() < 0.9 else pick(rng, [1, 2, 3]), 0.05)
+    maybe(rng, params, "pooling_height", size if rng.tame or rng.random() < 0.9 else pick(rng, [1, 2, 3]), 0.05)
     pstride = pick(rng, [-1, size, size, 1, 2, 3], [-1, size])
     maybe(rng, params, "pooling_stride_x", pstride)
-    maybe(rng, params, "pooling_stride_y", pstride if rng.random() < 0.9 else pick(rng, [-1, 1, 2]))
+    maybe(rng, params, "pooling_stride_y", pstride if rng.tame or rng.random() < 0.9 else pick(rng, [-1, 1, 2]))
     maybe(rng, params, "filters", pick(rng, [1, 2, 3, 8, 16, 17, 24, 39, 64, 65, 96, 192, 193, 512, 513]
                                        if first else [1, 2, 8, 16, 24, 39, 64, 100, 256, 2048, 2049],
-                                       [1, 8, 16, 24, 32] if first else [1, 8, 16, 24, 39, 64, 100]), 0.01)
+                                       [8, 16, 24, 32] if first else [1, 8, 16, 24, 39, 64, 100]), 0.01)
     maybe(rng, params, "weights_bits", pick(rng, [1, 2, 4, 4, 3, 8], [2, 4] if not first else None))
     maybe(rng, params, "activation", pick(rng, [1, 1, 1, 0], [1]))
     maybe(rng, params, "act_bits", pick(rng, [1, 2, 4, 4, 3, 8], [1, 2, 4]))
@@ -110,7 +112,8 @@ def v1_input_conv(rng):
 
 def v1_cnp(rng):
     layer_type = pick(rng, [core.Convolutional, core.Convolutional, core.SeparableConvolutional])
-    return layer_type, v1_conv_params(rng, [1, 3, 3, 3, 5, 7, 2, 9], False)
+    kernels = [1, 3, 3, 3, 5, 7, 2, 9] if layer_type == core.Convolutional else [3, 3, 5, 7, 1, 2, 9]
+    return layer_type, v1_conv_params(rng, kernels, False)
 
 
 def v1_fully_connected(rng):
@@ -137,6 +140,8 @@ def v1_layer_kinds(rng):
     # Up to six convolutions: more than a small mesh's CNPs take in one pass.
     for _ in range(rng.choice([0, 0, 1, 2, 3, 6])):
         kinds.append(v1_cnp(rng))
+    if rng.tame and len(kinds) > 1:
+        kinds[-1][1].pop("pool_type", None)  # max pooling may not end a sequence
     for _ in range(rng.randrange(0, 3)):
         kinds.append(v1_fully_connected(rng))
     if rng.random() < 0.05:
@@ -145,12 +150,13 @@ def v1_layer_kinds(rng):
 
 
 def v1_weights(rng, bits, shape):
-    bound = 1 if bits in (1, 2) else (1 << (bits - 1)) - 1 if 0 < bits < 9 else 7
+    high = 1 if bits in (1, 2) else (1 << (bits - 1)) - 1 if 0 < bits < 9 else 7
+    low = 0 if bits == 1 and rng.tame else -high
     if rng.random() < 0.1 and not rng.tame:
-        bound += 1  # one past the range now and then
-    if rng.random() < 0.05:
+        high += 1  # one past the range now and then
+    if not rng.tame and rng.random() < 0.05:
         return np.zeros(shape, np.int8)
-    return random_values(rng, -bound, bound, shape, np.int8)
+    return random_values(rng, low, high, shape, np.int8)
 
 
 def v1_fill_variables(rng, added, params):
@@ -191,17 +197,18 @@ def v1_model(rng, model, names):
         names.append(added.name)
         if added.macs <= FILLED_MACS or layer_type in INPUT_CONVOLUTIONS:
             v1_fill_variables(rng, added, params)
-    if layer_type == core.FullyConnected and added.macs <= FILLED_MACS and rng.random() < 0.4:
+    learnable = not rng.tame or params.get("weights_bits") == 1
+    if layer_type == core.FullyConnected and learnable and added.macs <= FILLED_MACS and rng.random() < 0.4:
         v1_learn(rng, model, added)
 
 
 def v1_device(rng):
-    cnps = pick(rng, [0, 1, 1, 2, 4, 8, 16])
+    cnps = pick(rng, [0, 1, 1, 2, 4, 8, 16], [1, 2, 4, 8, 16])
     nps = [NP.Info(NP.Ident(2 + i // 4, 1, i % 4), [NP.CNP1, NP.CNP2]) for i in range(cnps)]
-    fnp = pick(rng, [NP.FNP3, NP.FNP2, None])
+    fnp = pick(rng, [NP.FNP3, NP.FNP2, None], [NP.FNP3, NP.FNP2])
     if fnp is not None:
         nps.append(NP.Info(NP.Ident(7, 1, 0), [fnp]))
-    hrc = NP.Info.hrc(False) if rng.random() < 0.85 else None
+    hrc = NP.Info.hrc(False) if rng.tame or rng.random() < 0.85 else None
     mesh = NP.Mesh(core.IpVersion.v1, NP.Ident(1, 1, 0), NP.Ident(1, 1, 1), hrc, nps)
     if rng.random() < 0.05:
         mesh.np_sram_size = NP.SramSize(pick(rng, [1024, 43008, 1 << 20]), pick(rng, [1024, 44800, 1 << 20]))
@@ -217,20 +224,21 @@ ACTIVATIONS = [core.ReLU, core.ReLU, core.ReLU, core.NoActivation, core.LUT, 3]
 
 def v2_output_params(rng, params):
     maybe(rng, params, "activation", pick(rng, ACTIVATIONS, [core.ReLU, core.ReLU, core.ReLU, core.NoActivation]))
-    activated = params.get("activation", core.NoActivation) != core.NoActivation
-    tame_bits = [8, 8, 4] if activated else [8, 28]
-    maybe(rng, params, "output_bits", pick(rng, [8, 8, 4, 28, 32, 1, 16], tame_bits), 0.3)
+    maybe(rng, params, "output_bits", pick(rng, [8, 8, 4, 28, 32, 1, 16], [8]), 0.3)
 
 
-def v2_conv(rng, layer_type):
+def v2_conv(rng, layer_type, closing=False):
+    """A CNP layer's parameters; a tame one that closes the model does not max-pool."""
     params = {}
     if layer_type in (core.Conv2D, core.DepthwiseConv2D):
         kernels = [1, 3, 3, 5, 7] if layer_type == core.Conv2D else [3, 3, 5, 7]
         maybe(rng, params, "kernel_size", pick(rng, kernels + [2, 4, 9], kernels), 0.01)
-        maybe(rng, params, "kernel_stride", pick(rng, [1, 1, 1, 1, 2, 2, 3, 0], [1, 1, 2]))
-        maybe(rng, params, "padding", pick(rng, [core.Same, core.Same, core.Valid], [core.Same]), 0.05)
-        pool = pick(rng, [core.NoPooling, core.NoPooling, core.Max, core.Max, core.Average], [core.NoPooling, core.Max])
+        pool = pick(rng, [core.NoPooling, core.NoPooling, core.Max, core.Max, core.Average],
+                    [core.NoPooling] if closing else [core.NoPooling, core.NoPooling, core.Max])
         maybe(rng, params, "pool_type", pool)
+        maybe(rng, params, "kernel_stride", pick(rng, [1, 1, 1, 1, 2, 2, 3, 0], [1, 1, 2] if pool == core.NoPooling
+                                                 else [1]))
+        maybe(rng, params, "padding", pick(rng, [core.Same, core.Same, core.Valid], [core.Same]), 0.05)
         size = pick(rng, [-1, -1, 2]) if pool == core.Average else pick(rng, [1, 2, 2, 2, 3], [2])
         maybe(rng, params, "pool_size", size)
         maybe(rng, params, "pool_stride", pick(rng, [-1, size, size, 1, 3], [-1, size]))
@@ -240,8 +248,7 @@ def v2_conv(rng, layer_type):
     if layer_type in (core.Conv2D, core.Conv2DTranspose):
         maybe(rng, params, "filters", pick(rng, [1, 3, 8, 16, 17, 32, 64, 100, 512, 2048, 2049],
                                            [1, 3, 8, 16, 17, 32, 64]), 0.01)
-    weights = [8, 8] if layer_type in (core.Conv2DTranspose, core.DepthwiseConv2DTranspose) else [8, 4]
-    maybe(rng, params, "weights_bits", pick(rng, [8, 8, 4, 4, 2, 1], weights))
+    maybe(rng, params, "weights_bits", pick(rng, [8, 8, 4, 4, 2, 1], [8]))
     v2_output_params(rng, params)
     return layer_type, params
 
@@ -260,7 +267,7 @@ def v2_temporal(rng, layer_type):
 def v2_dense(rng):
     params = {}
     maybe(rng, params, "units", pick(rng, [1, 2, 10, 64, 100, 1024, 2048, 65535, 65536], [1, 2, 10, 64, 100]), 0.01)
-    maybe(rng, params, "weights_bits", pick(rng, [8, 8, 4, 2], [8, 4]))
+    maybe(rng, params, "weights_bits", pick(rng, [8, 8, 4, 2], [8]))
     v2_output_params(rng, params)
     return core.Dense1D, params
 
@@ -278,7 +285,7 @@ def v2_input_conv(rng):
     maybe(rng, params, "filters", pick(rng, [1, 4, 8, 16, 32, 512, 513], [1, 4, 8, 16, 32]), 0.01)
     maybe(rng, params, "weights_bits", pick(rng, [8, 8, 4], [8]))
     params["activation"] = pick(rng, [core.ReLU, core.ReLU, core.LUT, core.NoActivation], [core.ReLU])
-    maybe(rng, params, "output_bits", pick(rng, [8, 8, 4, 2], [8, 4]), 0.3)
+    maybe(rng, params, "output_bits", pick(rng, [8, 8, 4, 2], [8]), 0.3)
     return core.InputConv2D, params
 
 
@@ -293,7 +300,7 @@ def v2_input_data(rng, hrc):
         height = pick(rng, [1, 4, 8, 16, 33, 256, 4097], [1, 4, 8, 16, 33])
         channels = pick(rng, [1, 3, 8, 16, 64, 100, 2048, 2049], [1, 3, 8, 16, 64, 100])
     params = {"input_width": width, "input_height": height, "input_channels": channels}
-    maybe(rng, params, "input_bits", pick(rng, [8, 8, 4, 1, 16], [8, 8, 4] if not hrc else [8]), 0.5)
+    maybe(rng, params, "input_bits", pick(rng, [8, 8, 4, 1, 16], [8]), 0.5)
     maybe(rng, params, "input_signed", pick(rng, [0, 1]), 0.5)
     return core.InputData, params
 
@@ -302,11 +309,11 @@ CNP_KINDS = [core.Conv2D, core.Conv2D, core.Conv2D, core.DepthwiseConv2D, core.D
              core.DepthwiseConv2DTranspose, core.BufferTempConv, core.DepthwiseBufferTempConv]
 
 
-def v2_processing(rng):
+def v2_processing(rng, closing):
     layer_type = pick(rng, CNP_KINDS)
     if layer_type in (core.BufferTempConv, core.DepthwiseBufferTempConv):
         return v2_temporal(rng, layer_type)
-    return v2_conv(rng, layer_type)
+    return v2_conv(rng, layer_type, closing)
 
 
 def v2_same_shape_conv(rng, channels):
@@ -381,10 +388,10 @@ class V2Builder:
         second = source if rng.random() < 0.4 else self.add(*v2_same_shape_conv(rng, channels), [source])
         merge = pick(rng, [core.Add, core.Concatenate])
         params = {}
-        maybe(rng, params, "output_bits", pick(rng, [8, 8, 4]), 0.7)
+        maybe(rng, params, "output_bits", pick(rng, [8, 8, 4], [8]), 0.7)
         joined = self.add(merge, params, pick(rng, [[first, second], [second, first]]))
         if rng.tame or rng.random() < 0.8:
-            joined = self.add(*v2_conv(rng, core.Conv2D))
+            joined = self.add(*v2_conv(rng, core.Conv2D, True))
         return joined
 
 
@@ -398,12 +405,18 @@ def v2_model(rng, model, names):
         if input_params["input_width"] > MAX_CNP_WIDTH and rng.random() < 0.7:
             return  # a frame that only the HRC takes, alone
     # At least one layer after the input data.
-    for _ in range(rng.choice([0, 1, 1, 2, 3, 5]) if hrc else rng.choice([1, 1, 2, 3, 5])):
-        if rng.random() < 0.25:
+    processing = rng.choice([0, 1, 1, 2, 3, 5]) if hrc else rng.choice([1, 1, 2, 3, 5])
+    dense = rng.choice([0, 0, 1, 1, 2])
+    for index in range(processing):
+        # A tame case does not branch from the first layer: an HRC layer feeds one layer only, and
+        # a pass may not start with two layers.
+        if rng.random() < 0.25 and not (rng.tame and index == 0):
             last = builder.branches(last)
         else:
-            last = builder.add(*v2_processing(rng))
-    for _ in range(rng.choice([0, 0, 1, 1, 2])):
+            last = builder.add(*v2_processing(rng, dense == 0 and index == processing - 1))
+    if rng.tame and np.prod(last.output_dims) > FNP_INPUTS:
+        dense = 0
+    for _ in range(dense):
         builder.add(*v2_dense(rng))
     if rng.random() < 0.03:
         builder.add(core.StatefulRecurrent, {"out_channels": 4, "subsample_ratio": 1})
@@ -416,15 +429,18 @@ NP_KINDS = [[NP.CNP1, NP.CNP2], [NP.CNP1, NP.CNP2], [NP.CNP1, NP.CNP2, NP.TNP_B]
 
 
 def v2_device(rng):
-    count = pick(rng, [1, 2, 4, 8, 16, 24])
+    count = pick(rng, [1, 2, 4, 8, 16, 24], [1, 2, 4, 8, 16])
     lut = rng.random() < 0.3
-    nps = [NP.Info(NP.Ident(2 + i // 4, 1, i % 4), pick(rng, NP_KINDS), lut) for i in range(count)]
-    if rng.random() < 0.7:
+    nps = [NP.Info(NP.Ident(2 + i // 4, 1, i % 4), pick(rng, NP_KINDS, NP_KINDS[:3] + NP_KINDS[-1:]), lut)
+           for i in range(count)]
+    if rng.tame or rng.random() < 0.7:
         nps.append(NP.Info(NP.Ident(9, 1, 0), [NP.CNP1, NP.CNP2], lut))
         nps.append(NP.Info(NP.Ident(9, 1, 1), [pick(rng, [NP.FNP3, NP.FNP2])], lut))
-    skip_dmas = [NP.Info(NP.Ident(10, 1, 0, channel), [NP.SKIP_DMA_STORE, NP.SKIP_DMA_LOAD])
-                 for channel in range(pick(rng, [0, 1, 1, 2, 4]))]
-    hrc = NP.Info.hrc(lut) if rng.random() < 0.8 else None
+    # Skip-DMA engines, the channel count in the ident's channel byte (the first engine's counts).
+    channels = pick(rng, [0, 1, 1, 2, 4], [2, 4])
+    skip_dmas = [NP.Info(NP.Ident(10, 1, engine, channels), [NP.SKIP_DMA_STORE, NP.SKIP_DMA_LOAD])
+                 for engine in range(pick(rng, [0, 1, 1, 2], [1, 2]))]
+    hrc = NP.Info.hrc(lut) if rng.tame or rng.random() < 0.8 else None
     mesh = NP.Mesh(core.IpVersion.v2, NP.Ident(1, 1, 0), NP.Ident(1, 1, 1), hrc, nps, skip_dmas)
     if rng.random() < 0.05:
         mesh.np_sram_size = NP.SramSize(pick(rng, [1024, 1 << 16, 1 << 20]), pick(rng, [1024, 1 << 16, 1 << 20]))
