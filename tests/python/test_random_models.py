@@ -1,7 +1,7 @@
 """Seeded random models of both generations, drawn around the limits of their layers, mapped on
 virtual devices with random meshes (random_models.py draws and judges them). Every mapping must
-succeed with programs the engine's reader takes, or fail naming a layer, in the words of a
-check. scripts/random_models.py runs many more seeds."""
+succeed with programs the engine's reader takes, or fail naming a layer (on generation 1 in the
+words of a check). scripts/random_models.py runs many more seeds."""
 import pytest
 
 from random_models import run_cases

@@ -234,6 +234,8 @@ TEST(HrcRecording, RefusesWhatTheHrcCannotRun) {
             "Wrong output bitwidth when programming HRC: 16-bit found\nonly 8-bit and 4-bit are supported.");
   EXPECT_EQ(Hrc({{"activation", 3}}).recording_error(), "Wrong activation at HRC recording.");
   EXPECT_EQ(Hrc({}, Shape{8, 8, 2}).recording_error(), "Wrong number of channles at HRC recording.");
+  EXPECT_EQ(thrown<std::invalid_argument>([] { Hrc({{"activation", 2}}).record(); }),
+            "A lookup-table activation needs its lookup table tensor.");
   // Average pooling passes the check but the HRC cannot pool that way.
   const Hrc average({{"pool_type", 2}, {"pool_size", 2}, {"pool_stride", 2}});
   EXPECT_EQ(average.check(), "");
