@@ -43,7 +43,7 @@ class Layer {
   virtual std::vector<Shape> input_dimensions() const = 0;
   // (width, height, channels). A shape with no dimension (a layer not in a model) comes back as
   // it is; an element count of 0 throws std::runtime_error "Cannot get output size before it is
-  // set."; one above Shape::kMaxElements panics.
+  // set."; one above Shape::kMaxElements panics (a model refuses such a layer when it joins).
   virtual Shape output_dimensions() const = 0;
   virtual uint8_t input_bits() const = 0;
   virtual uint8_t output_bits() const = 0;

@@ -141,7 +141,8 @@ TEST(TnpBConstraints, LimitsAndEveryBrokenRuleOneLineInOrder) {
   // At the limits: 2048 input shifts fill the 256 words of the input-shift memory; a 16-bit
   // pixel of 2046 channels is a 1023-word skip-DMA line.
   EXPECT_EQ(v2.check(*tnp_b(kDepthwise, {64, 64, 2048}, 8, {}, "dw")), LayerMappingStatus("dw"));
-  EXPECT_EQ(v2.check(*tnp_b(kPlain, {4096, 4096, 4}, 8, {{"filters", 2048}}, "btc")), LayerMappingStatus("btc"));
+  EXPECT_EQ(v2.check(*tnp_b(kPlain, {4096, 4096, 4}, 8, {{"filters", 8}}, "btc")), LayerMappingStatus("btc"));
+  EXPECT_EQ(v2.check(*tnp_b(kPlain, {64, 64, 4}, 8, {{"filters", 2048}}, "btc")), LayerMappingStatus("btc"));
   EXPECT_EQ(v2.check(*tnp_b(kDepthwise, {2, 2, 2046}, 16, {})).message(), "Input should be 8-bit.");
   EXPECT_EQ(v2.check(*tnp_b(kDepthwise, {1, 4097, 1}, 8, {})).message(),
             "The maximum input height is 4096 (got 4097).");
