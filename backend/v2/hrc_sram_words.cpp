@@ -1,8 +1,8 @@
 #include "backend/v2/hrc_sram_words.h"
 
 #include <memory>
-#include <string>
 
+#include "backend/v2/channel_variables.h"
 #include "backend/v2/shift_lut_format.h"
 
 namespace ornix::v2 {
@@ -10,11 +10,6 @@ namespace ornix::v2 {
 namespace {
 
 using DensePtr = std::shared_ptr<const Dense>;
-
-// The variable, or null when the layer has none.
-DensePtr optional_variable(const Layer& layer, const std::string& name) {
-  return layer.variables().has(name) ? layer.variables().get(name) : nullptr;
-}
 
 }  // namespace
 
