@@ -14,7 +14,7 @@ namespace ornix::python {
 namespace {
 
 // The input layer that feeds `first` in its own model, rebuilt from its input geometry.
-std::shared_ptr<Layer> input_layer_for(Layer& first) {
+std::shared_ptr<Layer> input_layer_for(const Layer& first) {
   const Shape input = first.input_dimensions().front();
   const auto inbounds = first.inbound_layers();
   const bool signed_input = !inbounds.empty() && inbounds.front()->output_signed() && first.input_bits() == 8;
@@ -60,6 +60,16 @@ void copy_variables(const Layer& old_layer, Layer& new_layer) {
     }
     new_layer.variables().set(name, tensor);
   }
+}
+
+// Builds `layer` as it would be built after `replaced`'s inbound layer, in a model of its own:
+// the engine's refusal of the layer comes before any change to the model it is meant for, and
+// the variables made there stay with the layer when it joins that model.
+void build_in_place_of(const Layer& replaced, const std::shared_ptr<Layer>& layer) {
+  const auto model = Model::create();
+  model->add(input_layer_for(replaced));
+  model->add(layer);
+  model->pop_layer();
 }
 
 }  // namespace
@@ -116,20 +126,11 @@ void add_classes(Model& model, int32_t count) {
                                                       {"act_bits", params.get("act_bits")}});
   const auto new_layer = Layer::create(new_params.get(), old_layer->name());
 
-  const auto inbounds = old_layer->inbound_layers();
+  build_in_place_of(*old_layer, new_layer);
   model.pop_layer();
-  try {
-    model.add(new_layer);
-    model.compile(new_learning);
-    copy_variables(*old_layer, *new_layer);
-  } catch (...) {
-    // Refused: the old layer goes back with its links and learning. A popped layer keeps its
-    // variables, so the model is left as it was.
-    if (model.get_layer(int(model.layer_count() - 1)) == new_layer) model.pop_layer();
-    model.add(old_layer, inbounds);
-    model.compile(learning);
-    throw;
-  }
+  model.add(new_layer);
+  model.compile(new_learning);
+  copy_variables(*old_layer, *new_layer);
 }
 
 }  // namespace ornix::python

@@ -14,7 +14,8 @@ namespace ornix::python {
 std::unique_ptr<Model> model_from_layers(const std::vector<std::shared_ptr<Layer>>& layers);
 
 // Widens the compiled FullyConnected last layer by `count` classes, keeping the weights and the
-// other variables it learned; the added neurons start as the engine builds them.
+// other variables it learned; the added neurons start as the engine's compile leaves them. A
+// grown layer the engine refuses leaves the model as it was.
 void add_classes(Model& model, int32_t count);
 
 }  // namespace ornix::python

@@ -112,6 +112,7 @@ void LayerImpl::attach(const std::vector<std::shared_ptr<LayerImpl>>& inbounds) 
   inbounds_ = inbounds;
   for (const auto& inbound : inbounds_) inbound->outbounds_.push_back(weak_from_this());
   built_ = std::move(next);
+  mapping_.reset();
   in_model_ = true;
 }
 

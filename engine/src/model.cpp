@@ -10,6 +10,7 @@
 #include "model_inputs.h"
 #include "model_messages.h"
 #include "model_run.h"
+#include "run_outputs.h"
 #include "ornix/layer_impl.h"
 #include "ornix/layers/dense.h"
 #include "software_sequence.h"
@@ -51,6 +52,7 @@ class ModelImpl final : public Model {
     }
     impl->attach(links);
     layers_.push_back(impl);
+    ++edits_;
   }
 
   void pop_layer() override {
@@ -58,11 +60,18 @@ class ModelImpl final : public Model {
     if (layers_.back() == learning_layer_) stop_learning();
     layers_.back()->detach();
     layers_.pop_back();
+    ++edits_;
   }
 
   std::vector<uint8_t> to_buffer() const override { return write_model_buffer(*this); }
 
   void compile(std::shared_ptr<LearningParams> learning) override {
+    select_learning(std::move(learning));
+    learning_layer_->connect_idle_neurons();
+  }
+
+  // compile without connecting idle neurons: a saved layer holds its weights as saved.
+  void select_learning(std::shared_ptr<LearningParams> learning) {
     if (!learning) throw std::invalid_argument(msg::kNullLearningParams);
     const std::shared_ptr<LayerImpl>& last = nonempty().back();
     const auto layer = std::dynamic_pointer_cast<FullyConnected>(last);
@@ -71,6 +80,7 @@ class ModelImpl final : public Model {
     if (learning_layer_ && learning_layer_ != layer) learning_layer_->set_learning(nullptr);
     learning_layer_ = layer;
     learning_ = std::move(learning);
+    ++edits_;
   }
 
   std::shared_ptr<LearningParams> learning() const override { return learning_; }
@@ -124,12 +134,19 @@ class ModelImpl final : public Model {
     for (const auto& layer : nonempty()) {
       if (layer->params()->layer_type() != LayerType::InputData) layers.push_back(layer);
     }
-    std::vector<std::shared_ptr<Layer>> mapped = layers;
+    forget_mapping();
     std::vector<std::shared_ptr<Sequence>> sequences;
-    mapper(layers, sequences, MapRequest{device, std::move(constraints), hw_only});
+    try {
+      mapper(layers, sequences, MapRequest{device, std::move(constraints), hw_only});
+    } catch (...) {
+      forget_mapping();  // records of the attempts that got nowhere
+      throw;
+    }
+    // The layers left out may hold the records of an attempt that failed.
+    for (const auto& layer : layers) layer->set_mapping(nullptr);
     device_ = std::move(device);
     sequences_ = std::move(sequences);
-    mapped_for_ = std::move(mapped);
+    mapped_edits_ = edits_;
     mapped_revisions_ = variables_revisions();
     unmapped_ = std::move(layers);
   }
@@ -204,11 +221,18 @@ class ModelImpl final : public Model {
     if (sequences_.empty()) return run_in_software(kind, *inputs, labels);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
     if (mapping_stale()) throw std::runtime_error(msg::kMappingStale);
-    if (kind != Run::Fit) return run_sequences(sequences_, *inputs, labels, batch_size);
+    const Layer& last = *layers_.back();
+    const auto outputs = run_on_device(*inputs, labels, batch_size);
+    const auto values = run_output(last, *outputs);
+    return kind == Run::Predict ? predicted_values(last, *values) : values;
+  }
+
+  std::shared_ptr<Dense> run_on_device(const Dense& inputs, const std::vector<int32_t>* labels, uint32_t batch_size) {
+    if (!labels) return run_sequences(sequences_, inputs, labels, batch_size);
     // Learning reads the learned variables back from the device: the device's own values, which
     // leave the mapping current, also when the run fails after some of them.
     try {
-      auto outputs = run_sequences(sequences_, *inputs, labels, batch_size);
+      auto outputs = run_sequences(sequences_, inputs, labels, batch_size);
       mapped_revisions_ = variables_revisions();
       return outputs;
     } catch (...) {
@@ -225,19 +249,18 @@ class ModelImpl final : public Model {
     return run_software(layers_, inputs, mode, labels ? *labels : std::vector<int32_t>{});
   }
 
-  // The model holds sequences, and its layers or any of their variables changed since it was
-  // mapped (the learned values a fit reads back excepted).
+  // The model holds sequences, and was edited or had a variable set since it was mapped (the
+  // learned values a fit reads back excepted).
   bool mapping_stale() const {
-    return !sequences_.empty() && (!same_layers_as_mapped() || variables_revisions() != mapped_revisions_);
+    return !sequences_.empty() && (edits_ != mapped_edits_ || variables_revisions() != mapped_revisions_);
   }
 
-  // The layers after the input data layer are still those the model was mapped with.
-  bool same_layers_as_mapped() const {
-    std::vector<std::shared_ptr<Layer>> current;
-    for (const auto& layer : layers_) {
-      if (layer->params()->layer_type() != LayerType::InputData) current.push_back(layer);
-    }
-    return current == mapped_for_;
+  // Leaves the model unmapped: no sequences, no device, no layer holding a mapping.
+  void forget_mapping() {
+    device_.reset();
+    sequences_.clear();
+    unmapped_.clear();
+    for (const auto& layer : layers_) layer->set_mapping(nullptr);
   }
 
   // One revision per layer, in model order: a variable set since makes the mapping stale.
@@ -252,11 +275,13 @@ class ModelImpl final : public Model {
   // Set by compile: the parameters, owned here, and the layer that learns with them.
   std::shared_ptr<LearningParams> learning_;
   std::shared_ptr<FullyConnected> learning_layer_;
-  // Set by mapping: the device, the sequences in model order, the layers handed to the back end
-  // with the revisions of the model's variables then, and the layers it left unmapped.
+  // Grows with every add, pop_layer and compile.
+  uint64_t edits_ = 0;
+  // Set by mapping: the device, the sequences in model order, the edit count and the revisions
+  // of the model's variables then, and the layers it left unmapped.
   std::shared_ptr<Device> device_;
   std::vector<std::shared_ptr<Sequence>> sequences_;
-  std::vector<std::shared_ptr<Layer>> mapped_for_;
+  uint64_t mapped_edits_ = 0;
   std::vector<uint64_t> mapped_revisions_;
   std::vector<std::shared_ptr<Layer>> unmapped_;
 };
@@ -264,5 +289,9 @@ class ModelImpl final : public Model {
 }  // namespace
 
 std::unique_ptr<Model> Model::create() { return std::make_unique<ModelImpl>(); }
+
+void restore_learning(Model& model, std::shared_ptr<LearningParams> learning) {
+  dynamic_cast<ModelImpl&>(model).select_learning(std::move(learning));
+}
 
 }  // namespace ornix

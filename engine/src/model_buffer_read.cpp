@@ -115,7 +115,7 @@ void read_layer(const fbm::Layer& saved, uint32_t index, Model& model) {
     }
   }
   model.add(layer, read_inbounds(saved, index, model));
-  if (saved.learning()) model.compile(read_learning(*saved.learning()));
+  if (saved.learning()) restore_learning(model, read_learning(*saved.learning()));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "format_text.h"
 #include "ops_support.h"
 #include "ornix/layers/dense.h"
+#include "run_outputs.h"
 #include "software_learning.h"
 #include "software_messages.h"
 #include "software_stages.h"
@@ -44,16 +45,6 @@ std::shared_ptr<Dense> sample_image(const Tensor& sample, const LayerImpl& first
     }
   }
   return image;
-}
-
-// The output tensor type of a layer's integer values.
-std::shared_ptr<Dense> as_output(const Layer& layer, const Dense& values) {
-  if (values.type() != TensorType::int32 || layer.output_bits() > 8) return std::const_pointer_cast<Dense>(values.shared_from_this());
-  const TensorType type = layer.output_signed() ? TensorType::int8 : TensorType::uint8;
-  auto out = Dense::create(type, values.shape());
-  const int32_t* in = values.data<int32_t>();
-  for (size_t i = 0; i < values.size(); ++i) out->buffer()[i] = static_cast<uint8_t>(in[i]);
-  return out;
 }
 
 }  // namespace
@@ -123,27 +114,7 @@ std::shared_ptr<Dense> SoftwareSequence::run_sample(const Tensor& sample) {
       throw std::runtime_error(msg::software_layer_failed(layer.name(), error.what()));
     }
   }
-  return as_output(*layers_.back(), *values.back());
-}
-
-std::shared_ptr<Dense> predicted_values(const Layer& last, const Dense& outputs) {
-  if (outputs.type() == TensorType::float32) return std::const_pointer_cast<Dense>(outputs.shared_from_this());
-  const std::vector<int64_t> values = software::integer_values(outputs);
-  auto out = Dense::create(TensorType::float32, outputs.shape());
-  float* result = out->data<float>();
-  const auto thresholds = last.has_activation() ? nullptr : software::optional_variable(last, "threshold");
-  if (!thresholds) {
-    for (size_t i = 0; i < values.size(); ++i) result[i] = static_cast<float>(values[i]);
-    return out;
-  }
-  const std::vector<int64_t> levels = software::integer_values(*thresholds);
-  const float* steps = last.variables().get("act_step")->data<float>();
-  const size_t channels = levels.size();
-  for (size_t i = 0; i < values.size(); ++i) {
-    const float step = steps[i % channels];
-    result[i] = step == 0.0f ? 0.0f : static_cast<float>(values[i] - levels[i % channels]) * (1.0f / step);
-  }
-  return out;
+  return run_output(*layers_.back(), *values.back());
 }
 
 }  // namespace ornix

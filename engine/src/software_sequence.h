@@ -19,8 +19,7 @@ namespace ornix {
 // layers' frame buffers start at zero then and carry over from sample to sample, so a sequence
 // serves one run of samples in time order.
 //
-// Outputs: the last layer's values as uint8 (unsigned, at most 8 bits), int8 (signed, at most 8
-// bits) or int32 (wider) of its declared output shape, or float32 after a Dequantizer.
+// Outputs: the last layer's values of its declared output shape, as run_output types them.
 class SoftwareSequence final : public ForwardableSequence {
  public:
   // `layers` in model order, the first one taking the samples. std::runtime_error naming a
@@ -48,12 +47,6 @@ class SoftwareSequence final : public ForwardableSequence {
   std::vector<std::vector<size_t>> inbounds_;  // per layer, the positions of its inbound layers
   software::LearningStep* learning_ = nullptr;  // the last step when the last layer learns
 };
-
-// What predict returns for the forward outputs of a model ending in `last`: the outputs
-// themselves after a Dequantizer; otherwise float32 values scaled as the device's host does:
-// (value - threshold[c]) x (1 / act_step[c], 0 for a step of 0) when the last layer has no
-// activation and holds "threshold", else the values as they are.
-std::shared_ptr<Dense> predicted_values(const Layer& last, const Dense& outputs);
 
 }  // namespace ornix
 

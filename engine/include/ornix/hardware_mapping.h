@@ -22,7 +22,8 @@ struct MapRequest {
 // Maps `layers` (a model's layers after its input data layer, in model order) onto the
 // request's device: appends one sequence per run of mapped layers to `sequences` and removes
 // the mapped layers from the front of `layers`. It throws the back end's error when the
-// mapping fails and the request is hw_only.
+// mapping fails and the request is hw_only. Layers it leaves out may hold the mapping records of
+// an attempt that failed: the model, which cleared every layer's mapping before, clears theirs.
 using HardwareMapper = std::function<void(std::vector<std::shared_ptr<Layer>>& layers,
                                           std::vector<std::shared_ptr<Sequence>>& sequences,
                                           const MapRequest& request)>;

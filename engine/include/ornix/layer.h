@@ -19,8 +19,8 @@ struct Component;  // defined by the hardware back end; the engine only holds li
 namespace ornix {
 
 // One layer of a model. Layers are held by shared ownership and identified by object address.
-// A layer gets its inputs, geometry, bit widths and variables when it joins a model (Model::add)
-// and loses its links when the model pops it.
+// A layer gets its inputs, geometry, bit widths and variables when it joins a model (Model::add),
+// which it joins unmapped, and loses its links when the model pops it.
 class Layer {
  public:
   // Where a mapped layer sits on the device. The back end attaches its own derived record

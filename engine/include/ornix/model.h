@@ -26,7 +26,9 @@ inline constexpr uint64_t kMaxModelBufferBytes = 0x7FFFFFFF;
 // model are built (geometry, bit widths, variables) from their parameters and inputs.
 //
 // Mapping onto a device fills sequences() and device(); until a model is mapped they are empty.
-// A mapped model runs on its device; an unmapped one in software.
+// A mapped model runs on its device; an unmapped one in software. Any edit after mapping (add,
+// pop_layer, compile) and any variable set on its layers makes the mapping stale until the model
+// is mapped again; a refused edit changes nothing.
 class Model {
  public:
   static std::unique_ptr<Model> create();
@@ -43,8 +45,8 @@ class Model {
   // when the layer or its links are refused (then nothing changes).
   virtual void add(std::shared_ptr<Layer> layer, const std::vector<std::shared_ptr<Layer>>& inbounds = {}) = 0;
   // Removes the last layer (std::runtime_error on an empty model); the layer keeps its
-  // parameters, variables and mapping and may be added again. Popping the compiled layer ends
-  // its learning and clears learning().
+  // parameters, variables and mapping and may be added again (it joins unmapped). Popping the
+  // compiled layer ends its learning and clears learning().
   virtual void pop_layer() = 0;
 
   // The saved model (engine/model.fbs): each layer's type, name, parameters, inbound links and
@@ -54,9 +56,11 @@ class Model {
   virtual std::vector<uint8_t> to_buffer() const = 0;
 
   // Makes the last layer learn with `learning`: it must be a FullyConnected layer, which checks
-  // the values and takes the rule's variables (FullyConnected::start_learning). The model owns
-  // the parameters; a layer compiled before stops learning. std::invalid_argument for null or
-  // refused parameters, std::runtime_error for an empty model or another kind of last layer.
+  // the values and takes the rule's variables (FullyConnected::start_learning), and whose
+  // neurons without any connection get their first ones (FullyConnected::connect_idle_neurons).
+  // The model owns the parameters; a layer compiled before stops learning. std::invalid_argument
+  // for null or refused parameters, std::runtime_error for an empty model or another kind of
+  // last layer.
   virtual void compile(std::shared_ptr<LearningParams> learning) = 0;
   // The parameters of the last compile; null before it and after the compiled layer is popped.
   virtual std::shared_ptr<LearningParams> learning() const = 0;
@@ -80,9 +84,10 @@ class Model {
   virtual uint64_t macs() const = 0;
 
   // Maps the layers after the input data layer onto `device` through the hardware back end
-  // (hardware_mapping.h); null constraints select the back end's defaults for the device. On
-  // success the model keeps the new sequences and the device, replacing earlier ones; on
-  // failure it keeps what it had. std::runtime_error when no back end is registered.
+  // (hardware_mapping.h); null constraints select the back end's defaults for the device. The
+  // model first forgets any earlier mapping (sequences, device, and every layer's mapping); on
+  // success it keeps the new sequences and the device, and only the layers they run hold a
+  // mapping; on failure it is left unmapped. std::runtime_error when no back end is registered.
   virtual void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) = 0;
 
   // Inference. `inputs` holds N samples, row-major (N, width, height, channels) with the sample
@@ -92,8 +97,9 @@ class Model {
   // stacks one output per sample along a new first dimension.
   //
   // A mapped model runs the samples through its sequences in order (on a hardware device;
-  // std::runtime_error when a layer was left unmapped, or the layers or any of their variables
-  // changed since mapping).
+  // std::runtime_error when a layer was left unmapped or the mapping is stale), and returns
+  // what software returns for the same last layer: its element type, and for predict the same
+  // shift and scale of the device's values.
   // An unmapped model runs in software, one sample at a time whatever `batch_size`, with the
   // arithmetic of the engine's software operations (ornix/ops/ops.h).
   virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;
@@ -107,8 +113,8 @@ class Model {
 
   virtual std::shared_ptr<Device> device() const = 0;
   // The sequences of the last successful map, in model order. std::runtime_error while the
-  // mapping is stale (the layers or any of their variables changed since mapping, as forward
-  // refuses): their programs hold what the model no longer is.
+  // mapping is stale (the model was edited or a variable set since mapping, as forward refuses):
+  // their programs hold what the model no longer is.
   virtual std::vector<std::shared_ptr<Sequence>> sequences() const = 0;
 };
 

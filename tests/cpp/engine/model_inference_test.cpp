@@ -40,6 +40,12 @@ class RecordingSequence final : public ForwardableSequence {
   std::vector<std::shared_ptr<Pass>> passes_;
 };
 
+std::shared_ptr<LearningParams> learning_params(double num_weights = 3) {
+  return LearningParams::create(LearningType::Unsupervised,
+                                {{"num_weights", num_weights}, {"num_classes", 2}, {"initial_plasticity", 1},
+                                 {"learning_competition", 0}, {"min_plasticity", 0.1}, {"plasticity_decay", 0.25}});
+}
+
 // An 8 x 8 x 8 model mapped on two recording sequences: one without layers, then its layers.
 struct MappedModel {
   explicit MappedModel(bool signed_input = false) : model(Model::create()) {
@@ -48,18 +54,13 @@ struct MappedModel {
                                  {"input_signed", signed_input}},
                                 "input"));
     add_layer(*model, LayerType::FullyConnected, {{"units", 2}, {"weights_bits", 1}}, "dense");
+    map();
+  }
+  void map() {
     const ScopedMapper mapper{[this](auto& layers, auto& sequences, const MapRequest&) {
       front = std::make_shared<RecordingSequence>(std::vector<std::shared_ptr<Layer>>{});
       sequence = std::make_shared<RecordingSequence>(layers);
       sequences = {front, sequence};
-      layers.clear();
-    }};
-    model->map(std::make_shared<FakeDevice>(), true, nullptr);
-  }
-  void map_again() {
-    const ScopedMapper mapper{[this](auto& layers, auto& sequences, const MapRequest&) {
-      sequence = std::make_shared<RecordingSequence>(layers);
-      sequences = {sequence};
       layers.clear();
     }};
     model->map(std::make_shared<FakeDevice>(), true, nullptr);
@@ -94,10 +95,8 @@ TEST(ModelInference, FitNeedsACompiledModelAndHandsEachBatchItsLabels) {
   const auto inputs = Dense::create(TensorType::uint8, {5, 8, 8, 8});
   EXPECT_EQ(error_text([&] { mapped.model->fit(inputs, {}, 0); }),
             "Cannot fit a model that is not compiled: compile it first.");
-  mapped.model->compile(LearningParams::create(LearningType::Unsupervised,
-                                               {{"num_weights", 3}, {"num_classes", 2}, {"initial_plasticity", 1},
-                                                {"learning_competition", 0}, {"min_plasticity", 0.1},
-                                                {"plasticity_decay", 0.25}}));
+  mapped.model->compile(learning_params());
+  mapped.map();
   EXPECT_EQ(error_text([&] { mapped.model->fit(inputs, {1, 2}, 0); }),
             "fit takes no label, one label for all samples or one per sample; got 2 labels for 5 samples.");
   EXPECT_EQ(mapped.model->fit(inputs, {0, 1, 2, 3, 4}, 2)->shape(), (Shape{5, 1, 1, 1}));
@@ -145,16 +144,14 @@ TEST(ModelInference, ASetVariableMakesTheMappingStale) {
     EXPECT_EQ(error_text([&] { mapped.model->predict(inputs, 0); }), stale);
     EXPECT_EQ(error_text([&] { mapped.model->sequences(); }), stale);
     EXPECT_TRUE(mapped.sequence->runs.empty());
-    mapped.map_again();
+    mapped.map();
     EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), "no error");
-    EXPECT_EQ(mapped.model->sequences(), (std::vector<std::shared_ptr<Sequence>>{mapped.sequence}));
+    EXPECT_EQ(mapped.model->sequences(), (std::vector<std::shared_ptr<Sequence>>{mapped.front, mapped.sequence}));
   }
 
   MappedModel learning;
-  learning.model->compile(LearningParams::create(LearningType::Unsupervised,
-                                                 {{"num_weights", 3}, {"num_classes", 2}, {"initial_plasticity", 1},
-                                                  {"learning_competition", 0}, {"min_plasticity", 0.1},
-                                                  {"plasticity_decay", 0.25}}));
+  learning.model->compile(learning_params());
+  learning.map();
   const auto dense = learning.model->get_layer("dense");
   learning.sequence->learned = [&] { dense->variables().set("thswap", Dense::create(TensorType::int32, Shape{2})); };
   EXPECT_EQ(error_text([&] { learning.model->fit(inputs, {1}, 0); }), "no error");

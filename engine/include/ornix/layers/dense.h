@@ -35,6 +35,12 @@ class FullyConnected : public LayerImpl {
   // "threshold_learning" and "thswap" (int32, one per unit; zero-filled unless present) and
   // refers to `learning`.
   void start_learning(const std::shared_ptr<const LearningParams>& learning);
+  // Model side (compile, after start_learning): every neuron that holds no connection (no
+  // non-zero weight) gets num_weights connections of weight 1, at distinct inputs that depend
+  // on the neuron's index alone (the same layer compiled twice holds the same weights); neurons
+  // with connections keep them. The learning rule reads its first sample through them, and the
+  // device's learning layer holds exactly num_weights connections per neuron.
+  void connect_idle_neurons();
 
  protected:
   LayerBuild build(const LayerInputs& inputs) const override;
