@@ -13,7 +13,7 @@ def test_no_device_is_discovered_without_a_driver():
     assert core.devices() == []
 
 
-@pytest.mark.parametrize("cases", ["device_cases.py", "v1_device_cases.py"])
+@pytest.mark.parametrize("cases", ["device_cases.py", "v1_device_cases.py", "mapped_model_cases.py"])
 def test_simulated_devices(cases):
     # devices() discovers once per process: these cases attach their drivers first, in a process of their own.
     cases = Path(__file__).parent / "hardware" / cases
