@@ -178,11 +178,28 @@ def test_save_refuses_a_path_holding_a_nul_character(tmp_path):
     assert list(tmp_path.iterdir()) == []
 
 
-def test_model_from_layers_copies_them():
-    source = conv_model()
-    source.get_layer(1).variables["input_shift"] = np.array([3, 4], np.uint8)
-    whole = core.Model(source.layers)
-    assert whole.to_buffer() == source.to_buffer()
+def compiled_with_an_idle_neuron():
+    model = compiled_fc_model()
+    weights = model.get_layer("fc").variables["weights"]
+    weights[:, 3] = 0  # the copy's compile connects a fresh layer's neurons: the copied weights hold
+    model.get_layer("fc").variables["weights"] = weights
+    return model
+
+
+def shifted_conv_model():
+    model = conv_model()
+    model.get_layer(1).variables["input_shift"] = np.array([3, 4], np.uint8)
+    return model
+
+
+@pytest.mark.parametrize("make", [shifted_conv_model, compiled_with_an_idle_neuron])
+def test_a_whole_copy_is_the_same_model(make):
+    source = make()
+    assert core.Model(source.layers).to_buffer() == source.to_buffer()
+
+
+def test_a_copy_without_the_input_layer_gets_one():
+    source = shifted_conv_model()
     tail = core.Model(source.layers[1:])
     assert [layer.name for layer in tail.layers] == ["InputData", "conv"]
     assert tail.get_layer("InputData").parameters.input_channels == 2

@@ -159,5 +159,41 @@ TEST(ModelInference, ASetVariableMakesTheMappingStale) {
   EXPECT_EQ(error_text([&] { learning.model->sequences(); }), "no error");
 }
 
+// Any edit after mapping, whatever layers come back, makes the mapping stale; an edit the model
+// refuses changes nothing and leaves it current.
+TEST(ModelInference, EveryEditMakesTheMappingStaleAndARefusedOneLeavesItCurrent) {
+  const std::string stale = "The model's layers changed since it was mapped: map it again.";
+  const auto inputs = Dense::create(TensorType::uint8, {1, 8, 8, 8});
+  const LayerParams::Values dense{{"units", 2}, {"weights_bits", 1}};
+  const struct {
+    const char* edit;
+    std::function<void(Model&)> apply;
+    bool refused;
+  } edits[] = {
+      {"add", [&](Model& model) { add_layer(model, LayerType::FullyConnected, dense, "more"); }, false},
+      {"pop", [](Model& model) { model.pop_layer(); }, false},
+      {"the same layer back",
+       [](Model& model) {
+         const auto layer = model.get_layer("dense");
+         model.pop_layer();
+         model.add(layer);
+       },
+       false},
+      {"compile", [](Model& model) { model.compile(learning_params()); }, false},
+      {"a null layer", [](Model& model) { model.add(nullptr); }, true},
+      {"a name in use", [&](Model& model) { add_layer(model, LayerType::FullyConnected, dense, "dense"); }, true},
+      {"null learning", [](Model& model) { model.compile(nullptr); }, true},
+      {"more weights than inputs", [](Model& model) { model.compile(learning_params(513)); }, true},
+  };
+  for (const auto& edit : edits) {
+    SCOPED_TRACE(edit.edit);
+    MappedModel mapped;
+    EXPECT_EQ(error_text([&] { edit.apply(*mapped.model); }) != "no error", edit.refused);
+    const std::string expected = edit.refused ? "no error" : stale;
+    EXPECT_EQ(error_text([&] { mapped.model->forward(inputs, 0); }), expected);
+    EXPECT_EQ(error_text([&] { mapped.model->sequences(); }), expected);
+  }
+}
+
 }  // namespace
 }  // namespace ornix

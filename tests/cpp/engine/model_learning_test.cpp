@@ -77,6 +77,50 @@ TEST(ModelCompile, TheLastLayerLearnsWithTheModelsParametersUntilItIsPopped) {
   EXPECT_FALSE(fc->can_learn());
 }
 
+// The inputs each neuron of `fc` (reversed weights (units, inputs)) is connected to.
+std::vector<std::vector<uint32_t>> connections(const Layer& fc) {
+  const auto weights = fc.variables().get("weights");
+  std::vector<std::vector<uint32_t>> inputs(weights->shape()[0]);
+  for (uint32_t n = 0; n < weights->shape()[0]; ++n) {
+    for (uint32_t i = 0; i < weights->shape()[1]; ++i) {
+      if (weights->data<int8_t>()[n * weights->strides()[0] + i * weights->strides()[1]] != 0) inputs[n].push_back(i);
+    }
+  }
+  return inputs;
+}
+
+// compile gives each neuron without connections num_weights of them, the same in every model;
+// connected neurons keep theirs. A saved model holds its weights as saved, idle neurons included.
+TEST(ModelCompile, ConnectsIdleNeuronsToNumWeightsInputsAndLoadingKeepsThemAsSaved) {
+  for (const double num_weights : {1, 4, 12}) {
+    SCOPED_TRACE(num_weights);
+    auto values = kUnsupervised;
+    values["num_weights"] = num_weights;
+    const auto compiled = [&](bool neuron_2_connected) {
+      auto model = dense_model();
+      if (neuron_2_connected) {
+        auto weights = Dense::create(TensorType::bit, Shape{6, 12}, Layout::Reversed);
+        weights->data<int8_t>()[2] = weights->data<int8_t>()[5 * 6 + 2] = 1;  // inputs 0 and 5
+        model->get_layer("fc")->variables().set("weights", weights);
+      }
+      model->compile(LearningParams::create(LearningType::Unsupervised, values));
+      return model;
+    };
+    const auto model = compiled(true);
+    const auto inputs = connections(*model->get_layer("fc"));
+    for (uint32_t n = 0; n < 6; ++n) {
+      EXPECT_EQ(inputs[n].size(), n == 2 ? 2u : num_weights) << "neuron " << n;
+    }
+    EXPECT_EQ(inputs[2], (std::vector<uint32_t>{0, 5}));
+    const auto again = compiled(false);
+    for (uint32_t n : {0, 1, 3, 4, 5}) EXPECT_EQ(connections(*again->get_layer("fc"))[n], inputs[n]);
+
+    model->get_layer("fc")->variables().set("weights", Dense::create(TensorType::bit, Shape{6, 12}, Layout::Reversed));
+    const auto saved = model->to_buffer();
+    EXPECT_EQ(Model::from_buffer(saved.data(), saved.size())->to_buffer(), saved);
+  }
+}
+
 TEST(LayerSize, VariablesAndOutputsBeyondTheirBoundsAreRefusedBeforeAllocation) {
   auto model = model_with_input(1, 1, 1);
   EXPECT_THAT([&] { add_layer(*model, LayerType::Dense1D, {{"units", 0x7FFFFFFF}}, "huge"); },

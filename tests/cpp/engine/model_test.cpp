@@ -151,5 +151,54 @@ TEST_F(ModelMapTest, ForwardRunsTheSequencesAndStacksOneOutputPerSample) {
             "Layer dense is not mapped on the device: a mapped model runs on the device only.");
 }
 
+// What a map may leave on the layers it is given: records on every layer, one sequence over the
+// first `mapped` of them (none: no sequence), or an exception after the records.
+HardwareMapper marking_mapper(size_t mapped, bool throws = false) {
+  return [=](std::vector<std::shared_ptr<Layer>>& layers, std::vector<std::shared_ptr<Sequence>>& sequences,
+             const MapRequest&) {
+    for (const auto& layer : layers) layer->set_mapping(std::make_shared<Layer::Mapping>());
+    if (throws) throw std::runtime_error("Cannot map.");
+    if (mapped == 0) return;
+    sequences.push_back(std::make_shared<test::FakeSequence>(
+        "HW/first", std::vector<std::shared_ptr<Layer>>(layers.begin(), layers.begin() + mapped), add_hundred));
+    layers.erase(layers.begin(), layers.begin() + mapped);
+  };
+}
+
+// Only the layers that the sequences of the last map run hold a mapping: not the layers that map
+// left out, not the layers of an earlier map, not a layer that joined another model since.
+TEST_F(ModelMapTest, OnlyTheLayersOfTheLastMapsSequencesHoldAMapping) {
+  const auto dense = model_->get_layer("dense");
+  const auto dense2 = add_layer(*model_, LayerType::Dense1D, {{"units", 3}, {"weights_bits", 8}}, "dense2");
+  const struct {
+    const char* map;
+    HardwareMapper mapper;
+    bool hw_only;
+    bool dense_mapped;
+  } maps[] = {
+      {"a prefix", marking_mapper(1), false, true},
+      {"nothing", marking_mapper(0), false, false},
+      {"a prefix again", marking_mapper(1), false, true},
+      {"a failure", marking_mapper(1, true), true, false},
+  };
+  for (const auto& map : maps) {
+    SCOPED_TRACE(map.map);
+    const ScopedMapper registered{map.mapper};
+    const auto device = std::make_shared<FakeDevice>();
+    const std::string result = error_text([&] { model_->map(device, map.hw_only, nullptr); });
+    EXPECT_EQ(result, map.hw_only ? "Cannot map." : "no error");
+    EXPECT_EQ(dense->mapping() != nullptr, map.dense_mapped);
+    EXPECT_EQ(dense2->mapping(), nullptr);
+    EXPECT_EQ(model_->device(), map.hw_only ? nullptr : device);
+  }
+
+  const ScopedMapper registered{marking_mapper(2)};
+  model_->map(std::make_shared<FakeDevice>(), true, nullptr);
+  model_->pop_layer();
+  auto other = model_with_input(1, 1, 3);  // dense's output
+  other->add(dense2);
+  EXPECT_EQ(dense2->mapping(), nullptr);
+}
+
 }  // namespace
 }  // namespace ornix
