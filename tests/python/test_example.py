@@ -4,7 +4,8 @@ import subprocess
 import sys
 from pathlib import Path
 
-EXAMPLE = Path(__file__).parents[2] / "examples" / "map_models.py"
+ROOT = Path(__file__).parents[2]
+EXAMPLE = ROOT / "examples" / "map_models.py"
 
 
 def test_the_main_example_maps_both_generations_on_hardware():
@@ -16,3 +17,12 @@ def test_the_main_example_maps_both_generations_on_hardware():
         assert re.search(rf"\n  {name}\n    {kind} .*: input \d+ B, weights [1-9]\d* B, external 0 B\n", v1), name
     assert "sequence HW/input_conv-classifier (Hardware): passes [input_conv, conv, classifier]" in v1
     assert re.search(r"\n    program \d+ B: <ornix.ProgramMemoryRequired\(input_memory=64B, ", v1)
+
+
+def test_the_readme_snippet_runs_as_written(tmp_path):
+    readme = (ROOT / "README.md").read_text()
+    snippet = readme[readme.index("## From Python"):readme.index("## What it does not do")]
+    code = "\n".join(line[4:] for line in snippet.splitlines() if line.startswith("    "))
+    run = subprocess.run([sys.executable, "-c", code], capture_output=True, text=True, env=os.environ, cwd=tmp_path)
+    assert run.returncode == 0, run.stderr
+    assert (tmp_path / "model.fbz").exists()
