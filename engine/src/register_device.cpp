@@ -151,7 +151,7 @@ class RegisterDevice final : public HardwareDevice {
 
   // Checks the run against the program and the declaration (which it uses up), then makes one
   // zero-filled output per frame in the geometry of the output registers, of their element type
-  // unless `as` gives one.
+  // unless `as` gives one. A frame larger than kMaxOutputFrameBytes is refused before any is made.
   Outputs run(const Frames& frames, std::optional<TensorType> as = std::nullopt) {
     if (program_.data == nullptr) throw std::runtime_error(DeviceMessages::kNoProgram);
     if (!declared_frames_) throw std::runtime_error(DeviceMessages::run_not_declared(frames.size()));
@@ -166,8 +166,13 @@ class RegisterDevice final : public HardwareDevice {
     if (tensor_element_size(static_cast<TensorType>(type)) == 0) {
       throw std::runtime_error(DeviceMessages::bad_output_type(type));
     }
-    const Shape shape{width, height, channels};
     const TensorType element = as.value_or(static_cast<TensorType>(type));
+    const uint64_t frame_bytes = output_frame_bytes({width, height, channels}, element);
+    if (frame_bytes > kMaxOutputFrameBytes) {
+      throw std::runtime_error(
+          DeviceMessages::output_frame_too_large(width, height, channels, frame_bytes, kMaxOutputFrameBytes));
+    }
+    const Shape shape{width, height, channels};
     Outputs outputs;
     outputs.reserve(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {

@@ -21,7 +21,8 @@ namespace ornix {
 // frame, a zero-filled tensor of the output geometry that the device's output registers hold
 // (float32 values for predict, which dequantizes). Every program the device takes loads those
 // registers with the output its info part announces, so that a run returns the output of the
-// program the device holds.
+// program the device holds; a geometry whose frame would take more than kMaxOutputFrameBytes
+// (output_frame_bytes of the element type returned) is refused before any output is made.
 class HardwareDevice {
  public:
   // Opens the device behind a driver; std::runtime_error when it cannot be opened. The driver

@@ -9,10 +9,10 @@
 
 namespace ornix {
 
-// Device memory one output frame of a program may take, in bytes: the device writes each frame
-// of a run into its own memory, and the host receives a copy of every frame. A program whose
-// output needs more (output_frame_bytes) is refused when it is read, before its output shape
-// sizes anything.
+// Device memory one output frame may take, in bytes: the device writes each frame of a run into
+// its own memory, and the host receives a copy of every frame. A program whose output needs more
+// (output_frame_bytes) is refused when it is read, before its output shape sizes anything; so is
+// a run whose output geometry needs more.
 inline constexpr uint64_t kMaxOutputFrameBytes = uint64_t{256} << 20;
 
 // The element type of one output value of a program: uint8 for output type code 0 with at most
