@@ -66,7 +66,7 @@ HardwareSequenceBuilder::Build HardwareSequenceBuilder::build_sequence() {
   serializer.serialize_version(device_->version());
   const SequenceFacts facts = sequence_facts(layers_, io_recorder_);
   const uint64_t output_bytes = output_frame_bytes({facts.output_shape.begin(), facts.output_shape.end()},
-                                                  facts.output_type, facts.output_bits);
+                                                  program_output_tensor_type(facts.output_type, facts.output_bits));
   if (output_bytes > kMaxOutputFrameBytes) {
     const LayerMappingError refused(*layers_.back(), program::output_frame_too_large(output_bytes, kMaxOutputFrameBytes));
     clear();

@@ -26,6 +26,12 @@ struct DeviceMessages {
   static std::string bad_output_type(uint32_t type) {
     return "The device's output type " + std::to_string(type) + " is not a tensor type.";
   }
+  static std::string output_frame_too_large(uint32_t width, uint32_t height, uint32_t channels, uint64_t bytes,
+                                            uint64_t max_bytes) {
+    return "The device's output geometry " + std::to_string(width) + " x " + std::to_string(height) + " x " +
+           std::to_string(channels) + " gives frames of " + std::to_string(bytes) +
+           " bytes; the device holds at most " + std::to_string(max_bytes) + " bytes for one output frame.";
+  }
   static std::string learn_mem_too_large(uint32_t words, uint32_t max_words) {
     return "The device's learned memory of " + std::to_string(words) + " words exceeds its " +
            std::to_string(max_words) + " words.";

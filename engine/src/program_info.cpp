@@ -31,6 +31,30 @@ std::vector<uint64_t> aligned_copy(const uint8_t* data, uint64_t size) {
   return copy;
 }
 
+const uint8_t* bytes_of(const std::vector<uint64_t>& copy) { return reinterpret_cast<const uint8_t*>(copy.data()); }
+
+// Bytes of the size-prefixed info part that opens `data`, its prefix included; refuses bytes too
+// short for the prefix.
+uint64_t info_part_size(const uint8_t* data, size_t size) {
+  if (data == nullptr || size < kPrefixBytes) throw std::runtime_error(msg::kProgramTruncated);
+  return kPrefixBytes + read_prefix(data);
+}
+
+// An aligned copy of the `info_size` bytes of the info part at `data`; refuses a buffer that
+// does not verify.
+std::vector<uint64_t> verified_info_copy(const uint8_t* data, uint64_t info_size) {
+  std::vector<uint64_t> copy = aligned_copy(data, info_size);
+  flatbuffers::Verifier verifier(bytes_of(copy), info_size);
+  if (!verifier.VerifySizePrefixedBuffer<fb::ProgramInfo>(nullptr)) {
+    throw std::runtime_error(msg::kProgramInfoUnreadable);
+  }
+  return copy;
+}
+
+const fb::ProgramInfo& info_root(const std::vector<uint64_t>& verified_copy) {
+  return *flatbuffers::GetSizePrefixedRoot<fb::ProgramInfo>(bytes_of(verified_copy));
+}
+
 uint64_t round_to_words(uint64_t bytes) {
   return bytes > UINT64_MAX - (kWordBytes - 1) ? bytes : (bytes + kWordBytes - 1) / kWordBytes * kWordBytes;
 }
@@ -49,6 +73,16 @@ uint64_t element_count(const std::vector<uint32_t>& shape) {
 
 std::vector<uint32_t> to_vector(const flatbuffers::Vector<uint32_t>* values) {
   return values ? std::vector<uint32_t>(values->begin(), values->end()) : std::vector<uint32_t>{};
+}
+
+// The output a verified info part announces; refuses one whose frames the device cannot hold.
+ProgramOutput announced_output(const fb::ProgramInfo& info) {
+  ProgramOutput output{to_vector(info.output_shape()), static_cast<int8_t>(info.output_type()), info.output_bits()};
+  const uint64_t bytes = output_frame_bytes(output.shape, output.tensor_type());
+  if (bytes > kMaxOutputFrameBytes) {
+    throw ProgramOutputTooLarge(msg::program_output_too_large(bytes, kMaxOutputFrameBytes));
+  }
+  return output;
 }
 
 // Refuses a span whose words do not lie inside a data part of `data_size` bytes.
@@ -73,30 +107,23 @@ uint64_t checked_filters_words(const fb::RecordSpans* record, uint64_t data_size
 }  // namespace
 
 ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
-  if (data == nullptr || size < kPrefixBytes) throw std::runtime_error(msg::kProgramTruncated);
+  const uint64_t info_size = info_part_size(data, size);
   // Both size prefixes are u32, so no readable program is larger.
   if (size > std::numeric_limits<uint32_t>::max()) throw std::runtime_error(msg::kProgramTooLarge);
-  const uint64_t info_size = kPrefixBytes + read_prefix(data);
   if (info_size + kPrefixBytes > size) throw std::runtime_error(msg::kProgramTruncated);
   data_part_size_ = kPrefixBytes + read_prefix(data + info_size);
   if (info_size + data_part_size_ > size) throw std::runtime_error(msg::kProgramTruncated);
   if (info_size + data_part_size_ < size) throw std::runtime_error(msg::kProgramTrailingBytes);
 
   // The first prefix need not be a multiple of 4: the data part may start at any offset.
-  const std::vector<uint64_t> info_copy = aligned_copy(data, info_size);
+  const std::vector<uint64_t> info_copy = verified_info_copy(data, info_size);
   const std::vector<uint64_t> data_copy = aligned_copy(data + info_size, data_part_size_);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(info_copy.data());
-  const auto* data_part = reinterpret_cast<const uint8_t*>(data_copy.data());
-
-  flatbuffers::Verifier info_verifier(bytes, info_size);
-  if (!info_verifier.VerifySizePrefixedBuffer<fb::ProgramInfo>(nullptr)) {
-    throw std::runtime_error(msg::kProgramInfoUnreadable);
-  }
+  const uint8_t* data_part = bytes_of(data_copy);
   flatbuffers::Verifier data_verifier(data_part, data_part_size_);
   if (!data_verifier.VerifySizePrefixedBuffer<fb::ProgramData>(nullptr)) {
     throw std::runtime_error(msg::kProgramDataUnreadable);
   }
-  const auto* info = flatbuffers::GetSizePrefixedRoot<fb::ProgramInfo>(bytes);
+  const fb::ProgramInfo* info = &info_root(info_copy);
   const auto* program_data = flatbuffers::GetSizePrefixedRoot<fb::ProgramData>(data_part);
 
   const uint32_t data_passes = program_data->passes() ? program_data->passes()->size() : 0;
@@ -123,23 +150,22 @@ ProgramInfo::ProgramInfo(const uint8_t* data, size_t size) {
   }
 
   input_shape_ = to_vector(info->input_shape());
-  output_shape_ = to_vector(info->output_shape());
-  output_type_ = static_cast<int8_t>(info->output_type());
-  output_bits_ = info->output_bits();
   descriptors_per_pass_ = info->descriptors_per_pass();
-  const uint64_t output_bytes = output_memory_required(*this);
-  if (output_bytes > kMaxOutputFrameBytes) {
-    throw ProgramOutputTooLarge(msg::program_output_too_large(output_bytes, kMaxOutputFrameBytes));
-  }
+  output_ = announced_output(*info);
+}
+
+ProgramOutput read_program_output(const uint8_t* data, size_t size) {
+  const uint64_t info_size = info_part_size(data, size);
+  if (info_size > size) throw std::runtime_error(msg::kProgramTruncated);
+  return announced_output(info_root(verified_info_copy(data, info_size)));
 }
 
 TensorType program_output_tensor_type(int8_t output_type, uint8_t output_bits) {
   return output_type == 0 && output_bits <= 8 ? TensorType::uint8 : TensorType::int32;
 }
 
-uint64_t output_frame_bytes(const std::vector<uint32_t>& shape, int8_t output_type, uint8_t output_bits) {
-  return round_to_words(
-      saturating_product(element_count(shape), tensor_element_size(program_output_tensor_type(output_type, output_bits))));
+uint64_t output_frame_bytes(const std::vector<uint32_t>& shape, TensorType element) {
+  return round_to_words(saturating_product(element_count(shape), tensor_element_size(element)));
 }
 
 uint64_t input_memory_required(const ProgramInfo& info) { return round_to_words(element_count(info.input_shape())); }
@@ -147,7 +173,7 @@ uint64_t input_memory_required(const ProgramInfo& info) { return round_to_words(
 uint64_t input_descriptor_memory_required(const ProgramInfo&) { return kDescriptorBytes; }
 
 uint64_t output_memory_required(const ProgramInfo& info) {
-  return output_frame_bytes(info.output_shape(), info.output_type(), info.output_bits());
+  return output_frame_bytes(info.output_shape(), info.output_tensor_type());
 }
 
 uint64_t program_data_memory_required(const ProgramInfo& info) { return info.data_part_size(); }

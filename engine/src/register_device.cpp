@@ -53,18 +53,9 @@ class RegisterDevice final : public HardwareDevice {
     }
   }
 
-  void program(const uint8_t* data, size_t size) override {
-    const uint32_t checked_size = checked_program_size(data, size);
-    const std::optional<ProgramInfo> info = read_info(data, size);
-    write(DeviceRegs::kProgramSize, checked_size);
-    hold(data, size);
-    if (info) load_output_geometry(*info);
-  }
+  void program(const uint8_t* data, size_t size) override { take_program(data, size, std::nullopt); }
   void program_external(const uint8_t* data, size_t size, uint32_t address) override {
-    const uint32_t checked_size = checked_program_size(data, size);
-    write(DeviceRegs::kProgramAddress, address);
-    write(DeviceRegs::kProgramSize, checked_size);
-    hold(data, size);
+    take_program(data, size, address);
   }
   void unprogram() override {
     write(DeviceRegs::kProgramSize, 0);
@@ -123,34 +114,44 @@ class RegisterDevice final : public HardwareDevice {
     if (size > std::numeric_limits<uint32_t>::max()) throw std::invalid_argument(DeviceMessages::kProgramTooLarge);
     return static_cast<uint32_t>(size);
   }
-  // As the device's loader does: bytes that are no whole program are taken as they are, without
-  // an info part (nullopt); a program whose output would not fit the device's memory is refused
-  // (ProgramOutputTooLarge) before anything changes.
-  static std::optional<ProgramInfo> read_info(const uint8_t* data, size_t size) {
+  // Holds the program given whole (`external_address` nullopt) or as its info part with the data
+  // at `external_address` in device memory; either way the output its info part announces sets
+  // the output registers. The program is checked before anything changes.
+  void take_program(const uint8_t* data, size_t size, std::optional<uint32_t> external_address) {
+    const uint32_t checked_size = checked_program_size(data, size);
+    const std::optional<ProgramOutput> output = announced_output(data, size);
+    if (external_address) write(DeviceRegs::kProgramAddress, *external_address);
+    write(DeviceRegs::kProgramSize, checked_size);
+    hold(data, size);
+    if (output) load_output_geometry(*output);
+  }
+  // As the device's loader does: bytes that do not open with a readable info part are taken as
+  // they are, announcing no output (nullopt); a program whose output would not fit the device's
+  // memory is refused (ProgramOutputTooLarge).
+  static std::optional<ProgramOutput> announced_output(const uint8_t* data, size_t size) {
     try {
-      return ProgramInfo(data, size);
+      return read_program_output(data, size);
     } catch (const ProgramOutputTooLarge&) {
       throw;
     } catch (const std::runtime_error&) {
       return std::nullopt;
     }
   }
-  // A program whose output shape is (width, height, channels) sets the output registers; other
-  // programs leave them as they are.
-  void load_output_geometry(const ProgramInfo& info) {
-    const std::vector<uint32_t>& shape = info.output_shape();
-    if (shape.size() != 3) return;
-    write(DeviceRegs::kOutputWidth, shape[0]);
-    write(DeviceRegs::kOutputHeight, shape[1]);
-    write(DeviceRegs::kOutputChannels, shape[2]);
-    write(DeviceRegs::kOutputType, static_cast<uint32_t>(info.output_tensor_type()));
+  // An output of shape (width, height, channels) sets the output registers; others leave them as
+  // they are.
+  void load_output_geometry(const ProgramOutput& output) {
+    if (output.shape.size() != 3) return;
+    write(DeviceRegs::kOutputWidth, output.shape[0]);
+    write(DeviceRegs::kOutputHeight, output.shape[1]);
+    write(DeviceRegs::kOutputChannels, output.shape[2]);
+    write(DeviceRegs::kOutputType, static_cast<uint32_t>(output.tensor_type()));
   }
   // An empty program leaves the device holding none.
   void hold(const uint8_t* data, size_t size) { program_ = size == 0 ? ProgramView{} : ProgramView{data, size}; }
 
   // Checks the run against the program and the declaration (which it uses up), then makes one
   // zero-filled output per frame in the geometry of the output registers, of their element type
-  // unless `as` gives one.
+  // unless `as` gives one. A frame larger than kMaxOutputFrameBytes is refused before any is made.
   Outputs run(const Frames& frames, std::optional<TensorType> as = std::nullopt) {
     if (program_.data == nullptr) throw std::runtime_error(DeviceMessages::kNoProgram);
     if (!declared_frames_) throw std::runtime_error(DeviceMessages::run_not_declared(frames.size()));
@@ -165,8 +166,13 @@ class RegisterDevice final : public HardwareDevice {
     if (tensor_element_size(static_cast<TensorType>(type)) == 0) {
       throw std::runtime_error(DeviceMessages::bad_output_type(type));
     }
-    const Shape shape{width, height, channels};
     const TensorType element = as.value_or(static_cast<TensorType>(type));
+    const uint64_t frame_bytes = output_frame_bytes({width, height, channels}, element);
+    if (frame_bytes > kMaxOutputFrameBytes) {
+      throw std::runtime_error(
+          DeviceMessages::output_frame_too_large(width, height, channels, frame_bytes, kMaxOutputFrameBytes));
+    }
+    const Shape shape{width, height, channels};
     Outputs outputs;
     outputs.reserve(frames.size());
     for (size_t i = 0; i < frames.size(); ++i) {

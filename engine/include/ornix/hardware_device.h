@@ -19,7 +19,10 @@ namespace ornix {
 //
 // This engine's device does not compute NP arithmetic: fit, forward and predict return, per
 // frame, a zero-filled tensor of the output geometry that the device's output registers hold
-// (float32 values for predict, which dequantizes).
+// (float32 values for predict, which dequantizes). Every program the device takes loads those
+// registers with the output its info part announces, so that a run returns the output of the
+// program the device holds; a geometry whose frame would take more than kMaxOutputFrameBytes
+// (output_frame_bytes of the element type returned) is refused before any output is made.
 class HardwareDevice {
  public:
   // Opens the device behind a driver; std::runtime_error when it cannot be opened. The driver
@@ -36,13 +39,15 @@ class HardwareDevice {
   virtual void read_np_info(uint32_t* words, const hw::Ident* idents, size_t count) const = 0;
 
   // Programs the device with a whole serialized program. The device may keep using `data`
-  // until it is unprogrammed or programmed again. A program that ProgramInfo reads and whose
-  // output shape has three dimensions also sets the output geometry (ProgramInfo::output_shape
-  // and output_tensor_type); other bytes leave it as it was. A program whose output the device's
-  // memory cannot hold is refused (ProgramOutputTooLarge) and the device stays as it was.
+  // until it is unprogrammed or programmed again. Bytes that open with a program-info part that
+  // read_program_output reads, announcing an output shape of three dimensions, also set the
+  // output geometry (ProgramOutput::shape and tensor_type); other bytes leave it as it was. A
+  // program whose output the device's memory cannot hold is refused (ProgramOutputTooLarge) and
+  // the device stays as it was.
   virtual void program(const uint8_t* data, size_t size) = 0;
   // Programs from the program-info part; the program data already lie in device memory at
-  // `address` (as the device sees it).
+  // `address` (as the device sees it). `data` is the info part alone or followed by the data
+  // part; it sets the output geometry, or is refused, as `program` does.
   virtual void program_external(const uint8_t* data, size_t size, uint32_t address) = 0;
   virtual void unprogram() = 0;
   struct ProgramView {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "device_registers.h"
@@ -120,6 +121,35 @@ TEST_F(HardwareDeviceTest, ReturnsOneZeroFilledOutputPerFrameInTheRegisteredGeom
   driver_.set_output(Shape{1, 1, 1}, static_cast<TensorType>(10));
   device_->prepare_run(1, true);
   EXPECT_EQ(error_text([&] { device_->forward(frames(1)); }), "The device's output type 10 is not a tensor type.");
+}
+
+// One frame of the registered geometry, in the element type the run returns, may take 256 MiB.
+TEST_F(HardwareDeviceTest, RefusesAnOutputFrameLargerThanTheDeviceHoldsBeforeMakingAny) {
+  using Run = HardwareDevice::Outputs (HardwareDevice::*)(const HardwareDevice::Frames&);
+  const struct {
+    Run run;
+    Shape shape;
+    TensorType type;
+    std::string error;
+  } cases[] = {
+      {&HardwareDevice::forward, Shape{16384, 16384, 1}, TensorType::uint8, "no error"},
+      // predict returns float32 values
+      {&HardwareDevice::predict, Shape{16384, 16384, 1}, TensorType::uint8,
+       "The device's output geometry 16384 x 16384 x 1 gives frames of 1073741824 bytes; the device holds at most "
+       "268435456 bytes for one output frame."},
+      {&HardwareDevice::forward, Shape{67108865, 1, 1}, TensorType::int32,
+       "The device's output geometry 67108865 x 1 x 1 gives frames of 268435460 bytes; the device holds at most "
+       "268435456 bytes for one output frame."},
+      {&HardwareDevice::forward, Shape{65535, 65535, 1}, TensorType::int32,
+       "The device's output geometry 65535 x 65535 x 1 gives frames of 17179344900 bytes; the device holds at most "
+       "268435456 bytes for one output frame."},
+  };
+  device_->program(program_.data(), program_.size());
+  for (const auto& c : cases) {
+    driver_.set_output(c.shape, c.type);
+    device_->prepare_run(1, true);
+    EXPECT_EQ(error_text([&] { (device_.get()->*c.run)(frames(1)); }), c.error);
+  }
 }
 
 using Drivers = std::vector<HardwareDriver*>;

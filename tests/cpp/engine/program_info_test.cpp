@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "device_registers.h"
@@ -41,13 +42,19 @@ std::vector<uint8_t> program_blob(const ProgramFacts& facts) {
   return blob;
 }
 
+// The size-prefixed info buffer that opens `blob`.
+std::vector<uint8_t> info_part(const std::vector<uint8_t>& blob) {
+  uint32_t info_size = 0;  // little-endian like the host
+  std::memcpy(&info_size, blob.data(), sizeof(info_size));
+  return {blob.begin(), blob.begin() + sizeof(info_size) + info_size};
+}
+
 TEST(ProgramInfo, RefusesBytesThatAreNotOneWholeProgram) {
   const auto text = [](std::vector<uint8_t> bytes) {
     return error_text([&] { ProgramInfo(bytes.data(), bytes.size()); });
   };
   const std::vector<uint8_t> blob = program_blob({});
-  uint32_t info_size = 0;  // L, little-endian like the host
-  std::memcpy(&info_size, blob.data(), sizeof(info_size));
+  const size_t info_size = info_part(blob).size() - 4;  // L
 
   EXPECT_EQ(text({1, 2, 3}), "The device program is truncated.");
   EXPECT_EQ(text(std::vector<uint8_t>(blob.begin(), blob.begin() + info_size + 4)), "The device program is truncated.");
@@ -92,6 +99,22 @@ TEST(ProgramInfo, ProgrammingAWholeProgramSetsTheDevicesOutputGeometry) {
   EXPECT_EQ(driver.peek(DeviceRegs::kOutputType), static_cast<uint32_t>(TensorType::int8));
 }
 
+TEST(ProgramInfo, ProgrammingFromTheInfoPartSetsTheDevicesOutputGeometry) {
+  SimulatedDriver driver("sim");
+  driver.set_version({0xD3, 0xA2, 0x01, 0x00});
+  const auto device = HardwareDevice::create(&driver);
+  const std::vector<uint8_t> whole = program_blob({.output_shape = {3, 5, 7}, .output_type = 2});
+  const std::vector<uint8_t> info_alone = info_part(program_blob({.output_shape = {1, 1, 6}}));
+  for (const auto& [bytes, shape, type] : {std::tuple{&whole, Shape{3, 5, 7}, TensorType::int32},
+                                           std::tuple{&info_alone, Shape{1, 1, 6}, TensorType::uint8}}) {
+    device->program_external(bytes->data(), bytes->size(), 0x1000);
+    device->prepare_run(1, true);
+    const auto outputs = device->forward({Dense::create(TensorType::uint8, Shape{1, 1, 1})});
+    EXPECT_EQ(outputs.at(0)->shape(), shape);
+    EXPECT_EQ(outputs.at(0)->type(), type);
+  }
+}
+
 // One output frame may take at most 256 MiB of device memory: uint8 values for type code 0 with
 // 4 bits, int32 values for type code 2.
 TEST(ProgramInfo, RefusesAnOutputTheDeviceCannotHold) {
@@ -120,16 +143,21 @@ TEST(ProgramInfo, RefusesAnOutputTheDeviceCannotHold) {
     EXPECT_EQ(error_text([&] { ProgramInfo(blob.data(), blob.size()); }), c.error);
   }
 
-  // The device refuses such a program and keeps the one it had, with its output geometry.
+  // The device refuses such a program, whole or as its info part from elsewhere, and keeps the
+  // one it had, with its output geometry.
   SimulatedDriver driver("sim");
   driver.set_version({0xD3, 0xA2, 0x01, 0x00});
   const auto device = HardwareDevice::create(&driver);
   const std::vector<uint8_t> small = program_blob({});
   device->program(small.data(), small.size());
   const std::vector<uint8_t> huge = program_blob({.output_shape = {65535, 65535, 1}});
+  const std::vector<uint8_t> huge_info = info_part(huge);
   EXPECT_THROW(device->program(huge.data(), huge.size()), ProgramOutputTooLarge);
+  EXPECT_THROW(device->program_external(huge.data(), huge.size(), 0x1000), ProgramOutputTooLarge);
+  EXPECT_THROW(device->program_external(huge_info.data(), huge_info.size(), 0x1000), ProgramOutputTooLarge);
   EXPECT_EQ(device->current_program().data, small.data());
   EXPECT_EQ(driver.peek(DeviceRegs::kProgramSize), small.size());
+  EXPECT_EQ(driver.peek(DeviceRegs::kProgramAddress), 0u);
   EXPECT_EQ(driver.peek(DeviceRegs::kOutputWidth), 2u);
 }
 

@@ -5,7 +5,7 @@ import pytest
 
 from ornix import _testing, core
 from ornix.core import NP
-from v1_models import layer, sequence_layout, three_layers
+from v1_models import conv, input_conv, layer, model_of, sequence_layout, three_layers
 
 _testing.attach_device(v1_fnp=NP.FNP3)
 _testing.attach_device(v1_fnp=NP.FNP2)
@@ -34,6 +34,22 @@ def test_a_mapped_model_programs_and_runs_the_device():
     outputs = model.forward(np.ones((3, 8, 8, 1), np.uint8))
     # The device answers in the output geometry of the program it was given: 10 units.
     assert outputs.shape == (3, 1, 1, 10) and _testing.program_count(0) == programs + 1
+
+
+def test_a_program_given_from_elsewhere_sets_the_output_geometry():
+    ten_units = three_layers()
+    six_units = model_of(input_conv(), conv("conv"),
+                         layer(core.FullyConnected, "fc", units=6, weights_bits=2, activation=1, act_bits=1))
+    for model in ten_units, six_units:
+        model._map(WITH_FNP3, True)
+    frames = np.ones((2, 8, 8, 1), np.uint8)
+    assert ten_units.forward(frames).shape == (2, 1, 1, 10)
+    assert six_units.forward(frames).shape == (2, 1, 1, 6)
+
+    WITH_FNP3.program_external(ten_units.sequences[0].program, 0x1000)
+    programs = _testing.program_count(0)
+    # The device holds the very bytes of the 10-unit program: the model runs it as it is.
+    assert ten_units.forward(frames).shape == (2, 1, 1, 10) and _testing.program_count(0) == programs
 
 
 def learning_model(connected=True):
