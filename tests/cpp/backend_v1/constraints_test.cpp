@@ -102,6 +102,11 @@ const std::vector<Row> kRows{
     {T::InputConvolutional, {}, {{"padding", 0}, {"stride_y", 2}, {"input_height", 4}},
      "With valid padding, a 3 kernel size and a 2 kernel stride, input second dimension size cannot be smaller than "
      "5.\nInput second dimension size cannot be smaller than 5."},
+    // Valid padding needs 7 + 2147483646 rows, past INT32_MAX.
+    {T::InputConvolutional, {}, {{"padding", 0}, {"kernel_width", 7}, {"kernel_height", 7}, {"stride_y", 2147483646}},
+     "The parameter stride_y should be 1, 2 or 3.\n"
+     "With valid padding, a 7 kernel size and a 2147483646 kernel stride, input second dimension size cannot be "
+     "smaller than 2147483653.\nInput second dimension size cannot be smaller than 2147483653."},
     {T::InputConvolutional, {}, {{"kernel_width", 7}, {"kernel_height", 7}, {"input_width", 4}},
      "Input first dimension size cannot be smaller than 5.\n"
      "Input first dimension size cannot be smaller than kernel size."},
