@@ -146,11 +146,11 @@ inline constexpr const char* kMsgHrcStrideY = "The parameter stride_y should be 
 inline std::string hrc_filters_message(int32_t max) {
   return "The parameter num_neurons should be set between 1 and " + std::to_string(max) + ".";
 }
-inline std::string hrc_valid_padding_height_message(uint32_t kernel, int32_t stride, int32_t min_height) {
+inline std::string hrc_valid_padding_height_message(uint32_t kernel, int32_t stride, int64_t min_height) {
   return "With valid padding, a " + std::to_string(kernel) + " kernel size and a " + std::to_string(stride) +
          " kernel stride, input second dimension size cannot be smaller than " + std::to_string(min_height) + ".";
 }
-inline std::string hrc_min_height_message(int32_t min_height) {
+inline std::string hrc_min_height_message(int64_t min_height) {
   return "Input second dimension size cannot be smaller than " + std::to_string(min_height) + ".";
 }
 inline std::string hrc_min_width_message(int32_t min_width) {

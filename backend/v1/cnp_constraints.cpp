@@ -60,7 +60,7 @@ LayerMappingStatus check_max_pooling(const Layer& layer, const ConvParams& param
 // convolution output, with the whole input in the NP's input memory.
 LayerMappingStatus check_average_pooling(const Layer& layer, const ConvParams& params,
                                          const ConvCalculatedParams& conv, const Shape& input) {
-  const uint32_t input_words =
+  const uint64_t input_words =
       get_cnp_input_sram_size(get_cnp_channel_container_size(input[0], layer.input_bits()), input[2], input[1]);
   LayerMappingStatus status(layer);
   merge_rules(status, {

@@ -39,9 +39,9 @@ uint32_t xl_rounded(uint32_t words) {
 
 }  // namespace
 
-uint32_t get_cnp_channel_container_size(uint32_t width, uint8_t bits) { return (bits * width + 7) / 8; }
+uint64_t get_cnp_channel_container_size(uint64_t width, uint8_t bits) { return (bits * width + 7) / 8; }
 
-uint32_t get_cnp_input_sram_size(uint32_t container, uint32_t channels, uint32_t rows) {
+uint64_t get_cnp_input_sram_size(uint64_t container, uint64_t channels, uint64_t rows) {
   return ((channels * container * 8 + 31) / 32) * rows;
 }
 

@@ -3,8 +3,10 @@
 // Sizes of the generation-1 CNP input and weight memories.
 //
 // Weight sizes count u32 transfer words (two per 50-bit weight word); input sizes count 32-bit
-// words. All arithmetic is unsigned 32-bit: callers pass counts within the hardware limits.
-// round16 rounds up to a multiple of 16 words, ceil8 a filter count up to a multiple of 8.
+// words. Weight sizes are computed in unsigned 32-bit arithmetic: callers pass counts within the
+// hardware limits. Input sizes are computed in 64 bits, which hold the size of any input a tensor
+// holds: the checks size inputs of any dimensions. round16 rounds up to a multiple of 16 words,
+// ceil8 a filter count up to a multiple of 8.
 
 #include <cstdint>
 
@@ -14,10 +16,10 @@
 namespace ornix::v1 {
 
 // Bytes of one row of one input channel: (bits x width + 7) / 8.
-uint32_t get_cnp_channel_container_size(uint32_t width, uint8_t bits);
+uint64_t get_cnp_channel_container_size(uint64_t width, uint8_t bits);
 
 // Input SRAM words: ((channels x container x 8 + 31) / 32) x rows.
-uint32_t get_cnp_input_sram_size(uint32_t container, uint32_t channels, uint32_t rows);
+uint64_t get_cnp_input_sram_size(uint64_t container, uint64_t channels, uint64_t rows);
 
 // Weight words of a standard CNP holding `filters` filters of `channels` input channels.
 // 1- and 2-bit weights: kernel widths 1 to 7 (2, 4 and 6 give 0); 4-bit weights: 1, 3, 5, 7.

@@ -19,7 +19,7 @@ namespace ornix::v1 {
 
 namespace {
 
-uint32_t input_chunk_words(uint32_t height, uint32_t width, uint32_t channels, uint8_t input_bits) {
+uint64_t input_chunk_words(uint32_t height, uint32_t width, uint32_t channels, uint8_t input_bits) {
   return get_cnp_input_sram_size(get_cnp_channel_container_size(width, input_bits), channels, height);
 }
 

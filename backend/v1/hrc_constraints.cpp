@@ -34,10 +34,10 @@ int32_t max_filters(uint8_t kernel, int32_t channels) {
 }
 
 // Fewest input rows: with a Valid padding the kernel height plus the vertical stride, never
-// fewer than 5.
-int32_t min_input_height(const ConvParams& params) {
+// fewer than 5. The sum is taken in 64 bits, as both terms may reach INT32_MAX.
+int64_t min_input_height(const ConvParams& params) {
   if (params.padding != static_cast<int32_t>(Padding::Valid)) return kHrcMinInputSize;
-  return std::max(params.kernel_height + params.stride_y, kHrcMinInputSize);
+  return std::max(int64_t{params.kernel_height} + params.stride_y, int64_t{kHrcMinInputSize});
 }
 
 LayerMappingStatus check_filters(const Layer& layer, const ConvParams& params, int32_t channels) {

@@ -134,7 +134,7 @@ void update_partial_reconfig_regs(std::vector<uint32_t>* regs, const Layer& laye
     const uint32_t container = get_cnp_channel_container_size(window.width, input_bits);
     put(regs, kWordPrContainer, REG35_CNP_ROW_WORDS, (container * channels + 3) / 4);
     put(regs, kWordPrContainer, REG35_CNP_CONTAINER, container);
-    size = std::max(size, get_cnp_input_sram_size(container, channels, window.height));
+    size = std::max<uint64_t>(size, get_cnp_input_sram_size(container, channels, window.height));
   }
   put(regs, kWordInputSize, REG4_INPUT_SIZE, size);
   put(regs, kWordInputSizeCopy, REG4_INPUT_SIZE, size);

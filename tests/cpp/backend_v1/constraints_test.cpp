@@ -68,6 +68,12 @@ const std::vector<Row> kRows{
     {T::Convolutional, {8, 2, 4}, with(kAverage, {{"pooling_width", 2}, {"pooling_height", 2}}),
      "Average pooling must be global.\n"
      "When using Global Average Pooling, the output of the convolution must have at least 3 rows (currently 2)."},
+    // 2^27 columns of 32-bit values: 2^32 bits a row, 2^27 words of input memory.
+    {T::Convolutional, {1u << 27, 1, 1}, kAverage,
+     "The maximum input width is 4096 (got 134217728).\nWith average pooling, input width cannot exceed 32.\n"
+     "When using Global Average Pooling, the output of the convolution must have at least 3 rows (currently 1).\n"
+     "With average pooling, spatial split is impossible.",
+     kA1, {}, 32},
     // Standard CNP; 897 channels of 16 words take 7176 50-bit words of 7168.
     {T::Convolutional, {8, 8, 4}, {{"kernel_width", 4}, {"kernel_height", 4}, {"weights_bits", 8}},
      "Kernel size must be 1, 3, 5 or 7.\nStandard CNP weights bitwidth must be 1, 2 or 4."},
@@ -102,6 +108,11 @@ const std::vector<Row> kRows{
     {T::InputConvolutional, {}, {{"padding", 0}, {"stride_y", 2}, {"input_height", 4}},
      "With valid padding, a 3 kernel size and a 2 kernel stride, input second dimension size cannot be smaller than "
      "5.\nInput second dimension size cannot be smaller than 5."},
+    // Valid padding needs 7 + 2147483646 rows, past INT32_MAX.
+    {T::InputConvolutional, {}, {{"padding", 0}, {"kernel_width", 7}, {"kernel_height", 7}, {"stride_y", 2147483646}},
+     "The parameter stride_y should be 1, 2 or 3.\n"
+     "With valid padding, a 7 kernel size and a 2147483646 kernel stride, input second dimension size cannot be "
+     "smaller than 2147483653.\nInput second dimension size cannot be smaller than 2147483653."},
     {T::InputConvolutional, {}, {{"kernel_width", 7}, {"kernel_height", 7}, {"input_width", 4}},
      "Input first dimension size cannot be smaller than 5.\n"
      "Input first dimension size cannot be smaller than kernel size."},
