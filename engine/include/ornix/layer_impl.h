@@ -73,9 +73,10 @@ class LayerImpl : public Layer, public std::enable_shared_from_this<LayerImpl> {
   // Changes with every variable set on the layer (VariablesImpl::revision).
   uint64_t variables_revision() const { return variables_.revision(); }
   // Joins a model after `inbounds` (layers of that model, in order): builds, gives the layer
-  // its variables, links it both ways and drops any mapping (the layer starts unmapped). std::invalid_argument naming the layer when its
-  // output would hold more than Shape::kMaxElements values or its variables more than
-  // kMaxLayerVariableBytes. On an exception nothing has changed.
+  // its variables, links it both ways and drops any mapping (the layer starts unmapped).
+  // std::invalid_argument naming the layer when its output would hold more than
+  // Shape::kMaxElements values or its variables more than kMaxLayerVariableBytes. On an exception
+  // nothing has changed.
   void attach(const std::vector<std::shared_ptr<LayerImpl>>& inbounds);
   // Leaves its model: unlinks from its inbound layers and drops the built state; parameters,
   // variables and mapping stay.

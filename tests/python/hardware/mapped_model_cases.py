@@ -5,7 +5,7 @@ import pytest
 
 from ornix import _testing, core
 from ornix.core import NP
-from v1_models import v1_device
+from v1_models import conv, fully_connected, layer, model_of
 
 _testing.attach_device()
 _testing.attach_device(v1_fnp=NP.FNP3)
@@ -14,10 +14,6 @@ V2, V1 = core.devices()  # CNPs and skip DMAs; an HRC, CNPs and one FNP3
 STALE = "^The model's layers changed since it was mapped: map it again.$"
 CONV = dict(kernel_size=3, kernel_stride=1, filters=4, padding=core.Same, activation=core.ReLU,
             pool_type=core.NoPooling, weights_bits=8, output_bits=8)
-
-
-def layer(layer_type, name, **params):
-    return core.Layer(core.LayerParams(layer_type, params), name)
 
 
 def input_layer(width=8, channels=4, bits=8):
@@ -167,18 +163,13 @@ def without_fnp(version):
 
 
 def mapped_layers(model):
-    return {mapped.name: sorted((c.type for c in mapped.mapping.nps), key=int) for mapped in model.layers if mapped.mapping}
+    return {mapped.name: sorted((c.type for c in mapped.mapping.nps), key=int)
+            for mapped in model.layers if mapped.mapping}
 
 
 def v1_chain():
     """input -> conv (a CNP) -> fc (the FNP3), on V1."""
-    conv = layer(core.Convolutional, "conv", kernel_width=3, kernel_height=3, stride_x=1, stride_y=1,
-                 padding=core.Same, activation=1, act_bits=1, filters=8, weights_bits=2, pool_type=core.NoPooling,
-                 pooling_width=1, pooling_height=1, pooling_stride_x=1, pooling_stride_y=1)
-    model = chain(input_layer(channels=8, bits=1), conv, layer(core.FullyConnected, "fc", units=10, weights_bits=2,
-                                                               activation=1, act_bits=1))
-    model.get_layer("conv").variables["weights"] = np.ones(model.get_layer("conv").variables["weights"].shape,
-                                                           np.int8)
+    model = model_of(input_layer(channels=8, bits=1), conv("conv"), fully_connected())
     model._map(V1, True)
     assert model.component_count == {NP.CNP1: 1, NP.FNP3: 1}
     return model
