@@ -50,6 +50,7 @@ class ModelImpl final : public Model {
       throw std::invalid_argument(
           msg::inbound_count(impl->name(), inbound_range(impl->min_inbounds(), impl->max_inbounds()), links.size()));
     }
+    layers_.reserve(layers_.size() + 1);  // nothing left to fail once the layer is attached
     impl->attach(links);
     layers_.push_back(impl);
     ++edits_;
@@ -135,6 +136,10 @@ class ModelImpl final : public Model {
       if (layer->params()->layer_type() != LayerType::InputData) layers.push_back(layer);
     }
     forget_mapping();
+    // What the mapping describes: edits made while the back end runs (the constraints' hooks run
+    // the caller's code) leave it stale.
+    const uint64_t edits = edits_;
+    std::vector<uint64_t> revisions = variables_revisions();
     std::vector<std::shared_ptr<Sequence>> sequences;
     try {
       mapper(layers, sequences, MapRequest{device, std::move(constraints), hw_only});
@@ -146,8 +151,8 @@ class ModelImpl final : public Model {
     for (const auto& layer : layers) layer->set_mapping(nullptr);
     device_ = std::move(device);
     sequences_ = std::move(sequences);
-    mapped_edits_ = edits_;
-    mapped_revisions_ = variables_revisions();
+    mapped_edits_ = edits;
+    mapped_revisions_ = std::move(revisions);
     unmapped_ = std::move(layers);
   }
 
@@ -221,6 +226,7 @@ class ModelImpl final : public Model {
     if (sequences_.empty()) return run_in_software(kind, *inputs, labels);
     if (!unmapped_.empty()) throw std::runtime_error(msg::layer_not_mapped(unmapped_.front()->name()));
     if (mapping_stale()) throw std::runtime_error(msg::kMappingStale);
+    check_input_values(*inputs, *layers_.front());
     const Layer& last = *layers_.back();
     const auto outputs = run_on_device(*inputs, labels, batch_size);
     const auto values = run_output(last, *outputs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 // Texts of the model's inference, compile and buffer refusals.
@@ -16,6 +17,10 @@ inline std::string input_type_mismatch(const std::string& expected, const std::s
 }
 inline constexpr const char* kUnsignedInputTypes = "uint8";
 inline constexpr const char* kSignedInputTypes = "int8 or int16";
+inline std::string input_value_out_of_range(int64_t value, int bits, bool is_signed) {
+  return "Input value " + std::to_string(value) + " does not fit the model's " + std::to_string(bits) + "-bit " +
+         (is_signed ? "signed" : "unsigned") + " inputs.";
+}
 inline constexpr const char* kInputsNotRowMajor = "The model takes row-major inputs; got a tensor in reversed layout.";
 inline std::string label_count_mismatch(size_t labels, size_t samples) {
   return "fit takes no label, one label for all samples or one per sample; got " + std::to_string(labels) +

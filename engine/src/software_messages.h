@@ -31,10 +31,6 @@ inline std::string software_weight_depth(size_t given, size_t depth) {
   return "Rows of " + std::to_string(given) + " values cannot be multiplied by weights of " + std::to_string(depth) +
          " rows.";
 }
-inline std::string software_input_value(int32_t value, int bits, bool is_signed) {
-  return "Input value " + std::to_string(value) + " does not fit the model's " + std::to_string(bits) + "-bit " +
-         (is_signed ? "signed" : "unsigned") + " inputs.";
-}
 inline constexpr const char* kSoftwareInputNotUnsigned = "Its input must hold unsigned 8-bit values.";
 inline std::string software_output_shape(const std::string& computed, const std::string& declared) {
   return "The computed output " + computed + " differs from the declared output " + declared + ".";

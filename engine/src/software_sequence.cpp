@@ -1,13 +1,12 @@
 #include "software_sequence.h"
 
 #include <algorithm>
-#include <span>
 #include <stdexcept>
 #include <utility>
 
-#include "model_run.h"
 #include "format_text.h"
-#include "ops_support.h"
+#include "model_inputs.h"
+#include "model_run.h"
 #include "ornix/layers/dense.h"
 #include "run_outputs.h"
 #include "software_learning.h"
@@ -35,16 +34,8 @@ std::shared_ptr<Dense> sample_image(const Tensor& sample, const LayerImpl& first
     default:
       throw std::invalid_argument(msg::software_sample_type(tensor_type_name(dense->type())));
   }
-  auto image = software::to_int32(*dense, input);
-  const bool is_signed = first.params()->layer_type() == LayerType::InputData && first.output_signed();
-  const ops::detail::Range range =
-      is_signed ? ops::detail::signed_range(first.input_bits()) : ops::detail::unsigned_range(first.input_bits());
-  for (const int32_t value : std::span<const int32_t>(image->data<int32_t>(), image->size())) {
-    if (value < range.min || value > range.max) {
-      throw std::invalid_argument(msg::software_input_value(value, first.input_bits(), is_signed));
-    }
-  }
-  return image;
+  check_input_values(*dense, first);
+  return software::to_int32(*dense, input);
 }
 
 }  // namespace

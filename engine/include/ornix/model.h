@@ -87,7 +87,9 @@ class Model {
   // (hardware_mapping.h); null constraints select the back end's defaults for the device. The
   // model first forgets any earlier mapping (sequences, device, and every layer's mapping); on
   // success it keeps the new sequences and the device, and only the layers they run hold a
-  // mapping; on failure it is left unmapped. std::runtime_error when no back end is registered.
+  // mapping; on failure it is left unmapped. The mapping describes the model as it was when the
+  // map began: an edit or a variable set while the back end runs (the constraints' hooks may run
+  // the caller's code) leaves it stale. std::runtime_error when no back end is registered.
   virtual void map(std::shared_ptr<Device> device, bool hw_only, std::shared_ptr<MapConstraints> constraints) = 0;
 
   // Inference. `inputs` holds N samples, row-major (N, width, height, channels) with the sample
@@ -97,9 +99,10 @@ class Model {
   // stacks one output per sample along a new first dimension.
   //
   // A mapped model runs the samples through its sequences in order (on a hardware device;
-  // std::runtime_error when a layer was left unmapped or the mapping is stale), and returns
-  // what software returns for the same last layer: its element type, and for predict the same
-  // shift and scale of the device's values.
+  // std::runtime_error when a layer was left unmapped or the mapping is stale), and returns what
+  // software returns for the same last layer: its element type, and for predict the same shift
+  // and scale of the device's values. Like software, it refuses a value that the model's input
+  // bits cannot hold (std::invalid_argument naming it), before any sample reaches the device.
   // An unmapped model runs in software, one sample at a time whatever `batch_size`, with the
   // arithmetic of the engine's software operations (ornix/ops/ops.h).
   virtual std::shared_ptr<Dense> forward(std::shared_ptr<const Dense> inputs, uint32_t batch_size) = 0;

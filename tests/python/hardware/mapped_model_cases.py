@@ -16,9 +16,9 @@ CONV = dict(kernel_size=3, kernel_stride=1, filters=4, padding=core.Same, activa
             pool_type=core.NoPooling, weights_bits=8, output_bits=8)
 
 
-def input_layer(width=8, channels=4, bits=8):
+def input_layer(width=8, channels=4, bits=8, signed=0):
     return layer(core.InputData, "input", input_width=width, input_height=width, input_channels=channels,
-                 input_bits=bits)
+                 input_bits=bits, input_signed=signed)
 
 
 def chain(*layers):
@@ -95,6 +95,24 @@ def set_a_threshold(model):
     model.get_layer("fc").variables["threshold"] = np.zeros(4, np.int32)
 
 
+class EditingHook(core.MapConstraints):
+    """Runs `edit` once, when the map reaches its first layer."""
+
+    def __init__(self, device, edit):
+        super().__init__(device)
+        self.edit = edit
+
+    def next_layer_handler(self, layer_name):
+        edit, self.edit = self.edit, None
+        if edit:
+            edit()
+
+
+def map_editing(device, edit):
+    """Maps the model again on `device`, `edit` made by a hook while the map runs."""
+    return lambda model: model._map(device, True, EditingHook(device, lambda: edit(model)))
+
+
 # (model, device, edit, what mapping the model again gives: None when it maps)
 EDITS = {
     "pop": (convs, V2, lambda m: m.pop_layer(), None),
@@ -110,6 +128,8 @@ EDITS = {
         "Cannot map layer 'fc'. The number of weights per neuron should match the num_weights OrnixUnsupervised "
         "parameter."),
     "add_classes": (classifier, V1, lambda m: m.add_classes(2), None),
+    "an add while mapping": (convs, V2, map_editing(V2, lambda m: m.add(layer(core.Conv2D, "conv3", **CONV))), None),
+    "a variable set while mapping": (classifier, V1, map_editing(V1, set_a_threshold), None),
 }
 
 
@@ -233,3 +253,46 @@ def test_a_mapped_run_answers_as_software(make, device, run):
     on_device, in_software = getattr(mapped, run)(zeros(mapped)), getattr(software, run)(zeros(software))
     assert on_device.dtype == in_software.dtype
     np.testing.assert_array_equal(on_device, in_software)
+
+
+def taking(bits, signed=0):
+    """input (8 x 8 x 4 values of `bits` bits) -> a convolution of 4-bit weights, on V2."""
+    return chain(input_layer(bits=bits, signed=signed), layer(core.Conv2D, "conv", **dict(CONV, weights_bits=4)))
+
+
+RUN = {
+    "forward": lambda model, inputs: model.forward(inputs),
+    "predict": lambda model, inputs: model.predict(inputs),
+    "evaluate": lambda model, inputs: model.evaluate(inputs, np.zeros(len(inputs), np.int32)),
+    "fit": lambda model, inputs: model.fit(inputs, [0]),
+}
+
+# (model, device, run, input dtype, a value the inputs cannot hold, what they hold)
+OUT_OF_RANGE = {
+    "4-bit inputs": (lambda: taking(4), V2, "forward", np.uint8, 255, "4-bit unsigned"),
+    "signed inputs, below": (lambda: taking(8, signed=1), V2, "forward", np.int16, -129, "8-bit signed"),
+    "signed inputs, above": (lambda: taking(8, signed=1), V2, "forward", np.int16, 128, "8-bit signed"),
+    "1-bit inputs, predict": (classifier, V1, "predict", np.uint8, 2, "1-bit unsigned"),
+    "1-bit inputs, evaluate": (classifier, V1, "evaluate", np.uint8, 2, "1-bit unsigned"),
+    "1-bit inputs, fit": (classifier, V1, "fit", np.uint8, 2, "1-bit unsigned"),
+}
+
+
+@pytest.mark.parametrize("make, device, run, dtype, value, holds", OUT_OF_RANGE.values(), ids=OUT_OF_RANGE.keys())
+def test_a_mapped_run_refuses_values_the_inputs_cannot_hold(make, device, run, dtype, value, holds):
+    mapped, software = make(), make()
+    mapped._map(device, True)
+    inputs = np.zeros([2] + mapped.input_shape, dtype)
+    inputs[1, -1, -1, -1] = value
+    index = 0 if device is V2 else 1
+    reached = lambda: (_testing.program_count(index), _testing.writes(index, "run_frames"))  # noqa: E731
+    before = reached()
+    text = f"Input value {value} does not fit the model's {holds} inputs."
+    with pytest.raises(ValueError, match=f"^{text}$"):
+        RUN[run](mapped, inputs)
+    assert reached() == before
+    with pytest.raises(ValueError, match=f": {text}$"):
+        RUN[run](software, inputs)
+    inputs[1, -1, -1, -1] = 0
+    mapped.forward(inputs)
+    assert reached() != before  # what a run leaves on the device
