@@ -5,6 +5,8 @@
 #include <limits>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model_messages.h"
 #include "ornix/layers/dense.h"
@@ -62,15 +64,50 @@ void copy_variables(const Layer& old_layer, Layer& new_layer) {
   }
 }
 
-// Builds `layer` as it would be built after `replaced`'s inbound layer, in a model of its own:
-// the engine's refusal of the layer comes before any change to the model it is meant for, and
-// the variables made there stay with the layer when it joins that model.
-void build_in_place_of(const Layer& replaced, const std::shared_ptr<Layer>& layer) {
-  const auto model = Model::create();
-  model->add(input_layer_for(replaced));
-  model->add(layer);
-  model->pop_layer();
+using VariableSet = std::vector<std::pair<std::string, std::shared_ptr<const Dense>>>;
+
+VariableSet variables_of(const Layer& layer) {
+  VariableSet variables;
+  for (const std::string& name : layer.variables().names()) variables.emplace_back(name, layer.variables().get(name));
+  return variables;
 }
+
+void set_variables(Layer& layer, const VariableSet& variables) {
+  for (const auto& [name, tensor] : variables) layer.variables().set(name, tensor);
+}
+
+// Grows `old_layer` into `grown` (built, compiled with `learning`, the old neurons' variables
+// copied over) in a model of its own, fed by an input of the old layer's geometry: whatever the
+// engine refuses (a layer too large, learning values) it refuses before the model the layer is
+// meant for changes. The grown layer keeps what was built there; the variables it ends with are
+// returned.
+VariableSet grow_aside(const Layer& old_layer, const std::shared_ptr<Layer>& grown,
+                       const std::shared_ptr<LearningParams>& learning) {
+  const auto model = Model::create();
+  model->add(input_layer_for(old_layer));
+  model->add(grown);
+  model->compile(learning);
+  copy_variables(old_layer, *grown);
+  model->pop_layer();
+  return variables_of(*grown);
+}
+
+// The last layer before add_classes, and how to put it back.
+struct LastLayer {
+  std::shared_ptr<Layer> layer;
+  std::vector<std::shared_ptr<Layer>> inbounds;
+  std::shared_ptr<LearningParams> learning;
+  VariableSet variables;
+
+  // After a failure once the layer was popped: `grown` leaves the model if it joined it, and the
+  // layer returns after its inbound layers, compiled as it was and holding its own variables.
+  void put_back(Model& model, const Layer& grown) const {
+    if (model.get_layer(int(model.layer_count() - 1)).get() == &grown) model.pop_layer();
+    model.add(layer, inbounds);
+    model.compile(learning);
+    set_variables(*layer, variables);
+  }
+};
 
 }  // namespace
 
@@ -109,7 +146,7 @@ void add_classes(Model& model, int32_t count) {
   const LayerParams& params = *old_layer->params();
   if (params.layer_type() != LayerType::FullyConnected) throw std::runtime_error(msg::kLastNotFullyConnected);
   const auto learning = model.learning();
-  if (!learning) throw std::runtime_error(msg::kLastNotCompiled);
+  if (!learning || !old_layer->is_learning()) throw std::runtime_error(msg::kLastNotCompiled);
 
   LearningParams::Values values;
   for (const std::string& key : learning->keys()) values[key] = learning->get(key);
@@ -125,12 +162,18 @@ void add_classes(Model& model, int32_t count) {
                                                       {"activation", params.get("activation")},
                                                       {"act_bits", params.get("act_bits")}});
   const auto new_layer = Layer::create(new_params.get(), old_layer->name());
+  const VariableSet grown = grow_aside(*old_layer, new_layer, new_learning);
 
-  build_in_place_of(*old_layer, new_layer);
+  const LastLayer last{old_layer, old_layer->inbound_layers(), learning, variables_of(*old_layer)};
   model.pop_layer();
-  model.add(new_layer);
-  model.compile(new_learning);
-  copy_variables(*old_layer, *new_layer);
+  try {
+    model.add(new_layer, last.inbounds);
+    model.compile(new_learning);
+    set_variables(*new_layer, grown);  // the old neurons as they were, even those compile connects
+  } catch (...) {
+    last.put_back(model, *new_layer);
+    throw;
+  }
 }
 
 }  // namespace ornix::python

@@ -9,6 +9,7 @@ import pytest
 
 from ornix import _testing, core
 from ornix.core import NP
+import v1_models
 
 CONV = {"kernel_size": 3, "kernel_stride": 1, "filters": 4, "padding": 1, "activation": 1, "pool_type": 0,
         "weights_bits": 8, "output_bits": 8}
@@ -51,6 +52,13 @@ def virtual_v1():
 def compiled_fc_model():
     model = fc_model()
     model.compile(core.OrnixUnsupervised(num_weights=4, num_classes=5))
+    return model
+
+
+def fc_after_compiled_fc():
+    """The compiled fc (10 units, 5 classes), then fc2, which does not learn."""
+    model = compiled_fc_model()
+    model.add(layer(core.FullyConnected, dict(V1_FC, units=6), "fc2"))
     return model
 
 
@@ -223,12 +231,41 @@ def test_layer_lists_that_cannot_be_copied(layers, text):
     (core.Model(), 1, RuntimeError, "The model must have at least one layer."),
     (conv_model(), 1, RuntimeError, "The last layer must be a FullyConnected layer."),
     (fc_model(), 1, RuntimeError, "The last layer must be compiled."),
+    (fc_after_compiled_fc(), 1, RuntimeError, "The last layer must be compiled."),
 ])
 def test_add_classes_refusals_leave_the_model(model, count, error, text):
     before = model.to_buffer()
     with pytest.raises(error, match=f"^{text}$"):
         model.add_classes(count)
     assert model.to_buffer() == before
+
+
+def classifier_beside(make_conv):
+    """input_conv -> conv, and input_conv -> fc: the compiled classifier (10 units, 5 classes) does not
+    read the layer added before it."""
+    model = v1_models.model_of(v1_models.input_conv(), make_conv())
+    fc = v1_models.fully_connected()
+    model.add(fc, [model.get_layer("input_conv")])
+    fc.variables["weights"] = np.random.default_rng(3).integers(-1, 2, fc.variables["weights"].shape, np.int8)
+    model.compile(core.OrnixUnsupervised(num_weights=4, num_classes=5))
+    return model
+
+
+@pytest.mark.parametrize("make_conv", [
+    lambda: v1_models.conv("conv"),  # its output has the classifier's input geometry
+    lambda: v1_models.layer(core.Convolutional, "conv", filters=8, weights_bits=2, **v1_models.CONV,
+                            **v1_models.MAX_POOL_2X2),
+], ids=["same geometry", "pooled"])
+def test_add_classes_grows_the_classifier_where_it_stands(make_conv):
+    model = classifier_beside(make_conv)
+    inputs = np.random.default_rng(4).integers(0, 256, (3, 8, 8, 1), np.uint8)
+    before = model.forward(inputs)
+    model.add_classes(1)
+    fc = model.get_layer("fc")
+    assert [added.name for added in model.layers] == ["input_conv", "conv", "fc"]
+    assert [inbound.name for inbound in fc.inbounds] == ["input_conv"]
+    assert fc.parameters.get("units") == 12 and model.learning.get("num_classes") == 6.0
+    np.testing.assert_array_equal(model.forward(inputs)[..., :10], before)
 
 
 def test_a_refused_add_classes_keeps_the_compiled_last_layer():
