@@ -134,7 +134,7 @@ std::unique_ptr<Model> model_from_layers(const std::vector<std::shared_ptr<Layer
     }
     model->add(copy, inbounds);
     if (source.is_learning()) model->compile(learning_of(source));
-    for (const std::string& name : source.variables().names()) copy->variables().set(name, source.variables().get(name));
+    set_variables(*copy, variables_of(source));
   }
   return model;
 }
